@@ -1,0 +1,3 @@
+function(vorrel_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()

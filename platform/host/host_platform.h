@@ -1,0 +1,67 @@
+// Controls of the host platform layer, for tests: the doubles behind each
+// service of platform/ record what the library did and can be told what to do.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/handles.h"
+#include "platform/message_queue.h"
+
+namespace platform::host {
+
+// Puts every service back as it was at process start.
+void ResetPlatform();
+
+// Memory blocks. Each block is its own heap allocation of exactly its size,
+// so the sanitizer sees any read beyond it.
+struct MemoryStats {
+  long liveBlocks = 0;
+  long allocations = 0;
+  long frees = 0;
+  long outstandingLocks = 0;  // locks taken and not yet released, all blocks
+};
+MemoryStats GetMemoryStats();
+// The next `count` allocations fail.
+void FailAllocations(int count);
+bool IsLiveBlock(MemoryHandle block);
+int LockCount(MemoryHandle block);
+
+// Modules: a path maps to a table of symbols; registering also makes the file exist.
+using SymbolTable = std::map<std::string, void*>;
+void RegisterModule(const std::string& path, SymbolTable symbols);
+void UnregisterModule(const std::string& path);
+int LoadCount(const std::string& path);  // LoadModule calls that succeeded
+int LiveModuleCount();                    // loaded and not yet freed
+
+// Directories and files. Paths are compared without regard to case, as on Windows.
+void SetWindowsDirectory(const std::string& text);
+void SetSystemDirectory(const std::string& text);
+void FailDirectoryQueries(bool fail);
+void AddFile(const std::string& path);
+void RemoveFile(const std::string& path);
+
+// Message queue and windows.
+void PostMessage(const Message& message);
+std::size_t QueuedMessageCount();
+// Called for every dispatched message, after it is recorded.
+void SetDispatchHandler(std::function<void(const Message&)> handler);
+std::vector<Message> TakeDispatched();
+WindowHandle CreateTestWindow();
+void DestroyTestWindow(WindowHandle window);
+void FailNextWindowCreation();
+std::string WindowTitle(WindowHandle window);
+int LiveWindowCount();
+int QuitPostCount();
+
+// The tick count only moves when a test moves it.
+void SetTickCount(std::uint32_t ticks);
+void AdvanceTickCount(std::uint32_t milliseconds);
+
+// Settings are kept in memory unless a file is named.
+void SetSettingsFile(const std::string& path);
+
+}  // namespace platform::host

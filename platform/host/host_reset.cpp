@@ -1,0 +1,28 @@
+#include "platform/host/host_reset.h"
+
+#include <cctype>
+
+#include "platform/host/host_platform.h"
+
+namespace platform::host {
+
+void ResetPlatform() {
+  ResetMemory();
+  ResetModules();
+  ResetDirectories();
+  ResetMessageQueue();
+  ResetMessageBoxes();
+  ResetDebugOutput();
+  ResetTickCount();
+  ResetSettings();
+}
+
+std::string FoldPath(const std::string& path) {
+  std::string folded = path;
+  for (char& c : folded) {
+    c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return folded;
+}
+
+}  // namespace platform::host

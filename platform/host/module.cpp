@@ -1,0 +1,87 @@
+// Host modules are symbol tables registered under a path, so a test can put
+// an in-process Source Manager where the library looks for one.
+#include "platform/module.h"
+
+#include <map>
+#include <string>
+
+#include "platform/directories.h"
+#include "platform/host/host_platform.h"
+#include "platform/host/host_reset.h"
+
+namespace platform {
+namespace {
+
+struct LoadedModule {
+  std::string path;
+  int references = 0;
+};
+
+struct ModuleRecord {
+  std::map<std::string, host::SymbolTable> registered;
+  std::map<std::string, LoadedModule> loaded;  // keyed by folded path
+  std::map<std::string, int> loadCounts;
+};
+
+ModuleRecord& Record() {
+  static ModuleRecord record;
+  return record;
+}
+
+int g_programModule;
+
+}  // namespace
+
+ModuleHandle LoadModule(const char* path) {
+  if (!path) return nullptr;
+  ModuleRecord& record = Record();
+  std::string key = host::FoldPath(path);
+  if (!record.registered.count(key)) return nullptr;
+  LoadedModule& module = record.loaded[key];
+  module.path = key;
+  ++module.references;
+  ++record.loadCounts[key];
+  return &module;
+}
+
+void* FindSymbol(ModuleHandle handle, const char* name) {
+  if (!handle || !name) return nullptr;
+  auto* module = static_cast<LoadedModule*>(handle);
+  auto reg = Record().registered.find(module->path);
+  if (reg == Record().registered.end()) return nullptr;
+  auto symbol = reg->second.find(name);
+  return symbol == reg->second.end() ? nullptr : symbol->second;
+}
+
+void UnloadModule(ModuleHandle handle) {
+  if (!handle) return;
+  ModuleRecord& record = Record();
+  auto* module = static_cast<LoadedModule*>(handle);
+  if (--module->references <= 0) record.loaded.erase(module->path);
+}
+
+ModuleHandle ProgramModule() { return &g_programModule; }
+
+namespace host {
+
+void RegisterModule(const std::string& path, SymbolTable symbols) {
+  Record().registered[FoldPath(path)] = std::move(symbols);
+  AddFile(path);
+}
+
+void UnregisterModule(const std::string& path) {
+  Record().registered.erase(FoldPath(path));
+  RemoveFile(path);
+}
+
+int LoadCount(const std::string& path) {
+  auto it = Record().loadCounts.find(FoldPath(path));
+  return it == Record().loadCounts.end() ? 0 : it->second;
+}
+
+int LiveModuleCount() { return static_cast<int>(Record().loaded.size()); }
+
+void ResetModules() { Record() = ModuleRecord{}; }
+
+}  // namespace host
+}  // namespace platform

@@ -1,0 +1,39 @@
+// Movable memory blocks: the storage of every container and bitmap that
+// crosses the TWAIN boundary (GlobalAlloc on Windows).
+#pragma once
+
+#include <cstddef>
+
+#include "platform/handles.h"
+
+namespace platform {
+
+// A movable block of at least `bytes` bytes, contents unspecified; null on failure.
+MemoryHandle MemAlloc(std::size_t bytes);
+// The block's address, or null for a null, freed or foreign handle.
+void* MemLock(MemoryHandle block);
+void MemUnlock(MemoryHandle block);
+// Null is ignored.
+void MemFree(MemoryHandle block);
+// The block's usable size in bytes; 0 for a handle that names no block.
+std::size_t MemSize(MemoryHandle block);
+
+// Holds one lock for its scope, so no early return leaves a block locked.
+class MemLockGuard {
+ public:
+  explicit MemLockGuard(MemoryHandle block) : block_(block), data_(MemLock(block)) {}
+  ~MemLockGuard() {
+    if (data_) MemUnlock(block_);
+  }
+  MemLockGuard(const MemLockGuard&) = delete;
+  MemLockGuard& operator=(const MemLockGuard&) = delete;
+
+  void* data() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+
+ private:
+  MemoryHandle block_;
+  void* data_;
+};
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+// The thread's message queue and the windows the session library needs.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/handles.h"
+
+namespace platform {
+
+// Laid out exactly as the Windows MSG record, because the Source receives
+// its address in TW_EVENT.pEvent.
+struct Message {
+  WindowHandle window = nullptr;
+  std::uint32_t message = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+  std::uint32_t time = 0;
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+};
+
+constexpr std::uint32_t kQuitMessage = 0x0012;
+constexpr std::uint32_t kUserMessage = 0x0400;
+
+// Takes the next message for any window of this thread; false when the queue is empty.
+bool PeekRemoveMessage(Message& out);
+void TranslateDispatch(const Message& message);
+void PostQuit(int exitCode);
+bool IsWindowHandle(WindowHandle window);
+// A hidden parentless popup of class STATIC with the given title; null on failure.
+WindowHandle CreateProxyWindow(const char* title);
+void DestroyWindowHandle(WindowHandle window);
+
+}  // namespace platform

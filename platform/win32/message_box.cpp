@@ -1,0 +1,30 @@
+#include "platform/message_box.h"
+
+#include <utility>
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+bool g_capture = false;
+
+std::vector<MessageBoxRecord>& Captured() {
+  static std::vector<MessageBoxRecord> boxes;
+  return boxes;
+}
+
+}  // namespace
+
+void InfoBox(WindowHandle owner, const char* text, const char* caption) {
+  if (g_capture) {
+    Captured().push_back({caption ? caption : "", text ? text : ""});
+    return;
+  }
+  MessageBoxA(static_cast<HWND>(owner), text, caption, MB_OK | MB_ICONINFORMATION);
+}
+
+void CaptureMessageBoxes(bool capture) { g_capture = capture; }
+
+std::vector<MessageBoxRecord> TakeCapturedMessageBoxes() { return std::exchange(Captured(), {}); }
+
+}  // namespace platform

@@ -1,0 +1,62 @@
+#include "session/event_routing.h"
+
+#include "platform/memory.h"
+#include "session/triplet_calls.h"
+#include "session/twain_session.h"
+
+platform::WindowHandle TWAIN_ParentWindow(platform::WindowHandle window) {
+  if (platform::IsWindowHandle(window)) return window;
+  if (window) TWAIN_ErrorBox("Ambit: window handle is invalid");
+  TwainSession& s = TWAIN_Session();
+  if (!s.proxyWindow) {
+    platform::WindowHandle proxy = platform::CreateProxyWindow(kProxyWindowTitle);
+    if (platform::IsWindowHandle(proxy)) {
+      s.proxyWindow = proxy;
+    } else {
+      TWAIN_ErrorBox("Ambit: Unable to create proxy window");
+    }
+  }
+  return s.proxyWindow;
+}
+
+bool TWAIN_FilterMessage(const platform::Message& message) {
+  if (TWAIN_State() < 5) return false;
+  TW_EVENT event{};
+  // The Source reads the message through pEvent and never writes it.
+  event.pEvent = const_cast<platform::Message*>(&message);
+  event.TWMessage = MSG_NULL;
+  const bool claimed = TWAIN_DS(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+  if (event.TWMessage == MSG_XFERREADY) {
+    Xfer_OnReady();
+  } else if (event.TWMessage == MSG_CLOSEDSREQ) {
+    TWAIN_SourceDisable();
+  }
+  return claimed;
+}
+
+void TWAIN_DrainMessages() {
+  platform::Message message;
+  while (platform::PeekRemoveMessage(message)) {
+    if (message.message == platform::kQuitMessage) {
+      platform::PostQuit(static_cast<int>(message.wParam));
+      return;
+    }
+    if (!TWAIN_FilterMessage(message)) platform::TranslateDispatch(message);
+  }
+}
+
+void Xfer_OnReady() {
+  TwainSession& s = TWAIN_Session();
+  // Only the native mechanism exists for the library's own transfer.
+  TW_HANDLE image = nullptr;
+  // Nobody reads an earlier result; keeping it would leak one image per transfer.
+  platform::MemFree(s.ownXferResult);
+  s.ownXferResult = nullptr;
+  if (TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image)) {
+    s.ownXferResult = image;
+  } else {
+    TWAIN_RecordFailure(TWAIN_GetResultCode() == TWRC_CANCEL ? kFailureTransferCancelled
+                                                             : kFailureImageTransfer);
+  }
+  TWAIN_XferEnd();
+}

@@ -1,0 +1,16 @@
+// The two paths every triplet takes, the result and condition codes, the
+// first-failure record and the library's error box.
+#pragma once
+
+#include "twain/twain.h"
+
+// To the open Source; moves the state by the triplet's outcome.
+bool TWAIN_DS(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
+// To the Source Manager itself.
+bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
+int TWAIN_GetResultCode();
+TW_UINT16 TWAIN_GetConditionCode();
+void TWAIN_RecordFailure(int kind);
+void TWAIN_ErrorBox(const char* text);
+
+constexpr const char* kErrorBoxCaption = "TWAIN Error";

@@ -1,0 +1,239 @@
+#include "session/twain_session.h"
+
+#include <cstring>
+
+#include "platform/directories.h"
+#include "platform/memory.h"
+#include "platform/message_queue.h"
+#include "platform/module.h"
+#include "session/event_routing.h"
+#include "session/triplet_calls.h"
+
+namespace {
+
+// Text fields are 34 bytes; at most 32 characters are written so the last
+// two bytes stay zero.
+void CopyText(char (&field)[34], const char* text) {
+  std::memset(field, 0, sizeof(field));
+  if (text) std::strncpy(field, text, 32);
+}
+
+constexpr std::size_t kDirectoryBuffer = 128;
+constexpr std::size_t kPathBuffer = 260;
+constexpr std::int32_t kLibraryVersion = 267;
+
+TwainSession g_session;
+
+using DirectoryQuery = std::size_t (*)(char*, std::size_t);
+// The Windows directory first; a 64-bit Manager lives in the system directory.
+constexpr DirectoryQuery kManagerDirectories[] = {platform::WindowsDirectory,
+                                                  platform::SystemDirectory};
+
+}  // namespace
+
+TW_IDENTITY DefaultAppIdentity() {
+  TW_IDENTITY identity{};
+  identity.Version.MajorNum = 1;
+  identity.Version.MinorNum = 0;
+  identity.Version.Language = TWLG_USA;
+  identity.Version.Country = TWCY_USA;
+  CopyText(identity.Version.Info, "Unknown");
+  identity.ProtocolMajor = 1;
+  identity.ProtocolMinor = 8;
+  identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  CopyText(identity.Manufacturer, "Unknown");
+  CopyText(identity.ProductFamily, "Unspecified");
+  CopyText(identity.ProductName, "TWAIN Application");
+  return identity;
+}
+
+TwainSession& TWAIN_Session() { return g_session; }
+
+void TWAIN_ResetSession() {
+  if (g_session.managerLibrary) platform::UnloadModule(g_session.managerLibrary);
+  if (g_session.proxyWindow) platform::DestroyWindowHandle(g_session.proxyWindow);
+  platform::MemFree(g_session.ownXferResult);
+  if (g_session.releaseJpegLibrary) g_session.releaseJpegLibrary();
+  g_session = TwainSession{};
+}
+
+int TWAIN_Startup() {
+  if (++g_session.startupCount == 1) {
+    g_session.moduleInstance = platform::ProgramModule();
+    std::memset(&g_session.sourceIdentity, 0, sizeof(g_session.sourceIdentity));
+    g_session.sourceProductName[0] = '\0';
+    g_session.appIdentity.Id = 0;
+  }
+  return g_session.startupCount;
+}
+
+void TWAIN_Shutdown() {
+  if (g_session.startupCount == 1) {
+    TWAIN_SetState(1);
+    if (g_session.managerLibrary) platform::UnloadModule(g_session.managerLibrary);
+    g_session.managerLibrary = nullptr;
+    g_session.managerEntry = nullptr;
+    if (g_session.releaseJpegLibrary) g_session.releaseJpegLibrary();
+    g_session.releaseJpegLibrary = nullptr;
+    // An abandoned session has no triplet in progress, even when a fault
+    // left a call without its return.
+    g_session.callNesting = 0;
+  }
+  if (g_session.startupCount > 0) --g_session.startupCount;
+}
+
+void TWAIN_SetAppIdentity(TW_UINT16 majorNum, TW_UINT16 minorNum, TW_UINT16 language,
+                          TW_UINT16 country, const char* versionInfo, const char* manufacturer,
+                          const char* productFamily, const char* productName) {
+  TW_IDENTITY& app = g_session.appIdentity;
+  app.Id = 0;
+  app.Version.MajorNum = majorNum;
+  app.Version.MinorNum = minorNum;
+  app.Version.Language = language;
+  app.Version.Country = country;
+  CopyText(app.Version.Info, versionInfo);
+  CopyText(app.Manufacturer, manufacturer);
+  CopyText(app.ProductFamily, productFamily);
+  CopyText(app.ProductName, productName);
+  app.ProtocolMajor = 1;
+  app.ProtocolMinor = 8;
+  app.SupportedGroups = DG_CONTROL | DG_IMAGE;
+}
+
+int TWAIN_State() { return g_session.state; }
+
+void TWAIN_SetState(int state) { g_session.state = state; }
+
+bool TWAIN_JoinPath(const char* directory, const char* file, char* out, std::size_t capacity) {
+  const std::size_t dirLength = std::strlen(directory);
+  const bool separator = dirLength > 0 && directory[dirLength - 1] != ':';
+  const std::size_t total = dirLength + (separator ? 1 : 0) + std::strlen(file);
+  if (total + 1 > capacity) return false;
+  std::memcpy(out, directory, dirLength);
+  std::size_t at = dirLength;
+  if (separator) out[at++] = '\\';
+  std::strcpy(out + at, file);
+  return true;
+}
+
+bool TWAIN_BindManager() {
+  if (g_session.state >= 2) return true;
+  for (DirectoryQuery query : kManagerDirectories) {
+    char directory[kDirectoryBuffer];
+    char path[kPathBuffer];
+    if (query(directory, sizeof(directory)) == 0) continue;
+    if (!TWAIN_JoinPath(directory, kManagerFileName, path, sizeof(path))) continue;
+    if (!platform::FileExists(path)) continue;
+    platform::ModuleHandle library = platform::LoadModule(path);
+    if (!library) continue;
+    auto entry = reinterpret_cast<DSMENTRYPROC>(platform::FindSymbol(library, kManagerEntryName));
+    if (!entry) {
+      platform::UnloadModule(library);
+      continue;
+    }
+    g_session.managerLibrary = library;
+    g_session.managerEntry = entry;
+    TWAIN_SetState(2);
+    return true;
+  }
+  g_session.managerLibrary = nullptr;
+  g_session.managerEntry = nullptr;
+  return false;
+}
+
+bool TWAIN_ManagerOpen(platform::WindowHandle window) {
+  g_session.parentWindow = TWAIN_ParentWindow(window);
+  if (g_session.state < 3 && TWAIN_BindManager()) {
+    TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &g_session.parentWindow);
+  }
+  return g_session.state >= 3;
+}
+
+bool TWAIN_SourceOpenDefault() {
+  if (g_session.state >= 4) return g_session.state == 4;
+  if (g_session.state < 3 && !TWAIN_ManagerOpen(nullptr)) return false;
+  std::memset(&g_session.scratchIdentity, 0, sizeof(g_session.scratchIdentity));
+  TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &g_session.scratchIdentity);
+  return g_session.state == 4;
+}
+
+bool TWAIN_SourceEnable(platform::WindowHandle window) {
+  if (g_session.state < 4 && !TWAIN_SourceOpenDefault()) return false;
+  g_session.userInterface.ShowUI = g_session.hideDeviceUI ? TW_FALSE : TW_TRUE;
+  g_session.userInterface.hParent = TWAIN_ParentWindow(window);
+  TWAIN_DS(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &g_session.userInterface);
+  return g_session.state == 5;
+}
+
+bool TWAIN_SourceDisable() {
+  if (g_session.state >= 5 &&
+      TWAIN_DS(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &g_session.userInterface)) {
+    TWAIN_DrainMessages();
+  }
+  return g_session.state < 5;
+}
+
+bool TWAIN_SourceClose() {
+  g_session.lastResultCode = TWRC_SUCCESS;
+  if (g_session.state == 4) {
+    TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &g_session.sourceIdentity);
+  }
+  return g_session.state <= 3;
+}
+
+bool TWAIN_ManagerClose(platform::WindowHandle window) {
+  TWAIN_DrainMessages();
+  g_session.parentWindow = TWAIN_ParentWindow(window);
+  g_session.lastResultCode = TWRC_SUCCESS;
+  if (TWAIN_SourceClose()) {
+    TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &g_session.parentWindow);
+  }
+  return g_session.state <= 2;
+}
+
+bool TWAIN_UnbindManager() {
+  TWAIN_ManagerClose(nullptr);
+  if (g_session.proxyWindow) {
+    platform::DestroyWindowHandle(g_session.proxyWindow);
+    g_session.proxyWindow = nullptr;
+  }
+  if (g_session.state == 2) {
+    platform::UnloadModule(g_session.managerLibrary);
+    g_session.managerLibrary = nullptr;
+    g_session.managerEntry = nullptr;
+    TWAIN_SetState(1);
+  }
+  return g_session.state == 1;
+}
+
+bool TWAIN_XferEnd() {
+  if (g_session.state == 7) {
+    TWAIN_DS(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &g_session.pendingXfers);
+  }
+  return g_session.state < 7;
+}
+
+bool TWAIN_XferAbortAll() {
+  TWAIN_XferEnd();
+  if (g_session.state == 6) {
+    TWAIN_DS(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &g_session.pendingXfers);
+    TWAIN_DrainMessages();
+  }
+  return g_session.state < 6;
+}
+
+int TWAIN_SetUIHidden(bool hidden) {
+  g_session.hideDeviceUI = hidden;
+  return hidden ? 1 : 0;
+}
+
+int TWAIN_UIHidden() { return g_session.hideDeviceUI ? 1 : 0; }
+
+const char* TWAIN_SourceProductName() { return g_session.sourceProductName; }
+
+int TWAIN_CopySourceIdentity(TW_IDENTITY* destination) {
+  if (destination) std::memcpy(destination, &g_session.sourceIdentity, sizeof(TW_IDENTITY));
+  return static_cast<int>(sizeof(TW_IDENTITY));
+}
+
+int TWAIN_LibraryVersion() { return kLibraryVersion; }
