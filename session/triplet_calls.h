@@ -14,3 +14,5 @@ void TWAIN_RecordFailure(int kind);
 void TWAIN_ErrorBox(const char* text);
 
 constexpr const char* kErrorBoxCaption = "TWAIN Error";
+// Caption of the boxes the program itself shows (its application title).
+constexpr const char* kProgramCaption = "Vorrel";
