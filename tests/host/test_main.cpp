@@ -2,6 +2,7 @@
 // every process-wide record of the library are reset before it runs.
 #include <gtest/gtest.h>
 
+#include "imaging/dib_registry.h"
 #include "platform/host/host_platform.h"
 #include "session/twain_session.h"
 
@@ -10,6 +11,7 @@ namespace {
 class ResetProcessRecords : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo&) override {
     TWAIN_ResetSession();
+    DibRegistry_Reset();
     platform::host::ResetPlatform();
   }
 };
