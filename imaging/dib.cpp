@@ -346,7 +346,10 @@ bool DIB_WriteRow(DibHandle handle, int row, const void* source, std::size_t sou
 
 void DIB_SwapRedBlue(DibHandle handle) {
   LockedDib dib(handle);
-  if (!dib.ok() || dib.layout().depth != 24 || !dib.layout().HasRows()) return;
+  if (!dib.ok() || dib.layout().depth != 24 || !dib.layout().HasRows() ||
+      dib.layout().width == 0) {
+    return;
+  }
   const DibLayout& layout = dib.layout();
   for (int row = 0; row < layout.height; ++row) {
     unsigned char* pixel = DIB_LayoutRow(dib.data(), layout, row);
