@@ -32,15 +32,12 @@ inline std::vector<unsigned char> PackedBitmap(const BitmapSpec& spec) {
   };
   put(0, spec.headerSize);
   if (spec.headerSize == 12) {
-    put(4, static_cast<std::uint16_t>(spec.width));
-    put(6, static_cast<std::uint16_t>(spec.height));
-    put(8, std::uint16_t{1});
-    put(10, spec.bits);
+    put(4, static_cast<std::uint16_t>(spec.width) | spec.height << 16);
+    put(8, std::uint32_t{1} | std::uint32_t{spec.bits} << 16);
   } else {
     put(4, spec.width);
     put(8, spec.height);
-    put(12, std::uint16_t{1});
-    put(14, spec.bits);
+    put(12, std::uint32_t{1} | std::uint32_t{spec.bits} << 16);
     put(16, spec.compression);
     put(32, spec.clrUsed);
   }
@@ -51,9 +48,8 @@ inline std::vector<unsigned char> PackedBitmap(const BitmapSpec& spec) {
                                     static_cast<unsigned char>(3 * i), 0};
     bytes.insert(bytes.end(), entry, entry + entryBytes);
   }
-  for (std::size_t k = 0; k < spec.pixelBytes; ++k) {
+  for (std::size_t k = 0; k < spec.pixelBytes; ++k)
     bytes.push_back(static_cast<unsigned char>(k * 13 + 1));
-  }
   return bytes;
 }
 

@@ -1,4 +1,4 @@
-// Bitmaps drawn through DrawDib, scaled into a memory device context.
+// Bitmaps drawn through DrawDib, scaled twice into a memory device context.
 #include "platform/dib_renderer.h"
 
 #include <windows.h>
@@ -14,107 +14,61 @@
 namespace {
 
 constexpr int kCanvas = 8;
-constexpr std::uint32_t kBackground = 0x808080;
+constexpr std::uint32_t kGray = 0x808080, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF,
+                        kWhite = 0xFFFFFF;
 
-// A 32-bit top-down canvas selected into a memory device context.
-class Canvas {
- public:
-  Canvas() {
-    dc_ = CreateCompatibleDC(nullptr);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kCanvas;
-    info.bmiHeader.biHeight = -kCanvas;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    pixels_ = static_cast<std::uint32_t*>(bits);
-    old_ = SelectObject(dc_, bitmap_);
-    for (int i = 0; i < kCanvas * kCanvas; ++i) pixels_[i] = kBackground;
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
+// Draws the 2 x 2 bitmap at twice its size on a gray 32-bit canvas and
+// expects each source pixel as a 2 x 2 block, nothing beyond.
+void ExpectDrawnTwice(DibHandle dib, const std::uint32_t (&expected)[4]) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), kCanvas, -kCanvas, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(canvas, nullptr);
+  HGDIOBJ old = SelectObject(dc, canvas);
+  auto* pixels = static_cast<std::uint32_t*>(bits);
+  for (int i = 0; i < kCanvas * kCanvas; ++i) pixels[i] = kGray;
 
-  platform::DeviceContext context() const { return dc_; }
-  bool ready() const { return dc_ && pixels_; }
-  // 0xRRGGBB of the pixel at column x, row y from the top.
-  std::uint32_t At(int x, int y) const {
-    GdiFlush();
-    return pixels_[y * kCanvas + x] & 0xFFFFFF;
-  }
-
- private:
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  std::uint32_t* pixels_ = nullptr;
-};
-
-constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
-
-// Each 2 x 2 source pixel becomes a 2 x 2 block of the canvas.
-void ExpectQuadrants(const Canvas& canvas, std::uint32_t topLeft, std::uint32_t topRight,
-                     std::uint32_t bottomLeft, std::uint32_t bottomRight) {
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) {
-      const std::uint32_t expected =
-          y < 2 ? (x < 2 ? topLeft : topRight) : (x < 2 ? bottomLeft : bottomRight);
-      EXPECT_EQ(canvas.At(x, y), expected) << "at " << x << "," << y;
+  EXPECT_TRUE(DIB_Draw(dib, dc, 0, 0, 4, 4, 0, 0));
+  GdiFlush();
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      const std::uint32_t want = x < 4 && y < 4 ? expected[(y / 2) * 2 + x / 2] : kGray;
+      EXPECT_EQ(pixels[y * kCanvas + x] & 0xFFFFFF, want) << "at " << x << "," << y;
     }
   }
-  EXPECT_EQ(canvas.At(4, 0), kBackground) << "nothing drawn outside the destination";
-  EXPECT_EQ(canvas.At(0, 4), kBackground);
+  SelectObject(dc, old);
+  DeleteObject(canvas);
+  DeleteDC(dc);
 }
 
-TEST(DibRenderer, DrawsATwentyFourBitBitmapScaledTwice) {
-  Canvas canvas;
-  ASSERT_TRUE(canvas.ready());
-  DibImage image;
-  ASSERT_TRUE(image.Create(2, 2, 24, 0));
-  const unsigned char top[8] = {0, 0, 255, 0, 255, 0};         // red, green (blue first)
-  const unsigned char bottom[8] = {255, 0, 0, 255, 255, 255};  // blue, white
-  image.WriteRow(0, top);
-  image.WriteRow(1, bottom);
-  image.Draw(canvas.context(), 0, 0, 2, 1);
-  ExpectQuadrants(canvas, kRed, kGreen, kBlue, kWhite);
-}
+TEST(DibRenderer, DrawsEachKindOfBitmapScaled) {
+  DibImage colour;  // 24 bits, bottom-up, blue first
+  ASSERT_TRUE(colour.Create(2, 2, 24, 0));
+  const unsigned char redGreen[8] = {0, 0, 255, 0, 255, 0},
+                      blueWhite[8] = {255, 0, 0, 255, 255, 255};
+  colour.WriteRow(0, redGreen);
+  colour.WriteRow(1, blueWhite);
+  ExpectDrawnTwice(colour.Handle(), {kRed, kGreen, kBlue, kWhite});
 
-TEST(DibRenderer, DrawsAPalettedTopDownBitmapThroughItsTable) {
-  Canvas canvas;
-  ASSERT_TRUE(canvas.ready());
-  DibImage image;
-  ASSERT_TRUE(image.Create(2, -2, 8, 0));
-  image.SetColor(1, 255, 0, 0);
-  image.SetColor(2, 0, 255, 0);
-  image.SetColor(3, 0, 0, 255);
-  image.SetColor(4, 255, 255, 255);
-  const unsigned char top[4] = {1, 2}, bottom[4] = {3, 4};
-  image.WriteRow(0, top);
-  image.WriteRow(1, bottom);
-  ASSERT_EQ(image.RowAddress(0), image.Bits()) << "top-down";
-  image.Draw(canvas.context(), 0, 0, 2, 1);
-  ExpectQuadrants(canvas, kRed, kGreen, kBlue, kWhite);
-  image.RealizePalette(canvas.context());
-}
+  DibImage paletted;  // 8 bits, top-down, through its table
+  ASSERT_TRUE(paletted.Create(2, -2, 8, 0));
+  paletted.SetColor(1, 255, 0, 0);
+  paletted.SetColor(2, 0, 255, 0);
+  paletted.SetColor(3, 0, 0, 255);
+  const unsigned char top[4] = {1, 2}, bottom[4] = {3, 255};
+  paletted.WriteRow(0, top);
+  paletted.WriteRow(1, bottom);
+  ExpectDrawnTwice(paletted.Handle(), {kRed, kGreen, kBlue, kWhite});
 
-TEST(DibRenderer, DrawsACoreHeaderBitmap) {
-  Canvas canvas;
-  ASSERT_TRUE(canvas.ready());
-  // 12-byte header, two 3-byte entries, 1-bit rows (bottom-up): 10 / 01.
-  const unsigned char bytes[] = {12,   0, 0,   0,   2,    0,   2, 0, 1, 0, 1, 0,  // header
-                                 0,    0, 255, 255, 255,  255,                    // red, white
-                                 0x40, 0, 0,   0,   0x80, 0,   0, 0};             // bottom, top row
-  DibHandle dib = GlobalAlloc(GMEM_MOVEABLE, sizeof(bytes));
-  std::memcpy(GlobalLock(dib), bytes, sizeof(bytes));
+  // A 12-byte core header with two 3-byte entries and 1-bit rows 01 (bottom), 10 (top).
+  const unsigned char core[] = {12, 0,   0,   0,   2,   0,    2, 0, 1, 0,    1, 0, 0,
+                                0,  255, 255, 255, 255, 0x40, 0, 0, 0, 0x80, 0, 0, 0};
+  DibHandle dib = GlobalAlloc(GMEM_MOVEABLE, sizeof(core));
+  std::memcpy(GlobalLock(dib), core, sizeof(core));
   GlobalUnlock(dib);
-  ASSERT_TRUE(DIB_Draw(dib, canvas.context(), 0, 0, 4, 4, 0, 0));
-  ExpectQuadrants(canvas, kWhite, kRed, kRed, kWhite);
+  ExpectDrawnTwice(dib, {kWhite, kRed, kRed, kWhite});
   GlobalFree(dib);
 }
 
