@@ -28,9 +28,15 @@ std::string Lookup(const CodeName (&table)[N], TW_UINT32 code, const char* fallb
 
 }  // namespace
 
-std::string DataGroupName(TW_UINT32 dg) { return Lookup(kDataGroups, dg, "DG_0x%04x"); }
-std::string DataArgTypeName(TW_UINT16 dat) { return Lookup(kDataArgTypes, dat, "DAT_0x%04x"); }
-std::string MessageName(TW_UINT16 msg) { return Lookup(kMessages, msg, "MSG_0x%04x"); }
+std::string DataGroupName(TW_UINT32 dg) {
+  return Lookup(kDataGroups, dg, "DG_0x%04x");
+}
+std::string DataArgTypeName(TW_UINT16 dat) {
+  return Lookup(kDataArgTypes, dat, "DAT_0x%04x");
+}
+std::string MessageName(TW_UINT16 msg) {
+  return Lookup(kMessages, msg, "MSG_0x%04x");
+}
 
 std::string TripletText(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
   return DataGroupName(dg) + " / " + DataArgTypeName(dat) + " / " + MessageName(msg);

@@ -20,20 +20,13 @@ struct RecordSize {
 
 // How many bytes of each record the fake copies into its transcript.
 constexpr RecordSize kRecordSizes[] = {
-    {DAT_CAPABILITY, sizeof(TW_CAPABILITY)},
-    {DAT_EVENT, sizeof(TW_EVENT)},
-    {DAT_IDENTITY, sizeof(TW_IDENTITY)},
-    {DAT_PARENT, sizeof(void*)},
-    {DAT_PENDINGXFERS, sizeof(TW_PENDINGXFERS)},
-    {DAT_SETUPMEMXFER, sizeof(TW_SETUPMEMXFER)},
-    {DAT_SETUPFILEXFER, sizeof(TW_SETUPFILEXFER)},
-    {DAT_STATUS, sizeof(TW_STATUS)},
-    {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE)},
-    {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO)},
-    {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT)},
-    {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER)},
-    {DAT_IMAGENATIVEXFER, sizeof(TW_HANDLE)},
-    {DAT_PALETTE8, sizeof(TW_PALETTE8)},
+    {DAT_CAPABILITY, sizeof(TW_CAPABILITY)},       {DAT_EVENT, sizeof(TW_EVENT)},
+    {DAT_IDENTITY, sizeof(TW_IDENTITY)},           {DAT_PARENT, sizeof(void*)},
+    {DAT_PENDINGXFERS, sizeof(TW_PENDINGXFERS)},   {DAT_SETUPMEMXFER, sizeof(TW_SETUPMEMXFER)},
+    {DAT_SETUPFILEXFER, sizeof(TW_SETUPFILEXFER)}, {DAT_STATUS, sizeof(TW_STATUS)},
+    {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE)}, {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO)},
+    {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT)},     {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER)},
+    {DAT_IMAGENATIVEXFER, sizeof(TW_HANDLE)},      {DAT_PALETTE8, sizeof(TW_PALETTE8)},
 };
 
 std::size_t RecordBytes(TW_UINT16 dat) {
@@ -50,7 +43,9 @@ std::vector<std::uint8_t> BlockBytes(TW_HANDLE block) {
   return std::vector<std::uint8_t>(bytes, bytes + platform::MemSize(block));
 }
 
-std::string Windows(const std::string& directory) { return directory + "\\TWAIN_32.DLL"; }
+std::string Windows(const std::string& directory) {
+  return directory + "\\TWAIN_32.DLL";
+}
 
 }  // namespace
 
@@ -68,11 +63,12 @@ TW_UINT16 Call::Cap() const {
 std::string Call::Text() const {
   std::string text = TripletText(dg, dat, msg);
   text += toManager ? " to the Manager" : " to Source " + std::to_string(destination.Id);
-  if (dat == DAT_CAPABILITY) text += " cap 0x" + [&] {
-    char hex[8];
-    std::snprintf(hex, sizeof(hex), "%04x", Cap());
-    return std::string(hex);
-  }();
+  if (dat == DAT_CAPABILITY)
+    text += " cap 0x" + [&] {
+      char hex[8];
+      std::snprintf(hex, sizeof(hex), "%04x", Cap());
+      return std::string(hex);
+    }();
   return text + " -> " + std::to_string(returned);
 }
 
@@ -113,14 +109,14 @@ Rule& Rule::Times(int count) {
   return *this;
 }
 
-SourceManager::SourceManager()
-    : SourceManager(Windows(kDefaultWindowsDirectory)) {
+SourceManager::SourceManager() : SourceManager(Windows(kDefaultWindowsDirectory)) {
   platform::host::SetWindowsDirectory(kDefaultWindowsDirectory);
 }
 
 SourceManager::SourceManager(std::string path) : path_(std::move(path)) {
   g_current = this;
-  platform::host::RegisterModule(path_, {{"DSM_Entry", reinterpret_cast<void*>(&Entry)}});
+  platform::host::RegisterModule(path_, {{"DSM_Entry", reinterpret_cast<void*>(&Entry)}},
+                                 [this] { ForgetSession(); });
 }
 
 SourceManager::~SourceManager() {
@@ -144,7 +140,9 @@ TW_IDENTITY& SourceManager::AddSource(const std::string& productName) {
   return sources_.back();
 }
 
-void SourceManager::SetDefaultSource(std::size_t index) { defaultSource_ = index; }
+void SourceManager::SetDefaultSource(std::size_t index) {
+  defaultSource_ = index;
+}
 
 Rule& SourceManager::On(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
   rules_.push_back(std::make_unique<Rule>());
@@ -161,9 +159,22 @@ Rule& SourceManager::OnCap(TW_UINT16 cap, TW_UINT16 msg) {
   return rule;
 }
 
-void SourceManager::QueueEvent(TW_UINT16 twMessage) { events_.push_back(twMessage); }
+void SourceManager::ForgetSession() {
+  managerOpen_ = false;
+  openSource_ = -1;
+  enabled_ = false;
+  events_.clear();
+  nextListed_ = 0;
+  managerCondition_ = sourceCondition_ = TWCC_SUCCESS;
+}
 
-void SourceManager::SetPendingTransfers(TW_UINT16 count) { pending_ = count; }
+void SourceManager::QueueEvent(TW_UINT16 twMessage) {
+  events_.push_back(twMessage);
+}
+
+void SourceManager::SetPendingTransfers(TW_UINT16 count) {
+  pending_ = count;
+}
 
 std::vector<Call> SourceManager::CallsOf(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const {
   std::vector<Call> found;
@@ -190,9 +201,8 @@ void SourceManager::PumpMessages() {
   while (platform::PeekRemoveMessage(message)) platform::TranslateDispatch(message);
 }
 
-TW_UINT16 TW_CALLINGSTYLE SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY* dest,
-                                               TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                                               TW_MEMREF data) {
+TW_UINT16 TW_CALLINGSTYLE SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 dg,
+                                               TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
   SourceManager* self = g_current;
   if (!self) return TWRC_FAILURE;
   Call call;
@@ -206,7 +216,8 @@ TW_UINT16 TW_CALLINGSTYLE SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY*
   if (data) {
     auto* bytes = static_cast<const std::uint8_t*>(data);
     call.record.assign(bytes, bytes + RecordBytes(dat));
-    if (dat == DAT_CAPABILITY) call.container = BlockBytes(static_cast<TW_CAPABILITY*>(data)->hContainer);
+    if (dat == DAT_CAPABILITY)
+      call.container = BlockBytes(static_cast<TW_CAPABILITY*>(data)->hContainer);
   }
   call.depth = ++self->depth_;
   // Indices, not references: a nested call may grow the transcript.

@@ -106,6 +106,9 @@ class SourceManager {
   bool sourceOpen() const { return openSource_ >= 0; }
   bool sourceEnabled() const { return enabled_; }
 
+  // What unloading the library does: the Manager forgets every open session.
+  void ForgetSession();
+
   // Runs the thread's message queue dry: a Source that pumps messages.
   static void PumpMessages();
 
