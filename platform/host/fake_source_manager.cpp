@@ -91,7 +91,7 @@ Rule& Rule::ReplyContainer(TW_UINT16 conType, std::vector<std::uint8_t> bytes) {
   return Fill([conType, bytes](TW_MEMREF data) {
     auto* cap = static_cast<TW_CAPABILITY*>(data);
     TW_HANDLE block = platform::MemAlloc(bytes.size());
-    if (platform::MemLockGuard lock(block); lock) {
+    if (platform::MemLockGuard lock(block); lock && !bytes.empty()) {
       std::memcpy(lock.data(), bytes.data(), bytes.size());
     }
     cap->ConType = conType;
