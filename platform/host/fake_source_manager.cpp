@@ -104,6 +104,11 @@ Rule& Rule::Run(Handler handler) {
   return *this;
 }
 
+Rule& Rule::Observe(std::function<void(const Call&)> observer) {
+  observer_ = std::move(observer);
+  return *this;
+}
+
 Rule& Rule::Times(int count) {
   remaining_ = count;
   return *this;
@@ -234,6 +239,11 @@ Rule* SourceManager::Match(const Call& call) {
     Rule& rule = **it;
     if (!call.Is(rule.dg_, rule.dat_, rule.msg_) || rule.remaining_ == 0) continue;
     if (rule.cap_ >= 0 && call.Cap() != rule.cap_) continue;
+    if (rule.observer_) {
+      if (rule.remaining_ > 0) --rule.remaining_;
+      rule.observer_(call);
+      continue;
+    }
     return &rule;
   }
   return nullptr;

@@ -2,6 +2,8 @@
 // every process-wide record of the library are reset before it runs.
 #include <gtest/gtest.h>
 
+#include "caps/logged_operations.h"
+#include "pages/log.h"
 #include "platform/host/host_platform.h"
 #include "session/twain_session.h"
 
@@ -10,6 +12,8 @@ namespace {
 class ResetProcessRecords : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo&) override {
     TWAIN_ResetSession();
+    ResetLoggedOperations();
+    ResetLog();
     platform::host::ResetPlatform();
   }
 };
