@@ -316,7 +316,12 @@ std::vector<std::unique_ptr<Capability>> BuildTable() {
        },
        [](const DeviceSettings& s) { return double(s.pixelType); },
        [](const DeviceSettings&) { return double(Defaults().pixelType); },
-       [](DeviceSettings& s, double v) { s.pixelType = Code(v); }, nullptr},
+       [](DeviceSettings& s, double v) {
+         // Each pixel type starts at its own default depth.
+         if (Code(v) != s.pixelType) s.bitDepth = BitDepthsFor(Code(v)).front();
+         s.pixelType = Code(v);
+       },
+       nullptr},
       {ICAP_UNITS, TWTY_UINT16, Shape::kEnumeration, false, Fit::kExact,
        [](const DeviceSettings&) {
          return Codes(

@@ -12,9 +12,10 @@
 namespace sample {
 namespace {
 
-// The crash of crash-get: a write through a pointer the compiler cannot
-// prove null, so it stays an access violation and is not turned into a trap.
-volatile std::uintptr_t g_nowhere = 0;
+// The crash of crash-get: a write into the first page, which no process
+// maps, through an address the compiler cannot see, so it stays an access
+// violation and is not turned into a trap or a sanitizer report.
+volatile std::uintptr_t g_nowhere = 16;
 
 [[gnu::noinline]] void CrashNow() {
   *reinterpret_cast<volatile int*>(g_nowhere) = 0;

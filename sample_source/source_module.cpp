@@ -72,6 +72,7 @@ TW_UINT16 SourceModule::Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16
 TW_UINT16 SourceModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat,
                                  TW_UINT16 msg, TW_MEMREF data) {
   const TW_UINT32 applicationId = origin ? origin->Id : 0;
+  if (dat != DAT_STATUS) answeredHere_ = true;
   if (dg == DG_CONTROL && dat == DAT_ENTRYPOINT && msg == MSG_SET) {
     if (!data) return Fail(TWCC_BADVALUE);
     TW_ENTRYPOINT entryPoint;
@@ -101,14 +102,14 @@ TW_UINT16 SourceModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UIN
     return Fail(TWCC_BADPROTOCOL);
   }
   SampleSource* session = Session(applicationId);
-  if (!session) {
-    if (dg == DG_CONTROL && dat == DAT_STATUS && msg == MSG_GET && data) {
-      static_cast<TW_STATUS*>(data)->ConditionCode = condition_;
-      static_cast<TW_STATUS*>(data)->Reserved = 0;
-      return TWRC_SUCCESS;
-    }
-    return Fail(TWCC_SEQERROR);
+  const bool status = dg == DG_CONTROL && dat == DAT_STATUS && msg == MSG_GET;
+  if (status && data && (!session || answeredHere_)) {
+    static_cast<TW_STATUS*>(data)->ConditionCode = condition_;
+    static_cast<TW_STATUS*>(data)->Reserved = 0;
+    return TWRC_SUCCESS;
   }
+  if (!session) return Fail(TWCC_SEQERROR);
+  if (!status) answeredHere_ = false;
   return session->Entry(dg, dat, msg, data);
 }
 

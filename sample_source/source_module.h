@@ -55,6 +55,9 @@ class SourceModule {
   std::optional<TW_ENTRYPOINT> entryPoint_;
   std::map<TW_UINT32, std::unique_ptr<SampleSource>> sessions_;
   TW_UINT16 condition_ = TWCC_SUCCESS;
+  // Whether the last triplet before a DAT_STATUS was answered here rather
+  // than by a session, so the status reports the right condition.
+  bool answeredHere_ = true;
 };
 
 }  // namespace sample

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -77,13 +78,16 @@ inline int Nearest(const std::vector<Colour>& palette, Colour c) {
 inline std::vector<std::uint8_t> ExpectedValues(int width, int height, int page, int pixelType,
                                                 int bits, const std::vector<Colour>& palette) {
   std::vector<std::uint8_t> values;
+  std::map<int, int> nearest;  // the chart has few colours
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const Colour c = ExpectedColour(width, height, page, x, y);
       if (pixelType == 2) {
         values.insert(values.end(), {std::uint8_t(c.r), std::uint8_t(c.g), std::uint8_t(c.b)});
       } else if (pixelType == 3) {
-        values.push_back(static_cast<std::uint8_t>(Nearest(palette, c)));
+        const int key = c.r << 16 | c.g << 8 | c.b;
+        if (!nearest.count(key)) nearest[key] = Nearest(palette, c);
+        values.push_back(static_cast<std::uint8_t>(nearest[key]));
       } else if (bits == 1) {
         values.push_back(Gray(c) >= 128 ? 1 : 0);
       } else {
