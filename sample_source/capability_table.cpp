@@ -29,7 +29,7 @@ enum class Shape { kOneValue, kEnumeration, kRange };
 // the last two answer TWRC_CHECKSTATUS when they moved the value.
 enum class Fit { kExact, kNearest, kStep };
 
-struct NumericSpec {
+struct NumericRow {
   TW_UINT16 code;
   TW_UINT16 itemType;
   Shape shape;
@@ -88,20 +88,20 @@ constexpr Outcome kBadValue{TWRC_FAILURE, TWCC_BADVALUE};
 
 class NumericCapability : public Capability {
  public:
-  explicit NumericCapability(const NumericSpec& spec)
-      : Capability(spec.code, spec.itemType, spec.readOnly), spec_(spec) {}
+  explicit NumericCapability(const NumericRow& row)
+      : Capability(row.code, row.itemType, row.readOnly), row_(row) {}
 
   BuiltContainer Get(TW_UINT16 msg, const DeviceSettings& s) const override {
-    const double current = spec_.current(s);
-    const double byDefault = spec_.byDefault(s);
-    if (msg == MSG_GETCURRENT || spec_.shape == Shape::kOneValue) {
+    const double current = row_.current(s);
+    const double byDefault = row_.byDefault(s);
+    if (msg == MSG_GETCURRENT || row_.shape == Shape::kOneValue) {
       return {TWON_ONEVALUE, BuildOneValue(itemType(), EncodeNumber(itemType(), current))};
     }
     if (msg == MSG_GETDEFAULT) {
       return {TWON_ONEVALUE, BuildOneValue(itemType(), EncodeNumber(itemType(), byDefault))};
     }
-    const Domain d = spec_.domain(s);
-    if (spec_.shape == Shape::kRange) {
+    const Domain d = row_.domain(s);
+    if (row_.shape == Shape::kRange) {
       return {TWON_RANGE, BuildRange(itemType(), d.min, d.max, d.step, byDefault, current)};
     }
     return {TWON_ENUMERATION,
@@ -113,26 +113,26 @@ class NumericCapability : public Capability {
     const std::optional<Requested> requested = RequestedNumber(itemType(), c);
     if (!requested) return kBadValue;
     const double value = requested->value;
-    if (spec_.valid && !spec_.valid(value)) return kBadValue;
+    if (row_.valid && !row_.valid(value)) return kBadValue;
     const double tolerance = ToleranceOf(itemType());
-    const Domain d = spec_.domain(s);
+    const Domain d = row_.domain(s);
     double chosen = value;
     if (!d.items.empty()) {
       chosen = d.items[NearestIndex(d.items, value)];
-      if (spec_.fit == Fit::kExact && std::fabs(chosen - value) > tolerance) return kBadValue;
+      if (row_.fit == Fit::kExact && std::fabs(chosen - value) > tolerance) return kBadValue;
     } else {
       if (value < d.min - tolerance || value > d.max + tolerance) return kBadValue;
       chosen = std::clamp(d.min + std::round((value - d.min) / d.step) * d.step, d.min, d.max);
-      if (spec_.fit == Fit::kExact && std::fabs(chosen - value) > tolerance) return kBadValue;
+      if (row_.fit == Fit::kExact && std::fabs(chosen - value) > tolerance) return kBadValue;
     }
-    spec_.store(s, chosen);
+    row_.store(s, chosen);
     return Adjusted(std::fabs(chosen - value) > tolerance || requested->constrained);
   }
 
-  void Reset(DeviceSettings& s) const override { spec_.store(s, spec_.byDefault(s)); }
+  void Reset(DeviceSettings& s) const override { row_.store(s, row_.byDefault(s)); }
 
  private:
-  NumericSpec spec_;
+  NumericRow row_;
 };
 
 // CAP_AUTHOR: one line of text.
@@ -288,6 +288,12 @@ double False(const DeviceSettings&) {
   return 0;
 }
 void Ignore(DeviceSettings&, double) {}
+double PhysicalWidth(const DeviceSettings& s) {
+  return kPhysicalWidthInches * LengthPerInch(s.units, s.xDpi);
+}
+double PhysicalHeight(const DeviceSettings& s) {
+  return kPhysicalHeightInches * LengthPerInch(s.units, s.yDpi);
+}
 bool Positive(double v) {
   return v > 0;
 }
@@ -297,7 +303,7 @@ TW_UINT16 Code(double v) {
 }
 
 std::vector<std::unique_ptr<Capability>> BuildTable() {
-  const NumericSpec numeric[] = {
+  const NumericRow numeric[] = {
       {CAP_XFERCOUNT, TWTY_INT16, Shape::kOneValue, false, Fit::kExact,
        [](const DeviceSettings&) {
          return Domain{{}, -1, 32767, 1};
@@ -358,22 +364,10 @@ std::vector<std::unique_ptr<Capability>> BuildTable() {
        [](const DeviceSettings& s) { return double(s.fileFormat); },
        [](const DeviceSettings&) { return double(Defaults().fileFormat); },
        [](DeviceSettings& s, double v) { s.fileFormat = Code(v); }, nullptr},
-      {ICAP_PHYSICALWIDTH, TWTY_FIX32, Shape::kOneValue, true, Fit::kExact, Fixed,
-       [](const DeviceSettings& s) {
-         return kPhysicalWidthInches * LengthPerInch(s.units, s.xDpi);
-       },
-       [](const DeviceSettings& s) {
-         return kPhysicalWidthInches * LengthPerInch(s.units, s.xDpi);
-       },
-       Ignore, nullptr},
-      {ICAP_PHYSICALHEIGHT, TWTY_FIX32, Shape::kOneValue, true, Fit::kExact, Fixed,
-       [](const DeviceSettings& s) {
-         return kPhysicalHeightInches * LengthPerInch(s.units, s.yDpi);
-       },
-       [](const DeviceSettings& s) {
-         return kPhysicalHeightInches * LengthPerInch(s.units, s.yDpi);
-       },
-       Ignore, nullptr},
+      {ICAP_PHYSICALWIDTH, TWTY_FIX32, Shape::kOneValue, true, Fit::kExact, Fixed, PhysicalWidth,
+       PhysicalWidth, Ignore, nullptr},
+      {ICAP_PHYSICALHEIGHT, TWTY_FIX32, Shape::kOneValue, true, Fit::kExact, Fixed, PhysicalHeight,
+       PhysicalHeight, Ignore, nullptr},
       {ICAP_XRESOLUTION, TWTY_FIX32, Shape::kEnumeration, false, Fit::kNearest, XResolutions,
        [](const DeviceSettings& s) { return ResolutionInUnits(s.xDpi, s.units); },
        [](const DeviceSettings& s) { return ResolutionInUnits(Defaults().xDpi, s.units); },
@@ -419,8 +413,7 @@ std::vector<std::unique_ptr<Capability>> BuildTable() {
       CAP_SUPPORTEDCAPS, true, [](const DeviceSettings&) { return SupportedCapabilities(); },
       [] { return SupportedCapabilities(); },
       [](DeviceSettings&, const ArrayCapability::Values&) {}));
-  for (const NumericSpec& spec : numeric)
-    table.push_back(std::make_unique<NumericCapability>(spec));
+  for (const NumericRow& row : numeric) table.push_back(std::make_unique<NumericCapability>(row));
   table.push_back(std::make_unique<TextCapability>());
   table.push_back(std::make_unique<FramesCapability>());
   table.push_back(std::make_unique<ArrayCapability>(

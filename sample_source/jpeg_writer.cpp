@@ -23,16 +23,16 @@ constexpr std::uint8_t kChromaQuant[64] = {
     99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
     99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
 
-struct HuffmanSpec {
+struct HuffmanTable {
   std::uint8_t bits[16];
   std::vector<std::uint8_t> values;
 };
 
-const HuffmanSpec kLumaDc{{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
-                          {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
-const HuffmanSpec kChromaDc{{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
-                            {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
-const HuffmanSpec kLumaAc{
+const HuffmanTable kLumaDc{{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
+                           {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
+const HuffmanTable kChromaDc{{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
+                             {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
+const HuffmanTable kLumaAc{
     {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
     {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61,
      0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52,
@@ -45,7 +45,7 @@ const HuffmanSpec kLumaAc{
      0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3,
      0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8,
      0xe9, 0xea, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa}};
-const HuffmanSpec kChromaAc{
+const HuffmanTable kChromaAc{
     {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77},
     {0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61,
      0x71, 0x13, 0x22, 0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xa1, 0xb1, 0xc1, 0x09, 0x23, 0x33,
@@ -65,14 +65,14 @@ struct HuffmanCodes {
   std::uint8_t length[256] = {};
 };
 
-HuffmanCodes CodesOf(const HuffmanSpec& spec) {
+HuffmanCodes CodesOf(const HuffmanTable& table) {
   HuffmanCodes codes;
   std::uint16_t code = 0;
   std::size_t k = 0;
   for (int bits = 1; bits <= 16; ++bits) {
-    for (int i = 0; i < spec.bits[bits - 1]; ++i, ++k, ++code) {
-      codes.code[spec.values[k]] = code;
-      codes.length[spec.values[k]] = static_cast<std::uint8_t>(bits);
+    for (int i = 0; i < table.bits[bits - 1]; ++i, ++k, ++code) {
+      codes.code[table.values[k]] = code;
+      codes.length[table.values[k]] = static_cast<std::uint8_t>(bits);
     }
     code = static_cast<std::uint16_t>(code << 1);
   }
@@ -206,11 +206,11 @@ void PutQuantTable(Bytes& out, int id, const std::uint8_t (&quant)[64]) {
   for (int k = 0; k < 64; ++k) out.push_back(quant[kZigzag[k]]);
 }
 
-void PutHuffmanTable(Bytes& out, int tableClass, int id, const HuffmanSpec& spec) {
-  PutMarker(out, 0xC4, 17 + static_cast<int>(spec.values.size()));
+void PutHuffmanTable(Bytes& out, int tableClass, int id, const HuffmanTable& table) {
+  PutMarker(out, 0xC4, 17 + static_cast<int>(table.values.size()));
   out.push_back(static_cast<std::uint8_t>(tableClass << 4 | id));
-  out.insert(out.end(), std::begin(spec.bits), std::end(spec.bits));
-  out.insert(out.end(), spec.values.begin(), spec.values.end());
+  out.insert(out.end(), std::begin(table.bits), std::end(table.bits));
+  out.insert(out.end(), table.values.begin(), table.values.end());
 }
 
 }  // namespace

@@ -115,7 +115,8 @@ TW_UINT16 SampleSource::Capability(TW_UINT16 msg, TW_MEMREF data) {
   const sample::Capability* capability = FindCapability(code);
   if (!capability) return Fail(KnownCapabilityCode(code) ? TWCC_CAPUNSUPPORTED : TWCC_BADCAP);
 
-  if (msg == MSG_SET || msg == MSG_RESET) {
+  const bool get = msg == MSG_GET || msg == MSG_GETCURRENT || msg == MSG_GETDEFAULT;
+  if (!get) {
     if (capability->readOnly()) return Fail(TWCC_CAPBADOPERATION);
     Outcome outcome;
     if (msg == MSG_SET) {
@@ -134,7 +135,7 @@ TW_UINT16 SampleSource::Capability(TW_UINT16 msg, TW_MEMREF data) {
     msg = MSG_GETCURRENT;
   }
 
-  if (faults_.HasFor(Misbehaviour::kCrashGet, code)) CrashNow();
+  if (get && faults_.HasFor(Misbehaviour::kCrashGet, code)) CrashNow();
   const BuiltContainer built = capability->Get(msg, settings_);
   if (!built.block) return Fail(TWCC_LOWMEMORY);
   if ((built.conType == TWON_ENUMERATION || built.conType == TWON_ARRAY) &&
