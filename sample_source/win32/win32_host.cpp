@@ -82,9 +82,12 @@ void Win32Host::ShowScanDialog(SampleSource& source, platform::WindowHandle pare
     RegisterClassA(&cls);
   }
   HWND owner = IsWindow(static_cast<HWND>(parent)) ? static_cast<HWND>(parent) : nullptr;
+  constexpr int kWidth = 320, kHeight = 140;
   dialog_ = CreateWindowExA(WS_EX_DLGMODALFRAME, kDialogClass, source.identity().ProductName,
-                            WS_POPUP | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 320,
-                            140, owner, nullptr, module_, nullptr);
+                            WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                            (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
+                            (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2, kWidth, kHeight, owner,
+                            nullptr, module_, nullptr);
   if (!dialog_) return;
   SetWindowLongPtrA(dialog_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&source));
   AddChild(dialog_, module_, "STATIC", "The test chart lies on the glass. Scan it?", SS_LEFT, -1,
