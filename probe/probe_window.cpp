@@ -170,6 +170,16 @@ INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
+    case WM_CTLCOLORSTATIC: {
+      // The margin around a centred state picture takes the colour of the
+      // rectangle behind the ladder, as a bitmap filling its control would.
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+      for (int state = 1; state <= 7; ++state) {
+        if (kStateControls[state] == id)
+          return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOWFRAME));
+      }
+      return FALSE;
+    }
     default:
       return DialogBase::OnMessage(message, wParam, lParam);
   }

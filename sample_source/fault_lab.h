@@ -20,6 +20,7 @@ enum class Misbehaviour {
   kCrashGet,
   kFailCapability,
   kRefuseEnable,
+  kCrashEnable,
   kEnableCheckStatus,
   kCloseAfterEnable,
   kPendingUnknown,

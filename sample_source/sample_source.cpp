@@ -265,6 +265,7 @@ TW_UINT16 SampleSource::UserInterface(TW_UINT16 msg, TW_MEMREF data) {
     state_ = 4;
     return TWRC_SUCCESS;
   }
+  if (faults_.Has(Misbehaviour::kCrashEnable)) CrashNow();
   if (faults_.Has(Misbehaviour::kRefuseEnable)) {
     return Fail(faults_.Arg(Misbehaviour::kRefuseEnable, 0));
   }

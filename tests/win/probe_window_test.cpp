@@ -147,6 +147,34 @@ TEST_F(ProbeWindowTest, SystemMenuOffersTheAboutBox) {
   EXPECT_STREQ(text, "&About Vorrel...");
 }
 
+TEST_F(ProbeWindowTest, FaultInsideTheSourceWhileEnablingIsCaughtAndTheWindowGoesOn) {
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", "crash-enable");
+  ProbeWindow& window = Open();
+  HWND list = GetDlgItem(window.hwnd(), IDC_SOURCE_LIST);
+  const LRESULT faultLab = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>("Sample Fault Lab"));
+  ASSERT_NE(faultLab, CB_ERR);
+  SendMessageA(list, CB_SETCURSEL, faultLab, 0);
+  SendMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(list));
+  ASSERT_STREQ(TWAIN_SourceProductName(), "Sample Fault Lab") << testing::PrintToString(Lines());
+  ASSERT_EQ(TWAIN_State(), 4);
+
+  Click(IDC_HIGHER);
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
+  EXPECT_EQ(Lines().back(), "Exception during state change!");
+  auto boxes = platform::TakeCapturedMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.rfind("An exception (a fatal execution error) has been detected", 0), 0u);
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(TWAIN_Session().callNesting, 0);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window.hwnd(), IDC_LOWER)));
+  // The window goes on: the Source can still be closed and the session left.
+  Click(IDC_LOWER);
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(Lines().back().rfind("Closed Sample Fault Lab [", 0), 0u);
+}
+
 // Hides the Source Manager's file for one test and puts it back.
 class HiddenSourceManager {
  public:
