@@ -4,10 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "caps/container.h"
 #include "vocab/twain_names.h"
 #include "vocab/value_text.h"
@@ -113,31 +113,11 @@ BENCHMARK(ConstantNameBaseline);
 BENCHMARK(ValueText);
 BENCHMARK(ValueTextBaseline);
 
-// Keeps each run's time so the ratios can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nPer 1,000 numbers, against snprintf of the same numbers:\n");
-  for (const char* name : {"CapName", "ConstantName", "ValueText"}) {
-    const auto own = reporter.times.find(name);
-    const auto base = reporter.times.find(std::string(name) + "Baseline");
-    if (own == reporter.times.end() || base == reporter.times.end() || base->second <= 0) continue;
-    std::printf("  %-13s %10.0f ns  snprintf %10.0f ns  ratio %.2f\n", name, own->second,
-                base->second, own->second / base->second);
-  }
-  benchmark::Shutdown();
-  return 0;
+  return RunWithRatios(argc, argv, "Per 1,000 numbers, against snprintf of the same numbers:",
+                       {{"CapName", "CapNameBaseline"},
+                        {"ConstantName", "ConstantNameBaseline"},
+                        {"ValueText", "ValueTextBaseline"}});
 }

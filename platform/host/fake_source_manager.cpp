@@ -1,5 +1,6 @@
 #include "platform/host/fake_source_manager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -140,7 +141,9 @@ TW_IDENTITY& SourceManager::AddSource(const std::string& productName) {
   identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
   std::strncpy(identity.Manufacturer, "Test Maker", 32);
   std::strncpy(identity.ProductFamily, "Test Family", 32);
-  std::strncpy(identity.ProductName, productName.c_str(), sizeof(identity.ProductName));
+  // A name of 34 characters fills the field with no terminating zero, as a careless Source may.
+  std::memcpy(identity.ProductName, productName.data(),
+              std::min(productName.size(), sizeof(identity.ProductName)));
   sources_.push_back(identity);
   return sources_.back();
 }
