@@ -33,6 +33,7 @@ ctest --preset host -j2 2>&1 | tee "$logs/ctest-host.log"
 step "Windows tests under Wine"
 source scripts/wine_env.sh
 scripts/wine_prefix.sh null
+scripts/install_sample_source.sh || failed+=("install Sample Source")
 # One persistent wineserver for the whole run: each test starts in a tenth
 # of a second instead of seconds. Wine's helpers must not hold ctest's pipe.
 timeout 60 wineserver -p

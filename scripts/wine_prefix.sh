@@ -15,6 +15,12 @@ if [[ ! -f "$WINEPREFIX/.vorrel-ready" ]]; then
   touch "$WINEPREFIX/.vorrel-ready"
 fi
 
+# A test that hides the Source Manager puts it back; if it was killed first, do it here.
+system32="$WINEPREFIX/drive_c/windows/system32"
+if [[ -f "$system32/twain_32.dll.vorrel-hidden" && ! -f "$system32/twain_32.dll" ]]; then
+  mv "$system32/twain_32.dll.vorrel-hidden" "$system32/twain_32.dll"
+fi
+
 current=$(cat "$WINEPREFIX/.vorrel-driver" 2>/dev/null || echo none)
 if [[ "$current" != "$driver" ]]; then
   if [[ "$driver" == null ]]; then

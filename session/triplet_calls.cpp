@@ -158,7 +158,9 @@ bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF dat
   return ok;
 }
 
-int TWAIN_GetResultCode() { return TWAIN_Session().lastResultCode; }
+int TWAIN_GetResultCode() {
+  return TWAIN_Session().lastResultCode;
+}
 
 TW_UINT16 TWAIN_GetConditionCode() {
   TwainSession& s = TWAIN_Session();
@@ -188,4 +190,6 @@ void TWAIN_RecordFailure(int kind) {
   }
 }
 
-void TWAIN_ErrorBox(const char* text) { platform::InfoBox(nullptr, text, kErrorBoxCaption); }
+void TWAIN_ErrorBox(const char* text) {
+  platform::InfoBox(nullptr, text, kErrorBoxCaption);
+}

@@ -47,7 +47,9 @@ TW_IDENTITY DefaultAppIdentity() {
   return identity;
 }
 
-TwainSession& TWAIN_Session() { return g_session; }
+TwainSession& TWAIN_Session() {
+  return g_session;
+}
 
 void TWAIN_ResetSession() {
   if (g_session.managerLibrary) platform::UnloadModule(g_session.managerLibrary);
@@ -100,9 +102,13 @@ void TWAIN_SetAppIdentity(TW_UINT16 majorNum, TW_UINT16 minorNum, TW_UINT16 lang
   app.SupportedGroups = DG_CONTROL | DG_IMAGE;
 }
 
-int TWAIN_State() { return g_session.state; }
+int TWAIN_State() {
+  return g_session.state;
+}
 
-void TWAIN_SetState(int state) { g_session.state = state; }
+void TWAIN_SetState(int state) {
+  g_session.state = state;
+}
 
 bool TWAIN_JoinPath(const char* directory, const char* file, char* out, std::size_t capacity) {
   const std::size_t dirLength = std::strlen(directory);
@@ -227,13 +233,19 @@ int TWAIN_SetUIHidden(bool hidden) {
   return hidden ? 1 : 0;
 }
 
-int TWAIN_UIHidden() { return g_session.hideDeviceUI ? 1 : 0; }
+int TWAIN_UIHidden() {
+  return g_session.hideDeviceUI ? 1 : 0;
+}
 
-const char* TWAIN_SourceProductName() { return g_session.sourceProductName; }
+const char* TWAIN_SourceProductName() {
+  return g_session.sourceProductName;
+}
 
 int TWAIN_CopySourceIdentity(TW_IDENTITY* destination) {
   if (destination) std::memcpy(destination, &g_session.sourceIdentity, sizeof(TW_IDENTITY));
   return static_cast<int>(sizeof(TW_IDENTITY));
 }
 
-int TWAIN_LibraryVersion() { return kLibraryVersion; }
+int TWAIN_LibraryVersion() {
+  return kLibraryVersion;
+}

@@ -180,8 +180,8 @@ struct TW_PALETTE8 {
 };
 
 using DSMENTRYPROC = TW_UINT16(TW_CALLINGSTYLE*)(TW_IDENTITY* origin, TW_IDENTITY* dest,
-                                                   TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                                                   TW_MEMREF data);
+                                                 TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                                                 TW_MEMREF data);
 using DSM_MEMALLOCATE = TW_HANDLE(TW_CALLINGSTYLE*)(TW_UINT32 size);
 using DSM_MEMFREE = void(TW_CALLINGSTYLE*)(TW_HANDLE handle);
 using DSM_MEMLOCK = TW_MEMREF(TW_CALLINGSTYLE*)(TW_HANDLE handle);
@@ -244,87 +244,87 @@ constexpr TW_UINT32 DG_AUDIO = 0x0004;
 
 // Data argument types, messages, return and condition codes are X-macro
 // tables so the names the log prints and the constants come from one list.
-#define TWAIN_DAT_TABLE(X)         \
-  X(DAT_NULL, 0x0000)              \
-  X(DAT_CAPABILITY, 0x0001)        \
-  X(DAT_EVENT, 0x0002)             \
-  X(DAT_IDENTITY, 0x0003)          \
-  X(DAT_PARENT, 0x0004)            \
-  X(DAT_PENDINGXFERS, 0x0005)      \
-  X(DAT_SETUPMEMXFER, 0x0006)      \
-  X(DAT_SETUPFILEXFER, 0x0007)     \
-  X(DAT_STATUS, 0x0008)            \
-  X(DAT_USERINTERFACE, 0x0009)     \
-  X(DAT_XFERGROUP, 0x000a)         \
-  X(DAT_CUSTOMDSDATA, 0x000c)      \
-  X(DAT_DEVICEEVENT, 0x000d)       \
-  X(DAT_FILESYSTEM, 0x000e)        \
-  X(DAT_PASSTHRU, 0x000f)          \
-  X(DAT_CALLBACK, 0x0010)          \
-  X(DAT_IMAGEINFO, 0x0101)         \
-  X(DAT_IMAGELAYOUT, 0x0102)       \
-  X(DAT_IMAGEMEMXFER, 0x0103)      \
-  X(DAT_IMAGENATIVEXFER, 0x0104)   \
-  X(DAT_IMAGEFILEXFER, 0x0105)     \
-  X(DAT_CIECOLOR, 0x0106)          \
-  X(DAT_GRAYRESPONSE, 0x0107)      \
-  X(DAT_RGBRESPONSE, 0x0108)       \
-  X(DAT_JPEGCOMPRESSION, 0x0109)   \
-  X(DAT_PALETTE8, 0x010a)          \
-  X(DAT_EXTIMAGEINFO, 0x010b)      \
+#define TWAIN_DAT_TABLE(X)       \
+  X(DAT_NULL, 0x0000)            \
+  X(DAT_CAPABILITY, 0x0001)      \
+  X(DAT_EVENT, 0x0002)           \
+  X(DAT_IDENTITY, 0x0003)        \
+  X(DAT_PARENT, 0x0004)          \
+  X(DAT_PENDINGXFERS, 0x0005)    \
+  X(DAT_SETUPMEMXFER, 0x0006)    \
+  X(DAT_SETUPFILEXFER, 0x0007)   \
+  X(DAT_STATUS, 0x0008)          \
+  X(DAT_USERINTERFACE, 0x0009)   \
+  X(DAT_XFERGROUP, 0x000a)       \
+  X(DAT_CUSTOMDSDATA, 0x000c)    \
+  X(DAT_DEVICEEVENT, 0x000d)     \
+  X(DAT_FILESYSTEM, 0x000e)      \
+  X(DAT_PASSTHRU, 0x000f)        \
+  X(DAT_CALLBACK, 0x0010)        \
+  X(DAT_IMAGEINFO, 0x0101)       \
+  X(DAT_IMAGELAYOUT, 0x0102)     \
+  X(DAT_IMAGEMEMXFER, 0x0103)    \
+  X(DAT_IMAGENATIVEXFER, 0x0104) \
+  X(DAT_IMAGEFILEXFER, 0x0105)   \
+  X(DAT_CIECOLOR, 0x0106)        \
+  X(DAT_GRAYRESPONSE, 0x0107)    \
+  X(DAT_RGBRESPONSE, 0x0108)     \
+  X(DAT_JPEGCOMPRESSION, 0x0109) \
+  X(DAT_PALETTE8, 0x010a)        \
+  X(DAT_EXTIMAGEINFO, 0x010b)    \
   X(DAT_ENTRYPOINT, 0x0403)
 
-#define TWAIN_MSG_TABLE(X)        \
-  X(MSG_NULL, 0x0000)             \
-  X(MSG_GET, 0x0001)              \
-  X(MSG_GETCURRENT, 0x0002)       \
-  X(MSG_GETDEFAULT, 0x0003)       \
-  X(MSG_GETFIRST, 0x0004)         \
-  X(MSG_GETNEXT, 0x0005)          \
-  X(MSG_SET, 0x0006)              \
-  X(MSG_RESET, 0x0007)            \
-  X(MSG_QUERYSUPPORT, 0x0008)     \
-  X(MSG_XFERREADY, 0x0101)        \
-  X(MSG_CLOSEDSREQ, 0x0102)       \
-  X(MSG_CLOSEDSOK, 0x0103)        \
-  X(MSG_DEVICEEVENT, 0x0104)      \
-  X(MSG_CHECKSTATUS, 0x0201)      \
-  X(MSG_OPENDSM, 0x0301)          \
-  X(MSG_CLOSEDSM, 0x0302)         \
-  X(MSG_OPENDS, 0x0401)           \
-  X(MSG_CLOSEDS, 0x0402)          \
-  X(MSG_USERSELECT, 0x0403)       \
-  X(MSG_DISABLEDS, 0x0501)        \
-  X(MSG_ENABLEDS, 0x0502)         \
-  X(MSG_ENABLEDSUIONLY, 0x0503)   \
-  X(MSG_PROCESSEVENT, 0x0601)     \
-  X(MSG_ENDXFER, 0x0701)          \
+#define TWAIN_MSG_TABLE(X)      \
+  X(MSG_NULL, 0x0000)           \
+  X(MSG_GET, 0x0001)            \
+  X(MSG_GETCURRENT, 0x0002)     \
+  X(MSG_GETDEFAULT, 0x0003)     \
+  X(MSG_GETFIRST, 0x0004)       \
+  X(MSG_GETNEXT, 0x0005)        \
+  X(MSG_SET, 0x0006)            \
+  X(MSG_RESET, 0x0007)          \
+  X(MSG_QUERYSUPPORT, 0x0008)   \
+  X(MSG_XFERREADY, 0x0101)      \
+  X(MSG_CLOSEDSREQ, 0x0102)     \
+  X(MSG_CLOSEDSOK, 0x0103)      \
+  X(MSG_DEVICEEVENT, 0x0104)    \
+  X(MSG_CHECKSTATUS, 0x0201)    \
+  X(MSG_OPENDSM, 0x0301)        \
+  X(MSG_CLOSEDSM, 0x0302)       \
+  X(MSG_OPENDS, 0x0401)         \
+  X(MSG_CLOSEDS, 0x0402)        \
+  X(MSG_USERSELECT, 0x0403)     \
+  X(MSG_DISABLEDS, 0x0501)      \
+  X(MSG_ENABLEDS, 0x0502)       \
+  X(MSG_ENABLEDSUIONLY, 0x0503) \
+  X(MSG_PROCESSEVENT, 0x0601)   \
+  X(MSG_ENDXFER, 0x0701)        \
   X(MSG_STOPFEEDER, 0x0702)
 
-#define TWAIN_RC_TABLE(X)      \
-  X(TWRC_SUCCESS, 0)           \
-  X(TWRC_FAILURE, 1)           \
-  X(TWRC_CHECKSTATUS, 2)       \
-  X(TWRC_CANCEL, 3)            \
-  X(TWRC_DSEVENT, 4)           \
-  X(TWRC_NOTDSEVENT, 5)        \
-  X(TWRC_XFERDONE, 6)          \
+#define TWAIN_RC_TABLE(X) \
+  X(TWRC_SUCCESS, 0)      \
+  X(TWRC_FAILURE, 1)      \
+  X(TWRC_CHECKSTATUS, 2)  \
+  X(TWRC_CANCEL, 3)       \
+  X(TWRC_DSEVENT, 4)      \
+  X(TWRC_NOTDSEVENT, 5)   \
+  X(TWRC_XFERDONE, 6)     \
   X(TWRC_ENDOFLIST, 7)
 
-#define TWAIN_CC_TABLE(X)          \
-  X(TWCC_SUCCESS, 0)               \
-  X(TWCC_BUMMER, 1)                \
-  X(TWCC_LOWMEMORY, 2)             \
-  X(TWCC_NODS, 3)                  \
-  X(TWCC_MAXCONNECTIONS, 4)        \
-  X(TWCC_OPERATIONERROR, 5)        \
-  X(TWCC_BADCAP, 6)                \
-  X(TWCC_BADPROTOCOL, 9)           \
-  X(TWCC_BADVALUE, 10)             \
-  X(TWCC_SEQERROR, 11)             \
-  X(TWCC_BADDEST, 12)              \
-  X(TWCC_CAPUNSUPPORTED, 13)       \
-  X(TWCC_CAPBADOPERATION, 14)      \
+#define TWAIN_CC_TABLE(X)     \
+  X(TWCC_SUCCESS, 0)          \
+  X(TWCC_BUMMER, 1)           \
+  X(TWCC_LOWMEMORY, 2)        \
+  X(TWCC_NODS, 3)             \
+  X(TWCC_MAXCONNECTIONS, 4)   \
+  X(TWCC_OPERATIONERROR, 5)   \
+  X(TWCC_BADCAP, 6)           \
+  X(TWCC_BADPROTOCOL, 9)      \
+  X(TWCC_BADVALUE, 10)        \
+  X(TWCC_SEQERROR, 11)        \
+  X(TWCC_BADDEST, 12)         \
+  X(TWCC_CAPUNSUPPORTED, 13)  \
+  X(TWCC_CAPBADOPERATION, 14) \
   X(TWCC_CAPSEQERROR, 15)
 
 #define TWAIN_DEFINE_U16(name, value) constexpr TW_UINT16 name = value;
@@ -410,120 +410,120 @@ constexpr TW_UINT32 DF_APP2 = 0x20000000;
 constexpr TW_UINT32 DF_DS2 = 0x40000000;
 
 // Capability codes, in code order; the name table reads the same list.
-#define TWAIN_CAP_TABLE(X)                          \
-  X(CAP_XFERCOUNT, 0x0001)                          \
-  X(ICAP_COMPRESSION, 0x0100)                       \
-  X(ICAP_PIXELTYPE, 0x0101)                         \
-  X(ICAP_UNITS, 0x0102)                             \
-  X(ICAP_XFERMECH, 0x0103)                          \
-  X(CAP_AUTHOR, 0x1000)                             \
-  X(CAP_CAPTION, 0x1001)                            \
-  X(CAP_FEEDERENABLED, 0x1002)                      \
-  X(CAP_FEEDERLOADED, 0x1003)                       \
-  X(CAP_TIMEDATE, 0x1004)                           \
-  X(CAP_SUPPORTEDCAPS, 0x1005)                      \
-  X(CAP_EXTENDEDCAPS, 0x1006)                       \
-  X(CAP_AUTOFEED, 0x1007)                           \
-  X(CAP_CLEARPAGE, 0x1008)                          \
-  X(CAP_FEEDPAGE, 0x1009)                           \
-  X(CAP_REWINDPAGE, 0x100a)                         \
-  X(CAP_INDICATORS, 0x100b)                         \
-  X(CAP_SUPPORTEDCAPSEXT, 0x100c)                   \
-  X(CAP_PAPERDETECTABLE, 0x100d)                    \
-  X(CAP_UICONTROLLABLE, 0x100e)                     \
-  X(CAP_DEVICEONLINE, 0x100f)                       \
-  X(CAP_AUTOSCAN, 0x1010)                           \
-  X(CAP_THUMBNAILSENABLED, 0x1011)                  \
-  X(CAP_DUPLEX, 0x1012)                             \
-  X(CAP_DUPLEXENABLED, 0x1013)                      \
-  X(CAP_ENABLEDSUIONLY, 0x1014)                     \
-  X(CAP_CUSTOMDSDATA, 0x1015)                       \
-  X(CAP_ENDORSER, 0x1016)                           \
-  X(CAP_JOBCONTROL, 0x1017)                         \
-  X(CAP_ALARMS, 0x1018)                             \
-  X(CAP_ALARMVOLUME, 0x1019)                        \
-  X(CAP_AUTOMATICCAPTURE, 0x101a)                   \
-  X(CAP_TIMEBEFOREFIRSTCAPTURE, 0x101b)             \
-  X(CAP_TIMEBETWEENCAPTURES, 0x101c)                \
-  X(CAP_CLEARBUFFERS, 0x101d)                       \
-  X(CAP_MAXBATCHBUFFERS, 0x101e)                    \
-  X(CAP_DEVICETIMEDATE, 0x101f)                     \
-  X(CAP_POWERSUPPLY, 0x1020)                        \
-  X(CAP_CAMERAPREVIEWUI, 0x1021)                    \
-  X(CAP_DEVICEEVENT, 0x1022)                        \
-  X(CAP_PAGEMULTIPLEACQUIRE, 0x1023)                \
-  X(CAP_SERIALNUMBER, 0x1024)                       \
-  X(CAP_FILESYSTEM, 0x1025)                         \
-  X(CAP_PRINTER, 0x1026)                            \
-  X(CAP_PRINTERENABLED, 0x1027)                     \
-  X(CAP_PRINTERINDEX, 0x1028)                       \
-  X(CAP_PRINTERMODE, 0x1029)                        \
-  X(CAP_PRINTERSTRING, 0x102a)                      \
-  X(CAP_PRINTERSUFFIX, 0x102b)                      \
-  X(CAP_LANGUAGE, 0x102c)                           \
-  X(CAP_FEEDERALIGNMENT, 0x102d)                    \
-  X(CAP_FEEDERORDER, 0x102e)                        \
-  X(CAP_PAPERBINDING, 0x102f)                       \
-  X(CAP_REACQUIREALLOWED, 0x1030)                   \
-  X(CAP_PASSTHRU, 0x1031)                           \
-  X(CAP_BATTERYMINUTES, 0x1032)                     \
-  X(CAP_BATTERYPERCENTAGE, 0x1033)                  \
-  X(CAP_POWERDOWNTIME, 0x1034)                      \
-  X(ICAP_AUTOBRIGHT, 0x1100)                        \
-  X(ICAP_BRIGHTNESS, 0x1101)                        \
-  X(ICAP_CONTRAST, 0x1103)                          \
-  X(ICAP_CUSTHALFTONE, 0x1104)                      \
-  X(ICAP_EXPOSURETIME, 0x1105)                      \
-  X(ICAP_FILTER, 0x1106)                            \
-  X(ICAP_FLASHUSED, 0x1107)                         \
-  X(ICAP_GAMMA, 0x1108)                             \
-  X(ICAP_HALFTONES, 0x1109)                         \
-  X(ICAP_HIGHLIGHT, 0x110a)                         \
-  X(ICAP_IMAGEFILEFORMAT, 0x110c)                   \
-  X(ICAP_LAMPSTATE, 0x110d)                         \
-  X(ICAP_LIGHTSOURCE, 0x110e)                       \
-  X(ICAP_ORIENTATION, 0x1110)                       \
-  X(ICAP_PHYSICALWIDTH, 0x1111)                     \
-  X(ICAP_PHYSICALHEIGHT, 0x1112)                    \
-  X(ICAP_SHADOW, 0x1113)                            \
-  X(ICAP_FRAMES, 0x1114)                            \
-  X(ICAP_XNATIVERESOLUTION, 0x1116)                 \
-  X(ICAP_YNATIVERESOLUTION, 0x1117)                 \
-  X(ICAP_XRESOLUTION, 0x1118)                       \
-  X(ICAP_YRESOLUTION, 0x1119)                       \
-  X(ICAP_MAXFRAMES, 0x111a)                         \
-  X(ICAP_TILES, 0x111b)                             \
-  X(ICAP_BITORDER, 0x111c)                          \
-  X(ICAP_CCITTKFACTOR, 0x111d)                      \
-  X(ICAP_LIGHTPATH, 0x111e)                         \
-  X(ICAP_PIXELFLAVOR, 0x111f)                       \
-  X(ICAP_PLANARCHUNKY, 0x1120)                      \
-  X(ICAP_ROTATION, 0x1121)                          \
-  X(ICAP_SUPPORTEDSIZES, 0x1122)                    \
-  X(ICAP_THRESHOLD, 0x1123)                         \
-  X(ICAP_XSCALING, 0x1124)                          \
-  X(ICAP_YSCALING, 0x1125)                          \
-  X(ICAP_BITORDERCODES, 0x1126)                     \
-  X(ICAP_PIXELFLAVORCODES, 0x1127)                  \
-  X(ICAP_JPEGPIXELTYPE, 0x1128)                     \
-  X(ICAP_TIMEFILL, 0x112a)                          \
-  X(ICAP_BITDEPTH, 0x112b)                          \
-  X(ICAP_BITDEPTHREDUCTION, 0x112c)                 \
-  X(ICAP_UNDEFINEDIMAGESIZE, 0x112d)                \
-  X(ICAP_IMAGEDATASET, 0x112e)                      \
-  X(ICAP_EXTIMAGEINFO, 0x112f)                      \
-  X(ICAP_MINIMUMHEIGHT, 0x1130)                     \
-  X(ICAP_MINIMUMWIDTH, 0x1131)                      \
-  X(ICAP_AUTODISCARDBLANKPAGES, 0x1134)             \
-  X(ICAP_FLIPROTATION, 0x1136)                      \
-  X(ICAP_BARCODEDETECTIONENABLED, 0x1137)           \
-  X(ICAP_SUPPORTEDBARCODETYPES, 0x1138)             \
-  X(ICAP_PATCHCODEDETECTIONENABLED, 0x113f)         \
-  X(ICAP_SUPPORTEDPATCHCODETYPES, 0x1140)           \
-  X(ICAP_PATCHCODEMAXSEARCHPRIORITIES, 0x1141)      \
-  X(ICAP_PATCHCODESEARCHPRIORITIES, 0x1142)         \
-  X(ICAP_PATCHCODESEARCHMODE, 0x1143)               \
-  X(ICAP_PATCHCODEMAXRETRIES, 0x1144)               \
+#define TWAIN_CAP_TABLE(X)                     \
+  X(CAP_XFERCOUNT, 0x0001)                     \
+  X(ICAP_COMPRESSION, 0x0100)                  \
+  X(ICAP_PIXELTYPE, 0x0101)                    \
+  X(ICAP_UNITS, 0x0102)                        \
+  X(ICAP_XFERMECH, 0x0103)                     \
+  X(CAP_AUTHOR, 0x1000)                        \
+  X(CAP_CAPTION, 0x1001)                       \
+  X(CAP_FEEDERENABLED, 0x1002)                 \
+  X(CAP_FEEDERLOADED, 0x1003)                  \
+  X(CAP_TIMEDATE, 0x1004)                      \
+  X(CAP_SUPPORTEDCAPS, 0x1005)                 \
+  X(CAP_EXTENDEDCAPS, 0x1006)                  \
+  X(CAP_AUTOFEED, 0x1007)                      \
+  X(CAP_CLEARPAGE, 0x1008)                     \
+  X(CAP_FEEDPAGE, 0x1009)                      \
+  X(CAP_REWINDPAGE, 0x100a)                    \
+  X(CAP_INDICATORS, 0x100b)                    \
+  X(CAP_SUPPORTEDCAPSEXT, 0x100c)              \
+  X(CAP_PAPERDETECTABLE, 0x100d)               \
+  X(CAP_UICONTROLLABLE, 0x100e)                \
+  X(CAP_DEVICEONLINE, 0x100f)                  \
+  X(CAP_AUTOSCAN, 0x1010)                      \
+  X(CAP_THUMBNAILSENABLED, 0x1011)             \
+  X(CAP_DUPLEX, 0x1012)                        \
+  X(CAP_DUPLEXENABLED, 0x1013)                 \
+  X(CAP_ENABLEDSUIONLY, 0x1014)                \
+  X(CAP_CUSTOMDSDATA, 0x1015)                  \
+  X(CAP_ENDORSER, 0x1016)                      \
+  X(CAP_JOBCONTROL, 0x1017)                    \
+  X(CAP_ALARMS, 0x1018)                        \
+  X(CAP_ALARMVOLUME, 0x1019)                   \
+  X(CAP_AUTOMATICCAPTURE, 0x101a)              \
+  X(CAP_TIMEBEFOREFIRSTCAPTURE, 0x101b)        \
+  X(CAP_TIMEBETWEENCAPTURES, 0x101c)           \
+  X(CAP_CLEARBUFFERS, 0x101d)                  \
+  X(CAP_MAXBATCHBUFFERS, 0x101e)               \
+  X(CAP_DEVICETIMEDATE, 0x101f)                \
+  X(CAP_POWERSUPPLY, 0x1020)                   \
+  X(CAP_CAMERAPREVIEWUI, 0x1021)               \
+  X(CAP_DEVICEEVENT, 0x1022)                   \
+  X(CAP_PAGEMULTIPLEACQUIRE, 0x1023)           \
+  X(CAP_SERIALNUMBER, 0x1024)                  \
+  X(CAP_FILESYSTEM, 0x1025)                    \
+  X(CAP_PRINTER, 0x1026)                       \
+  X(CAP_PRINTERENABLED, 0x1027)                \
+  X(CAP_PRINTERINDEX, 0x1028)                  \
+  X(CAP_PRINTERMODE, 0x1029)                   \
+  X(CAP_PRINTERSTRING, 0x102a)                 \
+  X(CAP_PRINTERSUFFIX, 0x102b)                 \
+  X(CAP_LANGUAGE, 0x102c)                      \
+  X(CAP_FEEDERALIGNMENT, 0x102d)               \
+  X(CAP_FEEDERORDER, 0x102e)                   \
+  X(CAP_PAPERBINDING, 0x102f)                  \
+  X(CAP_REACQUIREALLOWED, 0x1030)              \
+  X(CAP_PASSTHRU, 0x1031)                      \
+  X(CAP_BATTERYMINUTES, 0x1032)                \
+  X(CAP_BATTERYPERCENTAGE, 0x1033)             \
+  X(CAP_POWERDOWNTIME, 0x1034)                 \
+  X(ICAP_AUTOBRIGHT, 0x1100)                   \
+  X(ICAP_BRIGHTNESS, 0x1101)                   \
+  X(ICAP_CONTRAST, 0x1103)                     \
+  X(ICAP_CUSTHALFTONE, 0x1104)                 \
+  X(ICAP_EXPOSURETIME, 0x1105)                 \
+  X(ICAP_FILTER, 0x1106)                       \
+  X(ICAP_FLASHUSED, 0x1107)                    \
+  X(ICAP_GAMMA, 0x1108)                        \
+  X(ICAP_HALFTONES, 0x1109)                    \
+  X(ICAP_HIGHLIGHT, 0x110a)                    \
+  X(ICAP_IMAGEFILEFORMAT, 0x110c)              \
+  X(ICAP_LAMPSTATE, 0x110d)                    \
+  X(ICAP_LIGHTSOURCE, 0x110e)                  \
+  X(ICAP_ORIENTATION, 0x1110)                  \
+  X(ICAP_PHYSICALWIDTH, 0x1111)                \
+  X(ICAP_PHYSICALHEIGHT, 0x1112)               \
+  X(ICAP_SHADOW, 0x1113)                       \
+  X(ICAP_FRAMES, 0x1114)                       \
+  X(ICAP_XNATIVERESOLUTION, 0x1116)            \
+  X(ICAP_YNATIVERESOLUTION, 0x1117)            \
+  X(ICAP_XRESOLUTION, 0x1118)                  \
+  X(ICAP_YRESOLUTION, 0x1119)                  \
+  X(ICAP_MAXFRAMES, 0x111a)                    \
+  X(ICAP_TILES, 0x111b)                        \
+  X(ICAP_BITORDER, 0x111c)                     \
+  X(ICAP_CCITTKFACTOR, 0x111d)                 \
+  X(ICAP_LIGHTPATH, 0x111e)                    \
+  X(ICAP_PIXELFLAVOR, 0x111f)                  \
+  X(ICAP_PLANARCHUNKY, 0x1120)                 \
+  X(ICAP_ROTATION, 0x1121)                     \
+  X(ICAP_SUPPORTEDSIZES, 0x1122)               \
+  X(ICAP_THRESHOLD, 0x1123)                    \
+  X(ICAP_XSCALING, 0x1124)                     \
+  X(ICAP_YSCALING, 0x1125)                     \
+  X(ICAP_BITORDERCODES, 0x1126)                \
+  X(ICAP_PIXELFLAVORCODES, 0x1127)             \
+  X(ICAP_JPEGPIXELTYPE, 0x1128)                \
+  X(ICAP_TIMEFILL, 0x112a)                     \
+  X(ICAP_BITDEPTH, 0x112b)                     \
+  X(ICAP_BITDEPTHREDUCTION, 0x112c)            \
+  X(ICAP_UNDEFINEDIMAGESIZE, 0x112d)           \
+  X(ICAP_IMAGEDATASET, 0x112e)                 \
+  X(ICAP_EXTIMAGEINFO, 0x112f)                 \
+  X(ICAP_MINIMUMHEIGHT, 0x1130)                \
+  X(ICAP_MINIMUMWIDTH, 0x1131)                 \
+  X(ICAP_AUTODISCARDBLANKPAGES, 0x1134)        \
+  X(ICAP_FLIPROTATION, 0x1136)                 \
+  X(ICAP_BARCODEDETECTIONENABLED, 0x1137)      \
+  X(ICAP_SUPPORTEDBARCODETYPES, 0x1138)        \
+  X(ICAP_PATCHCODEDETECTIONENABLED, 0x113f)    \
+  X(ICAP_SUPPORTEDPATCHCODETYPES, 0x1140)      \
+  X(ICAP_PATCHCODEMAXSEARCHPRIORITIES, 0x1141) \
+  X(ICAP_PATCHCODESEARCHPRIORITIES, 0x1142)    \
+  X(ICAP_PATCHCODESEARCHMODE, 0x1143)          \
+  X(ICAP_PATCHCODEMAXRETRIES, 0x1144)          \
   X(ICAP_PATCHCODETIMEOUT, 0x1145)
 
 TWAIN_CAP_TABLE(TWAIN_DEFINE_U16)

@@ -21,9 +21,13 @@ void DebugOutput(const char* text) {
 
 void CaptureDebugOutput(bool) {}
 
-std::string TakeCapturedDebugOutput() { return std::exchange(Captured(), {}); }
+std::string TakeCapturedDebugOutput() {
+  return std::exchange(Captured(), {});
+}
 
 namespace host {
-void ResetDebugOutput() { Captured().clear(); }
+void ResetDebugOutput() {
+  Captured().clear();
+}
 }  // namespace host
 }  // namespace platform

@@ -49,12 +49,24 @@ bool FileExists(const char* path) {
 
 namespace host {
 
-void SetWindowsDirectory(const std::string& text) { Record().windows = text; }
-void SetSystemDirectory(const std::string& text) { Record().system = text; }
-void FailDirectoryQueries(bool fail) { Record().fail = fail; }
-void AddFile(const std::string& path) { Record().files.insert(FoldPath(path)); }
-void RemoveFile(const std::string& path) { Record().files.erase(FoldPath(path)); }
-void ResetDirectories() { Record() = DirectoryRecord{}; }
+void SetWindowsDirectory(const std::string& text) {
+  Record().windows = text;
+}
+void SetSystemDirectory(const std::string& text) {
+  Record().system = text;
+}
+void FailDirectoryQueries(bool fail) {
+  Record().fail = fail;
+}
+void AddFile(const std::string& path) {
+  Record().files.insert(FoldPath(path));
+}
+void RemoveFile(const std::string& path) {
+  Record().files.erase(FoldPath(path));
+}
+void ResetDirectories() {
+  Record() = DirectoryRecord{};
+}
 
 }  // namespace host
 }  // namespace platform

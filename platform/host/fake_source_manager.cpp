@@ -1,5 +1,6 @@
 #include "platform/host/fake_source_manager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -20,20 +21,13 @@ struct RecordSize {
 
 // How many bytes of each record the fake copies into its transcript.
 constexpr RecordSize kRecordSizes[] = {
-    {DAT_CAPABILITY, sizeof(TW_CAPABILITY)},
-    {DAT_EVENT, sizeof(TW_EVENT)},
-    {DAT_IDENTITY, sizeof(TW_IDENTITY)},
-    {DAT_PARENT, sizeof(void*)},
-    {DAT_PENDINGXFERS, sizeof(TW_PENDINGXFERS)},
-    {DAT_SETUPMEMXFER, sizeof(TW_SETUPMEMXFER)},
-    {DAT_SETUPFILEXFER, sizeof(TW_SETUPFILEXFER)},
-    {DAT_STATUS, sizeof(TW_STATUS)},
-    {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE)},
-    {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO)},
-    {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT)},
-    {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER)},
-    {DAT_IMAGENATIVEXFER, sizeof(TW_HANDLE)},
-    {DAT_PALETTE8, sizeof(TW_PALETTE8)},
+    {DAT_CAPABILITY, sizeof(TW_CAPABILITY)},       {DAT_EVENT, sizeof(TW_EVENT)},
+    {DAT_IDENTITY, sizeof(TW_IDENTITY)},           {DAT_PARENT, sizeof(void*)},
+    {DAT_PENDINGXFERS, sizeof(TW_PENDINGXFERS)},   {DAT_SETUPMEMXFER, sizeof(TW_SETUPMEMXFER)},
+    {DAT_SETUPFILEXFER, sizeof(TW_SETUPFILEXFER)}, {DAT_STATUS, sizeof(TW_STATUS)},
+    {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE)}, {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO)},
+    {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT)},     {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER)},
+    {DAT_IMAGENATIVEXFER, sizeof(TW_HANDLE)},      {DAT_PALETTE8, sizeof(TW_PALETTE8)},
 };
 
 std::size_t RecordBytes(TW_UINT16 dat) {
@@ -50,7 +44,9 @@ std::vector<std::uint8_t> BlockBytes(TW_HANDLE block) {
   return std::vector<std::uint8_t>(bytes, bytes + platform::MemSize(block));
 }
 
-std::string Windows(const std::string& directory) { return directory + "\\TWAIN_32.DLL"; }
+std::string Windows(const std::string& directory) {
+  return directory + "\\TWAIN_32.DLL";
+}
 
 }  // namespace
 
@@ -68,11 +64,12 @@ TW_UINT16 Call::Cap() const {
 std::string Call::Text() const {
   std::string text = TripletText(dg, dat, msg);
   text += toManager ? " to the Manager" : " to Source " + std::to_string(destination.Id);
-  if (dat == DAT_CAPABILITY) text += " cap 0x" + [&] {
-    char hex[8];
-    std::snprintf(hex, sizeof(hex), "%04x", Cap());
-    return std::string(hex);
-  }();
+  if (dat == DAT_CAPABILITY)
+    text += " cap 0x" + [&] {
+      char hex[8];
+      std::snprintf(hex, sizeof(hex), "%04x", Cap());
+      return std::string(hex);
+    }();
   return text + " -> " + std::to_string(returned);
 }
 
@@ -95,7 +92,7 @@ Rule& Rule::ReplyContainer(TW_UINT16 conType, std::vector<std::uint8_t> bytes) {
   return Fill([conType, bytes](TW_MEMREF data) {
     auto* cap = static_cast<TW_CAPABILITY*>(data);
     TW_HANDLE block = platform::MemAlloc(bytes.size());
-    if (platform::MemLockGuard lock(block); lock) {
+    if (platform::MemLockGuard lock(block); lock && !bytes.empty()) {
       std::memcpy(lock.data(), bytes.data(), bytes.size());
     }
     cap->ConType = conType;
@@ -108,19 +105,24 @@ Rule& Rule::Run(Handler handler) {
   return *this;
 }
 
+Rule& Rule::Observe(std::function<void(const Call&)> observer) {
+  observer_ = std::move(observer);
+  return *this;
+}
+
 Rule& Rule::Times(int count) {
   remaining_ = count;
   return *this;
 }
 
-SourceManager::SourceManager()
-    : SourceManager(Windows(kDefaultWindowsDirectory)) {
+SourceManager::SourceManager() : SourceManager(Windows(kDefaultWindowsDirectory)) {
   platform::host::SetWindowsDirectory(kDefaultWindowsDirectory);
 }
 
 SourceManager::SourceManager(std::string path) : path_(std::move(path)) {
   g_current = this;
-  platform::host::RegisterModule(path_, {{"DSM_Entry", reinterpret_cast<void*>(&Entry)}});
+  platform::host::RegisterModule(path_, {{"DSM_Entry", reinterpret_cast<void*>(&Entry)}},
+                                 [this] { ForgetSession(); });
 }
 
 SourceManager::~SourceManager() {
@@ -139,12 +141,16 @@ TW_IDENTITY& SourceManager::AddSource(const std::string& productName) {
   identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
   std::strncpy(identity.Manufacturer, "Test Maker", 32);
   std::strncpy(identity.ProductFamily, "Test Family", 32);
-  std::strncpy(identity.ProductName, productName.c_str(), sizeof(identity.ProductName));
+  // A name of 34 characters fills the field with no terminating zero, as a careless Source may.
+  std::memcpy(identity.ProductName, productName.data(),
+              std::min(productName.size(), sizeof(identity.ProductName)));
   sources_.push_back(identity);
   return sources_.back();
 }
 
-void SourceManager::SetDefaultSource(std::size_t index) { defaultSource_ = index; }
+void SourceManager::SetDefaultSource(std::size_t index) {
+  defaultSource_ = index;
+}
 
 Rule& SourceManager::On(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
   rules_.push_back(std::make_unique<Rule>());
@@ -161,9 +167,22 @@ Rule& SourceManager::OnCap(TW_UINT16 cap, TW_UINT16 msg) {
   return rule;
 }
 
-void SourceManager::QueueEvent(TW_UINT16 twMessage) { events_.push_back(twMessage); }
+void SourceManager::ForgetSession() {
+  managerOpen_ = false;
+  openSource_ = -1;
+  enabled_ = false;
+  events_.clear();
+  nextListed_ = 0;
+  managerCondition_ = sourceCondition_ = TWCC_SUCCESS;
+}
 
-void SourceManager::SetPendingTransfers(TW_UINT16 count) { pending_ = count; }
+void SourceManager::QueueEvent(TW_UINT16 twMessage) {
+  events_.push_back(twMessage);
+}
+
+void SourceManager::SetPendingTransfers(TW_UINT16 count) {
+  pending_ = count;
+}
 
 std::vector<Call> SourceManager::CallsOf(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const {
   std::vector<Call> found;
@@ -190,9 +209,8 @@ void SourceManager::PumpMessages() {
   while (platform::PeekRemoveMessage(message)) platform::TranslateDispatch(message);
 }
 
-TW_UINT16 TW_CALLINGSTYLE SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY* dest,
-                                               TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                                               TW_MEMREF data) {
+TW_UINT16 TW_CALLINGSTYLE SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 dg,
+                                               TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
   SourceManager* self = g_current;
   if (!self) return TWRC_FAILURE;
   Call call;
@@ -206,7 +224,8 @@ TW_UINT16 TW_CALLINGSTYLE SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY*
   if (data) {
     auto* bytes = static_cast<const std::uint8_t*>(data);
     call.record.assign(bytes, bytes + RecordBytes(dat));
-    if (dat == DAT_CAPABILITY) call.container = BlockBytes(static_cast<TW_CAPABILITY*>(data)->hContainer);
+    if (dat == DAT_CAPABILITY)
+      call.container = BlockBytes(static_cast<TW_CAPABILITY*>(data)->hContainer);
   }
   call.depth = ++self->depth_;
   // Indices, not references: a nested call may grow the transcript.
@@ -223,6 +242,11 @@ Rule* SourceManager::Match(const Call& call) {
     Rule& rule = **it;
     if (!call.Is(rule.dg_, rule.dat_, rule.msg_) || rule.remaining_ == 0) continue;
     if (rule.cap_ >= 0 && call.Cap() != rule.cap_) continue;
+    if (rule.observer_) {
+      if (rule.remaining_ > 0) --rule.remaining_;
+      rule.observer_(call);
+      continue;
+    }
     return &rule;
   }
   return nullptr;

@@ -54,6 +54,9 @@ class Rule {
   // DAT_CAPABILITY: answers with a fresh movable block holding these bytes.
   Rule& ReplyContainer(TW_UINT16 conType, std::vector<std::uint8_t> bytes);
   Rule& Run(Handler handler);
+  // Watches matching triplets without answering them: older rules and the
+  // model still answer.
+  Rule& Observe(std::function<void(const Call& call)> observer);
   // Answers this many times, then leaves the triplet to older rules and the model.
   Rule& Times(int count);
 
@@ -68,6 +71,7 @@ class Rule {
   int cc_ = -1;  // from the answer
   std::function<void(TW_MEMREF)> fill_;
   Handler handler_;
+  std::function<void(const Call&)> observer_;
 };
 
 class SourceManager {
@@ -105,6 +109,9 @@ class SourceManager {
   bool managerOpen() const { return managerOpen_; }
   bool sourceOpen() const { return openSource_ >= 0; }
   bool sourceEnabled() const { return enabled_; }
+
+  // What unloading the library does: the Manager forgets every open session.
+  void ForgetSession();
 
   // Runs the thread's message queue dry: a Source that pumps messages.
   static void PumpMessages();

@@ -34,10 +34,13 @@ int LockCount(MemoryHandle block);
 
 // Modules: a path maps to a table of symbols; registering also makes the file exist.
 using SymbolTable = std::map<std::string, void*>;
-void RegisterModule(const std::string& path, SymbolTable symbols);
+// onUnload runs when the last reference to a loaded module is released, as a
+// real library loses its static state when it is unloaded.
+void RegisterModule(const std::string& path, SymbolTable symbols,
+                    std::function<void()> onUnload = nullptr);
 void UnregisterModule(const std::string& path);
 int LoadCount(const std::string& path);  // LoadModule calls that succeeded
-int LiveModuleCount();                    // loaded and not yet freed
+int LiveModuleCount();                   // loaded and not yet freed
 
 // Directories and files. Paths are compared without regard to case, as on Windows.
 void SetWindowsDirectory(const std::string& text);

@@ -93,11 +93,17 @@ std::size_t MemSize(MemoryHandle handle) {
 
 namespace host {
 
-MemoryStats GetMemoryStats() { return Record().stats; }
+MemoryStats GetMemoryStats() {
+  return Record().stats;
+}
 
-void FailAllocations(int count) { Record().failNext = count; }
+void FailAllocations(int count) {
+  Record().failNext = count;
+}
 
-bool IsLiveBlock(MemoryHandle block) { return Find(block) != nullptr; }
+bool IsLiveBlock(MemoryHandle block) {
+  return Find(block) != nullptr;
+}
 
 int LockCount(MemoryHandle handle) {
   Block* block = Find(handle);

@@ -21,9 +21,13 @@ void InfoBox(WindowHandle, const char* text, const char* caption) {
 
 void CaptureMessageBoxes(bool) {}
 
-std::vector<MessageBoxRecord> TakeCapturedMessageBoxes() { return std::exchange(Captured(), {}); }
+std::vector<MessageBoxRecord> TakeCapturedMessageBoxes() {
+  return std::exchange(Captured(), {});
+}
 
 namespace host {
-void ResetMessageBoxes() { Captured().clear(); }
+void ResetMessageBoxes() {
+  Captured().clear();
+}
 }  // namespace host
 }  // namespace platform

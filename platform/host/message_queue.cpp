@@ -2,11 +2,11 @@
 // and hands it to a handler the test may set (a window procedure stand-in).
 #include "platform/message_queue.h"
 
-#include <utility>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/host/host_platform.h"
 #include "platform/host/host_reset.h"
@@ -66,7 +66,9 @@ void PostQuit(int exitCode) {
   ++Record().quitPosts;
 }
 
-bool IsWindowHandle(WindowHandle window) { return window && Record().windows.count(window) != 0; }
+bool IsWindowHandle(WindowHandle window) {
+  return window && Record().windows.count(window) != 0;
+}
 
 WindowHandle CreateProxyWindow(const char* title) {
   if (Record().failNextCreate) {
@@ -76,28 +78,48 @@ WindowHandle CreateProxyWindow(const char* title) {
   return NewWindow(title);
 }
 
-void DestroyWindowHandle(WindowHandle window) { Record().windows.erase(window); }
+void DestroyWindowHandle(WindowHandle window) {
+  Record().windows.erase(window);
+}
 
 namespace host {
 
-void PostMessage(const Message& message) { Record().queue.push_back(message); }
-std::size_t QueuedMessageCount() { return Record().queue.size(); }
+void PostMessage(const Message& message) {
+  Record().queue.push_back(message);
+}
+std::size_t QueuedMessageCount() {
+  return Record().queue.size();
+}
 void SetDispatchHandler(std::function<void(const Message&)> handler) {
   Record().handler = std::move(handler);
 }
-std::vector<Message> TakeDispatched() { return std::exchange(Record().dispatched, {}); }
-WindowHandle CreateTestWindow() { return NewWindow("test window"); }
-void DestroyTestWindow(WindowHandle window) { DestroyWindowHandle(window); }
-void FailNextWindowCreation() { Record().failNextCreate = true; }
+std::vector<Message> TakeDispatched() {
+  return std::exchange(Record().dispatched, {});
+}
+WindowHandle CreateTestWindow() {
+  return NewWindow("test window");
+}
+void DestroyTestWindow(WindowHandle window) {
+  DestroyWindowHandle(window);
+}
+void FailNextWindowCreation() {
+  Record().failNextCreate = true;
+}
 
 std::string WindowTitle(WindowHandle window) {
   auto it = Record().windows.find(window);
   return it == Record().windows.end() ? std::string() : it->second->title;
 }
 
-int LiveWindowCount() { return static_cast<int>(Record().windows.size()); }
-int QuitPostCount() { return Record().quitPosts; }
-void ResetMessageQueue() { Record() = QueueRecord{}; }
+int LiveWindowCount() {
+  return static_cast<int>(Record().windows.size());
+}
+int QuitPostCount() {
+  return Record().quitPosts;
+}
+void ResetMessageQueue() {
+  Record() = QueueRecord{};
+}
 
 }  // namespace host
 }  // namespace platform

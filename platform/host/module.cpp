@@ -2,6 +2,7 @@
 // an in-process Source Manager where the library looks for one.
 #include "platform/module.h"
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -17,8 +18,13 @@ struct LoadedModule {
   int references = 0;
 };
 
+struct Registered {
+  host::SymbolTable symbols;
+  std::function<void()> onUnload;
+};
+
 struct ModuleRecord {
-  std::map<std::string, host::SymbolTable> registered;
+  std::map<std::string, Registered> registered;
   std::map<std::string, LoadedModule> loaded;  // keyed by folded path
   std::map<std::string, int> loadCounts;
 };
@@ -49,23 +55,29 @@ void* FindSymbol(ModuleHandle handle, const char* name) {
   auto* module = static_cast<LoadedModule*>(handle);
   auto reg = Record().registered.find(module->path);
   if (reg == Record().registered.end()) return nullptr;
-  auto symbol = reg->second.find(name);
-  return symbol == reg->second.end() ? nullptr : symbol->second;
+  auto symbol = reg->second.symbols.find(name);
+  return symbol == reg->second.symbols.end() ? nullptr : symbol->second;
 }
 
 void UnloadModule(ModuleHandle handle) {
   if (!handle) return;
   ModuleRecord& record = Record();
   auto* module = static_cast<LoadedModule*>(handle);
-  if (--module->references <= 0) record.loaded.erase(module->path);
+  if (--module->references > 0) return;
+  const std::string path = module->path;
+  record.loaded.erase(path);
+  auto reg = record.registered.find(path);
+  if (reg != record.registered.end() && reg->second.onUnload) reg->second.onUnload();
 }
 
-ModuleHandle ProgramModule() { return &g_programModule; }
+ModuleHandle ProgramModule() {
+  return &g_programModule;
+}
 
 namespace host {
 
-void RegisterModule(const std::string& path, SymbolTable symbols) {
-  Record().registered[FoldPath(path)] = std::move(symbols);
+void RegisterModule(const std::string& path, SymbolTable symbols, std::function<void()> onUnload) {
+  Record().registered[FoldPath(path)] = {std::move(symbols), std::move(onUnload)};
   AddFile(path);
 }
 
@@ -79,9 +91,13 @@ int LoadCount(const std::string& path) {
   return it == Record().loadCounts.end() ? 0 : it->second;
 }
 
-int LiveModuleCount() { return static_cast<int>(Record().loaded.size()); }
+int LiveModuleCount() {
+  return static_cast<int>(Record().loaded.size());
+}
 
-void ResetModules() { Record() = ModuleRecord{}; }
+void ResetModules() {
+  Record() = ModuleRecord{};
+}
 
 }  // namespace host
 }  // namespace platform

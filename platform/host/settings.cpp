@@ -69,6 +69,8 @@ void SetSettingsFile(const std::string& path) {
   Record().values.clear();
   Load();
 }
-void ResetSettings() { Record() = SettingsRecord{}; }
+void ResetSettings() {
+  Record() = SettingsRecord{};
+}
 }  // namespace host
 }  // namespace platform

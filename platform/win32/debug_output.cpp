@@ -1,7 +1,7 @@
 #include "platform/debug_output.h"
 
-#include <utility>
 #include <windows.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -21,8 +21,12 @@ void DebugOutput(const char* text) {
   OutputDebugStringA(text);
 }
 
-void CaptureDebugOutput(bool capture) { g_capture = capture; }
+void CaptureDebugOutput(bool capture) {
+  g_capture = capture;
+}
 
-std::string TakeCapturedDebugOutput() { return std::exchange(Captured(), {}); }
+std::string TakeCapturedDebugOutput() {
+  return std::exchange(Captured(), {});
+}
 
 }  // namespace platform

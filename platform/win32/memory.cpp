@@ -4,7 +4,9 @@
 
 namespace platform {
 
-MemoryHandle MemAlloc(std::size_t bytes) { return GlobalAlloc(GMEM_MOVEABLE, bytes); }
+MemoryHandle MemAlloc(std::size_t bytes) {
+  return GlobalAlloc(GMEM_MOVEABLE, bytes);
+}
 
 void* MemLock(MemoryHandle block) {
   return block ? GlobalLock(static_cast<HGLOBAL>(block)) : nullptr;

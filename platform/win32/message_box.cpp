@@ -1,7 +1,7 @@
 #include "platform/message_box.h"
 
-#include <utility>
 #include <windows.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -23,8 +23,12 @@ void InfoBox(WindowHandle owner, const char* text, const char* caption) {
   MessageBoxA(static_cast<HWND>(owner), text, caption, MB_OK | MB_ICONINFORMATION);
 }
 
-void CaptureMessageBoxes(bool capture) { g_capture = capture; }
+void CaptureMessageBoxes(bool capture) {
+  g_capture = capture;
+}
 
-std::vector<MessageBoxRecord> TakeCapturedMessageBoxes() { return std::exchange(Captured(), {}); }
+std::vector<MessageBoxRecord> TakeCapturedMessageBoxes() {
+  return std::exchange(Captured(), {});
+}
 
 }  // namespace platform

@@ -25,16 +25,18 @@ void TranslateDispatch(const Message& message) {
   DispatchMessageA(msg);
 }
 
-void PostQuit(int exitCode) { PostQuitMessage(exitCode); }
+void PostQuit(int exitCode) {
+  PostQuitMessage(exitCode);
+}
 
 bool IsWindowHandle(WindowHandle window) {
   return window && IsWindow(static_cast<HWND>(window));
 }
 
 WindowHandle CreateProxyWindow(const char* title) {
-  HWND window = CreateWindowA("STATIC", title, WS_POPUPWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+  HWND window =
+      CreateWindowA("STATIC", title, WS_POPUPWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   return window;
 }
 

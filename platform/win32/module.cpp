@@ -4,7 +4,9 @@
 
 namespace platform {
 
-ModuleHandle LoadModule(const char* path) { return path ? LoadLibraryA(path) : nullptr; }
+ModuleHandle LoadModule(const char* path) {
+  return path ? LoadLibraryA(path) : nullptr;
+}
 
 void* FindSymbol(ModuleHandle module, const char* name) {
   if (!module || !name) return nullptr;
@@ -15,6 +17,8 @@ void UnloadModule(ModuleHandle module) {
   if (module) FreeLibrary(static_cast<HMODULE>(module));
 }
 
-ModuleHandle ProgramModule() { return GetModuleHandleA(nullptr); }
+ModuleHandle ProgramModule() {
+  return GetModuleHandleA(nullptr);
+}
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 
 namespace platform {
 
-std::uint32_t TickCount() { return GetTickCount(); }
+std::uint32_t TickCount() {
+  return GetTickCount();
+}
 
 }  // namespace platform

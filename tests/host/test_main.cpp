@@ -2,7 +2,9 @@
 // every process-wide record of the library are reset before it runs.
 #include <gtest/gtest.h>
 
+#include "caps/logged_operations.h"
 #include "imaging/dib_registry.h"
+#include "pages/log.h"
 #include "platform/host/host_platform.h"
 #include "session/twain_session.h"
 
@@ -11,6 +13,8 @@ namespace {
 class ResetProcessRecords : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo&) override {
     TWAIN_ResetSession();
+    ResetLoggedOperations();
+    ResetLog();
     DibRegistry_Reset();
     platform::host::ResetPlatform();
   }

@@ -18,5 +18,7 @@ __declspec(dllexport) int IllegalInstruction() {
   __builtin_trap();
 }
 
-__declspec(dllexport) int Survive(int value) { return value + 1; }
+__declspec(dllexport) int Survive(int value) {
+  return value + 1;
+}
 }

@@ -62,9 +62,9 @@ TEST_F(FaultGuardTest, FaultAddressLiesInTheDll) {
   ASSERT_FALSE(platform::RunGuarded([&] { sink = fn(); }, &fault));
   (void)sink;
   HMODULE owner = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                     GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                 static_cast<LPCSTR>(fault.address), &owner));
+  ASSERT_TRUE(GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      static_cast<LPCSTR>(fault.address), &owner));
   EXPECT_EQ(owner, dll_);
 }
 

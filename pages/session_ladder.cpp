@@ -1,0 +1,309 @@
+#include "pages/session_ladder.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "caps/logged_operations.h"
+#include "pages/log.h"
+#include "platform/fault_guard.h"
+#include "platform/tick_count.h"
+#include "session/triplet_calls.h"
+#include "session/twain_session.h"
+
+namespace {
+
+constexpr LadderLabels kLabels[] = {
+    {"", ""},
+    {"Load TWAIN", "Exit"},
+    {"Open TWAIN", "Unload TWAIN"},
+    {"Open Source", "Close TWAIN"},
+    {"Enable Source", "Close Source"},
+    {"waiting...", "Disable Source"},
+    {"Start Transfer", "Abort Transfer"},
+    {"transferring...", "End Transfer"},
+};
+
+// One step down: the provisional line, the operation, the timed final line.
+struct DownStep {
+  const char* before;
+  bool (*action)(platform::WindowHandle window);
+  const char* after;
+  bool namesSource;  // the lines name the Source last opened
+};
+
+constexpr DownStep kDownSteps[] = {
+    {},
+    {},
+    {"Unloading TWAIN Source Manager...",
+     [](platform::WindowHandle) { return TWAIN_UnbindManager(); },
+     "Unloaded TWAIN Source Manager [%4.2fs]", false},
+    {"Closing TWAIN Source Manager...",
+     [](platform::WindowHandle w) { return TWAIN_ManagerClose(w); },
+     "Closed TWAIN Source Manager [%4.2fs]", false},
+    {"Closing %s...", [](platform::WindowHandle) { return TWAIN_SourceClose(); },
+     "Closed %s [%4.2fs]", true},
+    {"Disabling Source...", [](platform::WindowHandle) { return TWAIN_SourceDisable(); },
+     "Disable Source [%4.2fs]", false},
+    {"Aborting Pending Xfers...", [](platform::WindowHandle) { return TWAIN_XferAbortAll(); },
+     "Aborted Pending Xfers [%4.2fs]", false},
+    {"Ending Xfer...", [](platform::WindowHandle) { return TWAIN_XferEnd(); },
+     "Ended Xfer [%4.2fs]", false},
+};
+
+double SecondsSince(std::uint32_t start) {
+  return static_cast<std::uint32_t>(platform::TickCount() - start) * 0.001;
+}
+
+// A Source's ProductName may fill its field without a terminating zero.
+std::string ProductName(const TW_IDENTITY& identity) {
+  return std::string(identity.ProductName,
+                     strnlen(identity.ProductName, sizeof(identity.ProductName)));
+}
+
+bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+  if (prefix.size() > text.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+class WaitCursor {
+ public:
+  explicit WaitCursor(LadderView& view) : view_(view) { view_.BeginWaitCursor(); }
+  ~WaitCursor() { view_.EndWaitCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  LadderView& view_;
+};
+
+}  // namespace
+
+LadderLabels LadderLabelsFor(int state) {
+  return state >= 1 && state <= 7 ? kLabels[state] : kLabels[0];
+}
+
+const char* XferMechText(int mechanism) {
+  if (mechanism == TWSX_NATIVE) return " Xfer Mech: NATIVE";
+  if (mechanism == TWSX_MEMORY) return " Xfer Mech: MEMORY";
+  return " Xfer Mech: FILE";
+}
+
+void SessionLadder::StepUp() {
+  view_.EnableLadderButtons(false, false);
+  platform::FaultInfo fault;
+  const std::int32_t nesting = TWAIN_Session().callNesting;
+  if (!platform::RunGuarded([this] { StepUpBody(); }, &fault)) {
+    // The faulting call never returned to take itself off the count.
+    TWAIN_Session().callNesting = nesting;
+    LogLine("Exception during state change!");
+    view_.InfoBox(kStepFaultText);
+  }
+  Refresh();
+}
+
+void SessionLadder::StepUpBody() {
+  const std::uint32_t start = platform::TickCount();
+  switch (TWAIN_State()) {
+    case 1:
+      LogProgress("Loading TWAIN Source Manager...");
+      if (TWAIN_BindManager()) {
+        LogLine("Loaded TWAIN Source Manager [%4.2fs]", SecondsSince(start));
+      } else {
+        LogLine("Loading TWAIN Source Manager...");
+        LogLine(">>> Failed: Is TWAIN Installed?");
+      }
+      break;
+    case 2:
+      LogProgress("Opening Source Manager...");
+      if (TWAIN_ManagerOpen(view_.Handle())) {
+        LogLine("Opened Source Manager [%4.2fs]", SecondsSince(start));
+      } else {
+        LogLine("Opening Source Manager...");
+        LogLine(">>> Failed: TWAIN is hosed. Reboot?");
+      }
+      break;
+    case 3:
+      OpenSelectedSource();
+      break;
+    case 4:
+      if (!XferMechNegotiated()) LoggedSetOneValue(ICAP_XFERMECH, TWTY_UINT16, CurrentXferMech());
+      LogProgress("Enabling Data Source...");
+      TWAIN_SourceEnable(view_.Handle());
+      LogLine("Enabled Data Source [%4.2fs]", SecondsSince(start));
+      break;
+    case 6:
+      if (view_.TransferImage()) {
+        LogLine("Transfer Time: %4.2fs", SecondsSince(start));
+      } else {
+        LogLine(">>> Image transfer is not built in this version.");
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void SessionLadder::StepDown() {
+  view_.EnableLadderButtons(false, false);
+  const std::uint32_t start = platform::TickCount();
+  const int state = TWAIN_State();
+  if (state == 1) {
+    view_.CloseWindow();
+    return;
+  }
+  if (state < 2 || state > 7) return;
+  const DownStep& step = kDownSteps[state];
+  const char* name = currentSourceName_.c_str();
+  if (step.namesSource) {
+    LogProgress(step.before, name);
+    step.action(view_.Handle());
+    LogLine(step.after, name, SecondsSince(start));
+  } else {
+    LogProgress("%s", step.before);
+    step.action(view_.Handle());
+    LogLine(step.after, SecondsSince(start));
+  }
+  Refresh();
+}
+
+void SessionLadder::OpenSelectedSource() {
+  const int selected = view_.SelectedSource();
+  if (selected < 0 || selected >= kMaxSources) return;
+  WaitCursor wait(view_);
+  const std::uint32_t start = platform::TickCount();
+  currentSourceName_ = ProductName(sourceList_[selected]);
+  LogProgress("Opening %s...", currentSourceName_.c_str());
+  if (TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &sourceList_[selected])) {
+    LogLine("Opened %s [%4.2fs]", currentSourceName_.c_str(), SecondsSince(start));
+  } else {
+    char text[96];
+    std::snprintf(text, sizeof(text), "Failed to open: %s", currentSourceName_.c_str());
+    LogLine("%s", text);
+    view_.InfoBox(text);
+  }
+}
+
+void SessionLadder::EnumerateSources() {
+  WaitCursor wait(view_);
+  LogProgress("Enumerating Data Sources...");
+  view_.ClearSources();
+  TW_IDENTITY identity{};
+  bool listed = TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity);
+  // The list holds 64 identities; a Manager that offers more, or never
+  // ends its list, is not asked for more.
+  for (int count = 0; listed && count < kMaxSources; ++count) {
+    const int index = view_.AddSource(ProductName(identity).c_str());
+    if (index >= 0 && index < kMaxSources) sourceList_[index] = identity;
+    if (count + 1 == kMaxSources) break;
+    identity = TW_IDENTITY{};
+    listed = TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &identity);
+  }
+  identity = TW_IDENTITY{};
+  if (TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &identity)) {
+    const std::string defaultName = ProductName(identity);
+    for (int i = 0; i < view_.SourceCount(); ++i) {
+      if (StartsWithIgnoringCase(view_.SourceText(i), defaultName)) {
+        view_.SelectSource(i);
+        break;
+      }
+    }
+  }
+  view_.EnableSourceList(view_.SourceCount() > 0);
+}
+
+void SessionLadder::ChangeSource() {
+  if (TWAIN_State() > 6) StepDown();
+  if (TWAIN_State() > 5) StepDown();
+  if (TWAIN_State() > 4) StepDown();
+  if (TWAIN_State() > 3) StepDown();
+  if (TWAIN_State() == 3) StepUp();
+  view_.ShowSelectedPage();
+}
+
+void SessionLadder::ArriveAt(int state, int old) {
+  switch (state) {
+    case 2:
+      if (old > 2) view_.ClearSources();
+      break;
+    case 3:
+      SetXferMechNegotiated(false);
+      if (old < 3) EnumerateSources();
+      break;
+    case 4:
+      view_.SetDeviceUiCheck(!TWAIN_UIHidden());
+      if (old < 4) {
+        WaitCursor wait(view_);
+        view_.EnableLadderButtons(false, false);
+        view_.EnumerateCapabilities();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void SessionLadder::Refresh() {
+  view_.EnableWindow();
+  int state = TWAIN_State();
+  view_.PagesStateChanged(state, shownState_);
+  while (state != shownState_) {
+    WaitCursor wait(view_);
+    view_.EnableLadderButtons(false, false);
+    const int old = shownState_;
+    shownState_ = state;
+    if (old >= 1 && old <= 7) view_.SetStatePicture(old, false);
+    if (state >= 1 && state <= 7) view_.SetStatePicture(state, true);
+    view_.ShowDeviceUiSwitch(state == 4);
+    view_.ShowXferMechText(state >= 4);
+    const LadderLabels labels = LadderLabelsFor(state);
+    view_.SetLadderLabels(labels.higher, labels.lower);
+    ArriveAt(state, old);
+    state = TWAIN_State();
+  }
+  const bool higher = state == 1 || state == 2 || state == 4 || state == 6 ||
+                      (state == 3 && view_.SourceCount() > 0);
+  view_.EnableLadderButtons(higher, true);
+  view_.EnableSourceList(state >= 3);
+}
+
+bool SessionLadder::SourceEvent(const platform::Message& message) {
+  if (shownState_ < 5) return false;
+  TW_EVENT event{};
+  event.pEvent = const_cast<platform::Message*>(&message);
+  event.TWMessage = MSG_NULL;
+  const bool claimed = TWAIN_DS(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+  Refresh();
+  if (event.TWMessage == MSG_XFERREADY) {
+    LogLine("received MSG_XFERREADY");
+  } else if (event.TWMessage == MSG_CLOSEDSREQ) {
+    LogLine("received MSG_CLOSEDSREQ");
+    TWAIN_SourceDisable();
+    Refresh();
+  }
+  return claimed;
+}
+
+void SessionLadder::StartupClimb() {
+  StepUp();
+  if (TWAIN_State() == 2) StepUp();
+  if (TWAIN_State() == 3) {
+    view_.AppendTabs();
+    StepUp();
+    Refresh();
+  }
+}
+
+void SessionLadder::TimerTick() {
+  if (timerGuard_ > 0) return;
+  ++timerGuard_;
+  Refresh();
+  if (TWAIN_State() >= 4) view_.SetXferMechText(XferMechText(CurrentXferMech()));
+  --timerGuard_;
+}

@@ -1,0 +1,276 @@
+#include "probe/log_view.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "probe/resource_ids.h"
+
+namespace {
+
+constexpr char kClassName[] = "VorrelLogView";
+constexpr int kTextIndent = 4;
+
+bool RegisterLogViewClass() {
+  static const bool registered = [] {
+    WNDCLASSA windowClass{};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = DefWindowProcA;  // replaced per window in Create
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kClassName;
+    return RegisterClassA(&windowClass) != 0;
+  }();
+  return registered;
+}
+
+// Selects a GDI object into a context for one scope.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+  ~SelectedObject() { SelectObject(dc_, old_); }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDC() { ReleaseDC(window_, dc_); }
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+}  // namespace
+
+LogView::~LogView() {
+  if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  if (font_) DeleteObject(font_);
+  if (mirror_) std::fclose(mirror_);
+}
+
+bool LogView::Create(HWND parent, int id, const RECT& rect) {
+  if (!RegisterLogViewClass()) return false;
+  hwnd_ = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, rect.left,
+                          rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                          GetModuleHandleA(nullptr), nullptr);
+  if (!hwnd_) return false;
+  SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
+  UpdateScrollBar(true);
+  return true;
+}
+
+void LogView::EnsureFont() {
+  if (measured_ || !hwnd_) return;
+  SetWindowLongA(hwnd_, GWL_STYLE, GetWindowLongA(hwnd_, GWL_STYLE) | WS_VSCROLL);
+  font_ =
+      CreateFontA(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "MS San Serif");
+  WindowDC dc(hwnd_);
+  SelectedObject selected(dc.get(), font_);
+  SIZE extent{};
+  GetTextExtentPoint32A(dc.get(), "M", 1, &extent);
+  charWidth_ = extent.cx;
+  lineHeight_ = std::max<int>(1, extent.cy);
+  measured_ = true;
+}
+
+RECT LogView::RowRect(int line) const {
+  RECT rect;
+  GetClientRect(hwnd_, &rect);
+  rect.left += kTextIndent;
+  rect.top += store_.RowOf(line) * lineHeight_;
+  rect.bottom = rect.top + lineHeight_;
+  return rect;
+}
+
+void LogView::UpdateScrollBar(bool range) {
+  if (range) {
+    SetScrollRange(hwnd_, SB_VERT, 0, std::max(0, store_.count() - 1), TRUE);
+  }
+  SetScrollPos(hwnd_, SB_VERT, store_.topLine(), TRUE);
+}
+
+void LogView::Write(const char* text, bool final) {
+  if (!hwnd_) return;
+  EnsureFont();
+  const int countBefore = store_.count();
+  const bool replacing = store_.lastProvisional();
+  const LogStore::Update update = store_.Write(text, final);
+  if (!replacing || store_.count() != countBefore) UpdateScrollBar(true);
+  if (update == LogStore::Update::kRepaintAll) {
+    UpdateScrollBar(false);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    UpdateWindow(hwnd_);
+    return;
+  }
+  if (update == LogStore::Update::kScrollThenDraw) {
+    UpdateScrollBar(false);
+    ScrollWindow(hwnd_, 0, -lineHeight_, nullptr, nullptr);
+    UpdateWindow(hwnd_);
+  }
+  WindowDC dc(hwnd_);
+  SelectedObject selected(dc.get(), font_);
+  RECT row = RowRect(store_.count() - 1);
+  RECT fill = row;
+  fill.left -= kTextIndent;
+  FillRect(dc.get(), &fill, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(dc.get(), TRANSPARENT);
+  const std::string& line = store_.line(store_.count() - 1);
+  DrawTextA(dc.get(), line.c_str(), static_cast<int>(line.size()), &row,
+            DT_SINGLELINE | DT_NOPREFIX);
+}
+
+void LogView::WriteFinal(const char* text) {
+  Write(text, true);
+  if (mirror_) {
+    std::fputs(text, mirror_);
+    std::fputs("\r\n", mirror_);
+    std::fflush(mirror_);
+  }
+}
+
+void LogView::WriteProvisional(const char* text) {
+  Write(text, false);
+}
+
+void LogView::MoveTopLine(int line) {
+  if (!store_.MoveTopLine(line)) return;
+  UpdateScrollBar(false);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  UpdateWindow(hwnd_);
+}
+
+void LogView::Paint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(hwnd_, &paint);
+  EnsureFont();
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  {
+    SelectedObject selected(dc, font_);
+    SetBkMode(dc, TRANSPARENT);
+    const int rows = (client.bottom - client.top + lineHeight_ - 1) / lineHeight_;
+    const LogStore::Range visible = store_.Visible(rows);
+    for (int i = visible.first; i < visible.last; ++i) {
+      RECT row = RowRect(i);
+      const std::string& line = store_.line(i);
+      DrawTextA(dc, line.c_str(), static_cast<int>(line.size()), &row, DT_SINGLELINE | DT_NOPREFIX);
+    }
+  }
+  EndPaint(hwnd_, &paint);
+}
+
+bool LogView::MirrorTo(const char* path) {
+  if (mirror_) std::fclose(mirror_);
+  mirror_ = std::fopen(path, "wb");
+  return mirror_ != nullptr;
+}
+
+bool LogView::SaveTo(const char* path) const {
+  FILE* file = std::fopen(path, "wb");
+  if (!file) return false;
+  const std::string text = store_.AllText();
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
+bool LogView::CopyAllToClipboard() const {
+  const std::string text = store_.AllText();
+  if (!OpenClipboard(hwnd_)) return false;
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  bool copied = false;
+  if (void* data = block ? GlobalLock(block) : nullptr) {
+    std::memcpy(data, text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    copied = SetClipboardData(CF_TEXT, block) != nullptr;
+  }
+  if (!copied && block) GlobalFree(block);
+  CloseClipboard();
+  return copied;
+}
+
+void LogView::ContextMenu(int x, int y) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, IDM_LOG_COPY_ALL, "Copy All");
+  AppendMenuA(menu, MF_STRING, IDM_LOG_SAVE, "Save Log...");
+  const int command =
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, hwnd_, nullptr);
+  DestroyMenu(menu);
+  if (command == IDM_LOG_COPY_ALL) {
+    CopyAllToClipboard();
+  } else if (command == IDM_LOG_SAVE) {
+    char path[MAX_PATH] = "vorrel.log";
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = GetParent(hwnd_);
+    dialog.lpstrFilter = "Log files (*.log)\0*.log\0Text files (*.txt)\0*.txt\0All files\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = sizeof(path);
+    dialog.lpstrDefExt = "log";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    if (GetSaveFileNameA(&dialog) && !SaveTo(path)) {
+      MessageBoxA(GetParent(hwnd_), "The log could not be saved.", "Vorrel",
+                  MB_OK | MB_ICONINFORMATION);
+    }
+  }
+}
+
+LRESULT CALLBACK LogView::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<LogView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT LogView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_VSCROLL: {
+      constexpr struct {
+        int code;
+        ScrollRequest request;
+      } kRequests[] = {{SB_LINEUP, ScrollRequest::kLineUp},
+                       {SB_LINEDOWN, ScrollRequest::kLineDown},
+                       {SB_PAGEUP, ScrollRequest::kPageUp},
+                       {SB_PAGEDOWN, ScrollRequest::kPageDown},
+                       {SB_TOP, ScrollRequest::kTop},
+                       {SB_BOTTOM, ScrollRequest::kBottom},
+                       {SB_THUMBPOSITION, ScrollRequest::kThumb},
+                       {SB_THUMBTRACK, ScrollRequest::kThumb},
+                       {SB_ENDSCROLL, ScrollRequest::kEnd}};
+      for (const auto& row : kRequests) {
+        if (row.code != LOWORD(wParam) || row.request == ScrollRequest::kEnd) continue;
+        // The 32-bit thumb position: a long log outgrows the message's 16 bits.
+        SCROLLINFO info{};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(hwnd_, SB_VERT, &info);
+        MoveTopLine(ScrollTarget(store_, row.request, info.nTrackPos));
+      }
+      return 0;
+    }
+    case WM_CONTEXTMENU:
+      ContextMenu(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      return 0;
+    default:
+      return DefWindowProcA(hwnd_, message, wParam, lParam);
+  }
+}

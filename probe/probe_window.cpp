@@ -1,0 +1,366 @@
+#include "probe/probe_window.h"
+
+#include <commctrl.h>
+
+#include "caps/logged_operations.h"
+#include "pages/log.h"
+#include "platform/message_box.h"
+#include "probe/about_box.h"
+#include "probe/resource_ids.h"
+#include "probe/source_identity_page.h"
+#include "session/triplet_calls.h"
+#include "session/twain_session.h"
+
+namespace {
+
+constexpr UINT_PTR kTimerId = 666;
+constexpr UINT kTimerPeriod = 300;
+constexpr int kPictureBase = IDB_STATE0_INACTIVE;
+constexpr int kLogBottomMargin = 6;
+
+// The picture control of each state, 1 at the bottom of the ladder to 7 at the top.
+constexpr int kStateControls[] = {0,          IDC_STATE1, IDC_STATE2, IDC_STATE3,
+                                  IDC_STATE4, IDC_STATE5, IDC_STATE6, IDC_STATE7};
+
+struct TabPage {
+  const char* text;
+  int resource;
+};
+// Tab order; the pages are created in resource order (103, 104, 105, 106, 155).
+constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE},
+                             {"Image Info", IDD_IMAGE_INFO_PAGE},
+                             {"Layout", IDD_LAYOUT_PAGE},
+                             {"Images", IDD_IMAGES_PAGE},
+                             {"Source", IDD_SOURCE_PAGE}};
+constexpr int kCreationOrder[] = {0, 1, 3, 2, 4};
+
+RECT ClientRectOf(HWND child, HWND parent) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+}  // namespace
+
+ProbeWindow::ProbeWindow() : ladder_(*this) {}
+
+ProbeWindow::~ProbeWindow() {
+  if (hwnd()) DestroyWindow(hwnd());
+  for (HBITMAP picture : pictures_) {
+    if (picture) DeleteObject(picture);
+  }
+  if (icon_) DestroyIcon(icon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+bool ProbeWindow::Open(int show) {
+  show_ = show;
+  if (!Create(IDD_PROBE, nullptr)) return false;
+  BeginWaitCursor();
+  ShowWindow(hwnd(), show_);
+  UpdateWindow(hwnd());
+  SetTimer(hwnd(), kTimerId, kTimerPeriod, nullptr);
+  ladder_.StartupClimb();
+  ShowSelectedPage();
+  EndWaitCursor();
+  return true;
+}
+
+INT_PTR ProbeWindow::Run() {
+  while (!ended_ && PumpOne(hwnd())) {
+  }
+  return result_;
+}
+
+BOOL ProbeWindow::OnInitDialog() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    pictures_[i] = LoadBitmapA(instance, MAKEINTRESOURCEA(kPictureBase + static_cast<int>(i)));
+  }
+  for (int state = 1; state <= 7; ++state) SetStatePicture(state, false);
+
+  TWAIN_SetAppIdentity(1, 26, TWLG_USA, TWCY_USA, "1.26", "Kandrith", "Ambit Tools",
+                       "Vorrel TWAIN Probe");
+
+  char about[64] = {};
+  if (LoadStringA(instance, IDS_ABOUTBOX, about, sizeof(about)) > 0) {
+    HMENU systemMenu = GetSystemMenu(hwnd(), FALSE);
+    AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+  }
+
+  icon_ =
+      static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PROBE), IMAGE_ICON, 32, 32, 0));
+  smallIcon_ =
+      static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PROBE), IMAGE_ICON, 16, 16, 0));
+  SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+  const RECT tabs = ClientRectOf(Item(IDC_TABS), hwnd());
+  const RECT stateOne = ClientRectOf(Item(IDC_STATE1), hwnd());
+  RECT client;
+  GetClientRect(hwnd(), &client);
+  const RECT logRect{tabs.left, stateOne.top, tabs.right, client.bottom - kLogBottomMargin};
+  log_.Create(hwnd(), IDC_LOG_VIEW, logRect);
+  if (!mirrorPath_.empty()) log_.MirrorTo(mirrorPath_.c_str());
+  SetLogSink(DeliverLogText, this);
+  SetMessageFilter(FilterMessage, this);
+
+  for (int index : kCreationOrder) {
+    if (kTabs[index].resource == IDD_SOURCE_PAGE) {
+      pages_[index] = std::make_unique<SourceIdentityPage>();
+    } else {
+      pages_[index] = std::make_unique<PendingPage>();
+    }
+    if (!pages_[index]->Create(kTabs[index].resource, hwnd())) continue;
+    SetWindowPos(pages_[index]->hwnd(), Item(IDC_TABS), tabs.left, tabs.bottom, 0, 0,
+                 SWP_NOSIZE | SWP_NOREDRAW | SWP_NOACTIVATE);
+  }
+
+  ladder_.Refresh();
+  return TRUE;
+}
+
+INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kLogFinalMessage:
+    case kLogProgressMessage: {
+      const char* text = reinterpret_cast<const char*>(lParam);
+      if (message == kLogFinalMessage) {
+        log_.WriteFinal(text);
+      } else {
+        log_.WriteProvisional(text);
+      }
+      SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, 0);
+      return TRUE;
+    }
+    case WM_TIMER:
+      if (wParam == kTimerId) ladder_.TimerTick();
+      return TRUE;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        ShowAboutBox();
+        return TRUE;
+      }
+      return FALSE;
+    case WM_CLOSE:
+      End(0);
+      return TRUE;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->idFrom == IDC_TABS && header->code == TCN_SELCHANGE) ShowSelectedPage();
+      return TRUE;
+    }
+    case WM_QUERYNEWPALETTE:
+    case WM_PALETTECHANGED:
+      // The Images page realises its image's palette; it is not built yet.
+      return FALSE;
+    case WM_PAINT:
+      if (IsIconic(hwnd())) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd(), &paint);
+        RECT client;
+        GetClientRect(hwnd(), &client);
+        DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
+                 (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, icon_);
+        EndPaint(hwnd(), &paint);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(icon_);
+    case WM_CTLCOLORSTATIC: {
+      // The margin around a centred state picture takes the colour of the
+      // rectangle behind the ladder, as a bitmap filling its control would.
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+      for (int state = 1; state <= 7; ++state) {
+        if (kStateControls[state] == id)
+          return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOWFRAME));
+      }
+      return FALSE;
+    }
+    default:
+      return DialogBase::OnMessage(message, wParam, lParam);
+  }
+}
+
+void ProbeWindow::OnCommand(int id, int code) {
+  switch (id) {
+    case IDC_HIGHER:
+      if (code == BN_CLICKED) ladder_.StepUp();
+      break;
+    case IDC_LOWER:
+      if (code == BN_CLICKED) ladder_.StepDown();
+      break;
+    case IDC_SOURCE_LIST:
+      if (code == CBN_SELCHANGE) ladder_.ChangeSource();
+      break;
+    case IDC_DEVICE_UI:
+      if (code == BN_CLICKED)
+        TWAIN_SetUIHidden(IsDlgButtonChecked(hwnd(), IDC_DEVICE_UI) != BST_CHECKED);
+      break;
+    case IDC_ABOUT:
+      if (code == BN_CLICKED) ShowAboutBox();
+      break;
+    default:
+      // Enter and Escape (OK and Cancel) do nothing.
+      break;
+  }
+}
+
+void ProbeWindow::OnDestroy() {
+  KillTimer(hwnd(), kTimerId);
+  SetLogSink(nullptr, nullptr);
+  SetMessageFilter(nullptr, nullptr);
+  TWAIN_UnbindManager();
+}
+
+void ProbeWindow::End(INT_PTR result) {
+  if (ended_) return;
+  ended_ = true;
+  result_ = result;
+  DestroyWindow(hwnd());
+}
+
+bool ProbeWindow::FilterMessage(MSG& message, void* context) {
+  auto* self = static_cast<ProbeWindow*>(context);
+  // platform::Message is laid out as MSG.
+  return self->ladder_.SourceEvent(*reinterpret_cast<const platform::Message*>(&message));
+}
+
+void ProbeWindow::DeliverLogText(const char* text, bool final, void* context) {
+  auto* self = static_cast<ProbeWindow*>(context);
+  SendMessageA(self->hwnd(), final ? kLogFinalMessage : kLogProgressMessage, 0,
+               reinterpret_cast<LPARAM>(text));
+}
+
+void ProbeWindow::ShowAboutBox() {
+  AboutBox about;
+  about.RunModal(IDD_ABOUTBOX, hwnd());
+}
+
+void ProbeWindow::EnableWindow() {
+  ::EnableWindow(hwnd(), TRUE);
+}
+
+void ProbeWindow::EnableLadderButtons(bool higher, bool lower) {
+  ::EnableWindow(Item(IDC_HIGHER), higher);
+  ::EnableWindow(Item(IDC_LOWER), lower);
+}
+
+void ProbeWindow::SetLadderLabels(const char* higher, const char* lower) {
+  SetDlgItemTextA(hwnd(), IDC_HIGHER, higher);
+  SetDlgItemTextA(hwnd(), IDC_LOWER, lower);
+}
+
+void ProbeWindow::SetStatePicture(int state, bool current) {
+  if (state < 1 || state > 7) return;
+  HBITMAP picture =
+      pictures_[(current ? IDB_STATE0_CURRENT : IDB_STATE0_INACTIVE) - kPictureBase + state];
+  SendDlgItemMessageA(hwnd(), kStateControls[state], STM_SETIMAGE, IMAGE_BITMAP,
+                      reinterpret_cast<LPARAM>(picture));
+}
+
+void ProbeWindow::ShowDeviceUiSwitch(bool visible) {
+  ShowWindow(Item(IDC_DEVICE_UI), visible ? SW_SHOW : SW_HIDE);
+}
+
+void ProbeWindow::SetDeviceUiCheck(bool checked) {
+  CheckDlgButton(hwnd(), IDC_DEVICE_UI, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void ProbeWindow::ShowXferMechText(bool visible) {
+  ShowWindow(Item(IDC_XFER_MECH), visible ? SW_SHOW : SW_HIDE);
+}
+
+void ProbeWindow::SetXferMechText(const char* text) {
+  SetDlgItemTextA(hwnd(), IDC_XFER_MECH, text);
+}
+
+void ProbeWindow::ClearSources() {
+  SendDlgItemMessageA(hwnd(), IDC_SOURCE_LIST, CB_RESETCONTENT, 0, 0);
+}
+
+int ProbeWindow::AddSource(const char* name) {
+  const LRESULT index =
+      SendDlgItemMessageA(hwnd(), IDC_SOURCE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  return index < 0 ? -1 : static_cast<int>(index);
+}
+
+int ProbeWindow::SourceCount() {
+  return static_cast<int>(SendDlgItemMessageA(hwnd(), IDC_SOURCE_LIST, CB_GETCOUNT, 0, 0));
+}
+
+int ProbeWindow::SelectedSource() {
+  const LRESULT index = SendDlgItemMessageA(hwnd(), IDC_SOURCE_LIST, CB_GETCURSEL, 0, 0);
+  return index == CB_ERR ? -1 : static_cast<int>(index);
+}
+
+void ProbeWindow::SelectSource(int index) {
+  SendDlgItemMessageA(hwnd(), IDC_SOURCE_LIST, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::string ProbeWindow::SourceText(int index) {
+  const LRESULT length = SendDlgItemMessageA(hwnd(), IDC_SOURCE_LIST, CB_GETLBTEXTLEN, index, 0);
+  if (length < 0) return {};
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  SendDlgItemMessageA(hwnd(), IDC_SOURCE_LIST, CB_GETLBTEXT, index,
+                      reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+void ProbeWindow::EnableSourceList(bool enabled) {
+  ::EnableWindow(Item(IDC_SOURCE_LIST), enabled);
+}
+
+void ProbeWindow::BeginWaitCursor() {
+  if (waitDepth_++ == 0) savedCursor_ = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+}
+
+void ProbeWindow::EndWaitCursor() {
+  if (waitDepth_ > 0 && --waitDepth_ == 0) SetCursor(savedCursor_);
+}
+
+void ProbeWindow::InfoBox(const char* text) {
+  platform::InfoBox(hwnd(), text, kProgramCaption);
+}
+
+void ProbeWindow::CloseWindow() {
+  End(0);
+}
+
+void ProbeWindow::PagesStateChanged(int newState, int shownState) {
+  for (auto& page : pages_) {
+    if (page && page->hwnd()) page->StateChanged(newState, shownState);
+  }
+}
+
+void ProbeWindow::EnumerateCapabilities() {
+  if (pages_[0]) pages_[0]->EnumerateCapabilities();
+}
+
+bool ProbeWindow::TransferImage() {
+  return pages_[3] && pages_[3]->Transfer();
+}
+
+void ProbeWindow::AppendTabs() {
+  HWND tabs = Item(IDC_TABS);
+  for (const TabPage& tab : kTabs) {
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<char*>(tab.text);
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    SendMessageA(tabs, TCM_INSERTITEMA, count, reinterpret_cast<LPARAM>(&item));
+  }
+  SendMessageA(tabs, TCM_SETCURSEL, 0, 0);
+}
+
+void ProbeWindow::ShowSelectedPage() {
+  const int selected = static_cast<int>(SendDlgItemMessageA(hwnd(), IDC_TABS, TCM_GETCURSEL, 0, 0));
+  for (int i = 0; i < static_cast<int>(pages_.size()); ++i) {
+    if (pages_[i] && pages_[i]->hwnd())
+      ShowWindow(pages_[i]->hwnd(), i == selected ? SW_SHOW : SW_HIDE);
+  }
+}

@@ -1,0 +1,57 @@
+// The test chart as the three transfers hand it over: a packed bitmap in a
+// movable block (native), rows into the application's buffer (memory), and
+// BMP or JFIF files (file).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/handles.h"
+#include "sample_source/container_io.h"
+#include "sample_source/device_settings.h"
+
+namespace sample {
+
+#pragma pack(push, 2)
+struct BitmapInfoHeader {
+  std::uint32_t biSize;
+  std::int32_t biWidth;
+  std::int32_t biHeight;
+  std::uint16_t biPlanes;
+  std::uint16_t biBitCount;
+  std::uint32_t biCompression;
+  std::uint32_t biSizeImage;
+  std::int32_t biXPelsPerMeter;
+  std::int32_t biYPelsPerMeter;
+  std::uint32_t biClrUsed;
+  std::uint32_t biClrImportant;
+};
+struct BitmapFileHeader {
+  char bfType[2];
+  std::uint32_t bfSize;
+  std::uint16_t bfReserved1;
+  std::uint16_t bfReserved2;
+  std::uint32_t bfOffBits;
+};
+#pragma pack(pop)
+static_assert(sizeof(BitmapInfoHeader) == 40);
+static_assert(sizeof(BitmapFileHeader) == 14);
+
+// Header, colour table and bottom-up rows padded to four bytes.
+std::size_t DibSize(const ImageGeometry& geometry);
+void WriteDib(const ImageGeometry& geometry, int page, std::uint8_t* out);
+// A fresh movable block holding the bitmap; null when it cannot be allocated.
+platform::MemoryHandle MakeNativeImage(const ImageGeometry& geometry, int page);
+
+// Rows [firstRow, firstRow + rows) top-down, red first, each `stride` bytes
+// apart (at least the packed row), padding zeroed.
+void RenderRows(const ImageGeometry& geometry, int page, int firstRow, int rows, std::size_t stride,
+                std::uint8_t* out);
+
+Bytes MakeBmpFile(const ImageGeometry& geometry, int page);
+// 8-bit gray or 24-bit colour only (see JfifAllowed).
+Bytes MakeJfifFile(const ImageGeometry& geometry, int page);
+bool WriteWholeFile(const std::string& path, const Bytes& bytes);
+
+}  // namespace sample

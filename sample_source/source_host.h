@@ -1,0 +1,37 @@
+// What the Sample Source needs from the machine it runs on: the way back to
+// the Source Manager, the application's message loop, its dialog and a place
+// for files. The DLL implements it with Win32; host tests with a recorder.
+#pragma once
+
+#include <string>
+
+#include "platform/handles.h"
+#include "twain/twain.h"
+
+namespace sample {
+
+class SampleSource;
+
+class SourceHost {
+ public:
+  virtual ~SourceHost() = default;
+
+  // Sends DG_CONTROL / DAT_NULL / msg from the Source to the application
+  // through the Source Manager; false when the Manager did not take it.
+  virtual bool NotifyManager(TW_IDENTITY& source, TW_IDENTITY& application, TW_UINT16 msg) = 0;
+  // Puts a message in the application's queue so that it soon offers one to
+  // the Source with MSG_PROCESSEVENT.
+  virtual void WakeApplication(platform::WindowHandle parent) = 0;
+  // The "Scan" / "Cancel" dialog of an enabled Source with ShowUI true.
+  virtual void ShowScanDialog(SampleSource& source, platform::WindowHandle parent) = 0;
+  virtual void CloseScanDialog() = 0;
+  // True when the message offered with MSG_PROCESSEVENT belongs to the
+  // dialog and was handled (keyboard navigation).
+  virtual bool TakeDialogMessage(const void* message) = 0;
+  // Dispatches whatever the thread's queue holds (a misbehaviour).
+  virtual void PumpMessages() = 0;
+  // Folder for default transfer file names, ending in its separator.
+  virtual std::string TransferDirectory() = 0;
+};
+
+}  // namespace sample

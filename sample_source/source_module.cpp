@@ -1,0 +1,133 @@
+#include "sample_source/source_module.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "sample_source/fault_lab.h"
+#include "vocab/triplet_text.h"
+
+namespace sample {
+namespace {
+
+void CopyText(char (&field)[34], const char* text) {
+  std::memset(field, 0, sizeof(field));
+  std::strncpy(field, text, sizeof(field) - 2);
+}
+
+const char* const kProductNames[kSourceCount] = {kFlatbedName, kFaultLabName};
+
+// The index of the Source a MSG_OPENDS names; the default when none matches.
+std::size_t IndexByName(const TW_IDENTITY& identity) {
+  for (std::size_t i = 0; i < kSourceCount; ++i) {
+    if (std::strncmp(identity.ProductName, kProductNames[i], sizeof(identity.ProductName)) == 0) {
+      return i;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+TW_IDENTITY SourceIdentity(std::size_t index) {
+  TW_IDENTITY identity{};
+  identity.Version.MajorNum = 1;
+  identity.Version.MinorNum = 0;
+  identity.Version.Language = TWLG_USA;
+  identity.Version.Country = TWCY_USA;
+  CopyText(identity.Version.Info, "1.0 Vorrel TWAIN Probe sample");
+  identity.ProtocolMajor = 1;
+  identity.ProtocolMinor = 9;
+  identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  CopyText(identity.Manufacturer, "Kandrith");
+  CopyText(identity.ProductFamily, "Vorrel Sample Source");
+  CopyText(identity.ProductName, kProductNames[index < kSourceCount ? index : 0]);
+  return identity;
+}
+
+SourceModule::SourceModule(HostFactory hostFactory, FaultText faultText)
+    : hostFactory_(std::move(hostFactory)), faultText_(std::move(faultText)) {}
+
+SampleSource* SourceModule::Session(TW_UINT32 applicationId) {
+  auto found = sessions_.find(applicationId);
+  return found == sessions_.end() ? nullptr : found->second.get();
+}
+
+TW_UINT16 SourceModule::Fail(TW_UINT16 cc) {
+  condition_ = cc;
+  return TWRC_FAILURE;
+}
+
+TW_UINT16 SourceModule::Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                              TW_MEMREF data) {
+  const TW_UINT16 rc = Dispatch(origin, dg, dat, msg, data);
+  if (trace_) {
+    char line[160];
+    std::snprintf(line, sizeof(line), "app %u: %s -> rc %u", origin ? unsigned(origin->Id) : 0u,
+                  TripletText(dg, dat, msg).c_str(), unsigned(rc));
+    trace_(line);
+  }
+  return rc;
+}
+
+TW_UINT16 SourceModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat,
+                                 TW_UINT16 msg, TW_MEMREF data) {
+  const TW_UINT32 applicationId = origin ? origin->Id : 0;
+  if (dat != DAT_STATUS) answeredHere_ = true;
+  if (dg == DG_CONTROL && dat == DAT_ENTRYPOINT && msg == MSG_SET) {
+    if (!data) return Fail(TWCC_BADVALUE);
+    TW_ENTRYPOINT entryPoint;
+    std::memcpy(&entryPoint, data, sizeof(entryPoint));
+    entryPoint_ = entryPoint;
+    condition_ = TWCC_SUCCESS;
+    return TWRC_SUCCESS;
+  }
+  if (dg == DG_CONTROL && dat == DAT_IDENTITY) {
+    auto* identity = static_cast<TW_IDENTITY*>(data);
+    if (!identity) return Fail(TWCC_BADVALUE);
+    condition_ = TWCC_SUCCESS;
+    if (msg == MSG_GET) {
+      // A Manager that lists several Sources of one DLL asks with Id 0, 1, ...
+      const TW_UINT32 id = identity->Id;
+      *identity = SourceIdentity(id < kSourceCount ? id : 0);
+      identity->Id = id;
+      return TWRC_SUCCESS;
+    }
+    if (msg == MSG_OPENDS) return Open(origin, identity);
+    if (msg == MSG_CLOSEDS) {
+      SampleSource* session = Session(applicationId);
+      if (!session || session->state() != 4) return Fail(TWCC_SEQERROR);
+      sessions_.erase(applicationId);
+      return TWRC_SUCCESS;
+    }
+    return Fail(TWCC_BADPROTOCOL);
+  }
+  SampleSource* session = Session(applicationId);
+  const bool status = dg == DG_CONTROL && dat == DAT_STATUS && msg == MSG_GET;
+  if (status && data && (!session || answeredHere_)) {
+    static_cast<TW_STATUS*>(data)->ConditionCode = condition_;
+    static_cast<TW_STATUS*>(data)->Reserved = 0;
+    return TWRC_SUCCESS;
+  }
+  if (!session) return Fail(TWCC_SEQERROR);
+  if (!status) answeredHere_ = false;
+  return session->Entry(dg, dat, msg, data);
+}
+
+TW_UINT16 SourceModule::Open(const TW_IDENTITY* origin, TW_IDENTITY* requested) {
+  const std::size_t index = IndexByName(*requested);
+  TW_IDENTITY identity = SourceIdentity(index);
+  identity.Id = requested->Id;
+  const TW_IDENTITY application = origin ? *origin : TW_IDENTITY{};
+  FaultSelection faults;
+  if (index == kFaultLabIndex && faultText_) faults = ParseFaults(faultText_()).selection;
+  std::unique_ptr<SourceHost> host = hostFactory_(entryPoint_ ? &*entryPoint_ : nullptr);
+  if (!host) return Fail(TWCC_LOWMEMORY);
+  // The Manager opens only a Source it holds closed, so a session left here
+  // belongs to an application that abandoned it (a hard reset after a fault).
+  sessions_[application.Id] =
+      std::make_unique<SampleSource>(identity, application, std::move(host), faults);
+  *requested = identity;
+  return TWRC_SUCCESS;
+}
+
+}  // namespace sample

@@ -1,0 +1,63 @@
+// The DLL as the Source Manager sees it: the identities it offers, the
+// sessions it opens and closes, and the routing of every DS_Entry call to the
+// open Source of the calling application.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "sample_source/sample_source.h"
+#include "sample_source/source_host.h"
+#include "twain/twain.h"
+
+namespace sample {
+
+constexpr const char* kFlatbedName = "Sample Flatbed";
+constexpr const char* kFaultLabName = "Sample Fault Lab";
+constexpr std::size_t kSourceCount = 2;
+constexpr std::size_t kFaultLabIndex = 1;
+
+// Identity `index` (0 is the default Source); Id is left 0.
+TW_IDENTITY SourceIdentity(std::size_t index);
+
+class SourceModule {
+ public:
+  // Makes the host of a new session; `entryPoint` is the Manager's
+  // DAT_ENTRYPOINT record, null when none was sent.
+  using HostFactory = std::function<std::unique_ptr<SourceHost>(const TW_ENTRYPOINT* entryPoint)>;
+  // The Fault Lab's selection text, read when it is opened.
+  using FaultText = std::function<std::string()>;
+  using TraceSink = std::function<void(const std::string& line)>;
+
+  SourceModule(HostFactory hostFactory, FaultText faultText);
+
+  TW_UINT16 Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                  TW_MEMREF data);
+  // The open Source of an application, or null.
+  SampleSource* Session(TW_UINT32 applicationId);
+  std::size_t SessionCount() const { return sessions_.size(); }
+  // A line per triplet received and its answer.
+  void SetTrace(TraceSink sink) { trace_ = std::move(sink); }
+
+ private:
+  TW_UINT16 Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                     TW_MEMREF data);
+  TW_UINT16 Open(const TW_IDENTITY* origin, TW_IDENTITY* requested);
+  TW_UINT16 Fail(TW_UINT16 cc);
+
+  HostFactory hostFactory_;
+  FaultText faultText_;
+  TraceSink trace_;
+  std::optional<TW_ENTRYPOINT> entryPoint_;
+  std::map<TW_UINT32, std::unique_ptr<SampleSource>> sessions_;
+  TW_UINT16 condition_ = TWCC_SUCCESS;
+  // Whether the last triplet before a DAT_STATUS was answered here rather
+  // than by a session, so the status reports the right condition.
+  bool answeredHere_ = true;
+};
+
+}  // namespace sample

@@ -1,0 +1,102 @@
+// The DLL's exports: DS_Entry, which every Source Manager calls, and the
+// Fault Lab's help (rundll32 vorrel_sample.ds,FaultLabHelp).
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "sample_source/fault_lab.h"
+#include "sample_source/source_module.h"
+#include "sample_source/win32/win32_host.h"
+
+namespace {
+
+HINSTANCE g_module = nullptr;
+
+constexpr char kFaultVariable[] = "VORREL_FAULT_LAB";
+constexpr char kFaultFile[] = "vorrel_fault_lab.txt";
+constexpr char kTraceVariable[] = "VORREL_SAMPLE_TRACE";
+
+std::string Environment(const char* name) {
+  char value[4096];
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof(value));
+  return length > 0 && length < sizeof(value) ? std::string(value, length) : std::string();
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char chunk[1024];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0 && text.size() < 65536) {
+      text.append(chunk, got);
+    }
+    std::fclose(file);
+  }
+  return text;
+}
+
+// The file beside the DLL, then the environment: both choose misbehaviours.
+std::string FaultText() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(g_module, path, sizeof(path));
+  std::string text;
+  if (length > 0 && length < sizeof(path)) {
+    std::string file(path, length);
+    file.erase(file.find_last_of("\\/") + 1);
+    text = ReadSmallFile(file + kFaultFile);
+  }
+  return text + "\n" + Environment(kFaultVariable);
+}
+
+sample::SourceModule& Module() {
+  static sample::SourceModule module(
+      [](const TW_ENTRYPOINT* entryPoint) {
+        return std::make_unique<sample::Win32Host>(g_module, entryPoint);
+      },
+      FaultText);
+  static const bool traced = [] {
+    const std::string path = Environment(kTraceVariable);
+    if (!path.empty()) {
+      module.SetTrace([path](const std::string& line) {
+        if (std::FILE* file = std::fopen(path.c_str(), "a")) {
+          std::fprintf(file, "%s\n", line.c_str());
+          std::fclose(file);
+        }
+      });
+    }
+    return true;
+  }();
+  (void)traced;
+  return module;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+__declspec(dllexport) TW_UINT16 TW_CALLINGSTYLE
+    DS_Entry(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+  return Module().Entry(origin, dg, dat, msg, data);
+}
+
+// The list of misbehaviours, for programs that want it as text.
+__declspec(dllexport) const char* FaultLabHelpText() {
+  static const std::string text = sample::FaultLabHelp();
+  return text.c_str();
+}
+
+// rundll32 vorrel_sample.ds,FaultLabHelp
+__declspec(dllexport) void CALLBACK FaultLabHelp(HWND window, HINSTANCE, LPSTR, int) {
+  MessageBoxA(window, FaultLabHelpText(), "Sample Fault Lab", MB_OK | MB_ICONINFORMATION);
+}
+}

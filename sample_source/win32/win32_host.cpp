@@ -1,0 +1,134 @@
+#include "sample_source/win32/win32_host.h"
+
+#include "platform/message_queue.h"
+#include "sample_source/sample_source.h"
+
+namespace sample {
+namespace {
+
+constexpr char kDialogClass[] = "VorrelSampleScanDialog";
+constexpr int kScanButton = IDOK;
+constexpr int kCancelButton = IDCANCEL;
+// A Source that pumps stops after this many messages, so a queue that keeps
+// refilling cannot hold it for ever.
+constexpr int kPumpLimit = 256;
+
+// Wine's Manager never sends DAT_ENTRYPOINT: find the Manager already loaded
+// in the process, the 1.x one first.
+DSMENTRYPROC LoadedManagerEntry() {
+  for (const char* name : {"twain_32.dll", "TWAINDSM.dll"}) {
+    HMODULE manager = GetModuleHandleA(name);
+    if (!manager) continue;
+    FARPROC entry = GetProcAddress(manager, "DSM_Entry");
+    if (entry) return reinterpret_cast<DSMENTRYPROC>(reinterpret_cast<void*>(entry));
+  }
+  return nullptr;
+}
+
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* source = reinterpret_cast<SampleSource*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (source && message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+    if (LOWORD(wParam) == kScanButton) source->OnUserScan();
+    if (LOWORD(wParam) == kCancelButton) source->OnUserCancel();
+    return 0;
+  }
+  if (source && message == WM_CLOSE) {
+    source->OnUserCancel();
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND AddChild(HWND parent, HINSTANCE module, const char* cls, const char* text, DWORD style, int id,
+              RECT box) {
+  HWND child = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, box.left, box.top,
+                               box.right - box.left, box.bottom - box.top, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module, nullptr);
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  return child;
+}
+
+}  // namespace
+
+Win32Host::Win32Host(HINSTANCE module, const TW_ENTRYPOINT* entryPoint) : module_(module) {
+  if (entryPoint && entryPoint->DSM_Entry) managerEntry_ = entryPoint->DSM_Entry;
+}
+
+Win32Host::~Win32Host() {
+  CloseScanDialog();
+}
+
+bool Win32Host::NotifyManager(TW_IDENTITY& source, TW_IDENTITY& application, TW_UINT16 msg) {
+  DSMENTRYPROC entry = managerEntry_ ? managerEntry_ : LoadedManagerEntry();
+  if (!entry) return false;
+  return entry(&source, &application, DG_CONTROL, DAT_NULL, msg, nullptr) == TWRC_SUCCESS;
+}
+
+void Win32Host::WakeApplication(platform::WindowHandle parent) {
+  HWND window = static_cast<HWND>(parent);
+  // Without a window of the application, the thread's queue itself.
+  PostMessageA(IsWindow(window) ? window : nullptr, WM_NULL, 0, 0);
+}
+
+void Win32Host::ShowScanDialog(SampleSource& source, platform::WindowHandle parent) {
+  CloseScanDialog();
+  WNDCLASSA cls{};
+  if (!GetClassInfoA(module_, kDialogClass, &cls)) {
+    cls.lpfnWndProc = DialogProc;
+    cls.hInstance = module_;
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    cls.lpszClassName = kDialogClass;
+    RegisterClassA(&cls);
+  }
+  HWND owner = IsWindow(static_cast<HWND>(parent)) ? static_cast<HWND>(parent) : nullptr;
+  constexpr int kWidth = 320, kHeight = 140;
+  dialog_ = CreateWindowExA(WS_EX_DLGMODALFRAME, kDialogClass, source.identity().ProductName,
+                            WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                            (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
+                            (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2, kWidth, kHeight, owner,
+                            nullptr, module_, nullptr);
+  if (!dialog_) return;
+  SetWindowLongPtrA(dialog_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&source));
+  AddChild(dialog_, module_, "STATIC", "The test chart lies on the glass. Scan it?", SS_LEFT, -1,
+           {12, 12, 300, 40});
+  AddChild(dialog_, module_, "BUTTON", "Scan", BS_DEFPUSHBUTTON | WS_TABSTOP, kScanButton,
+           {120, 60, 200, 86});
+  AddChild(dialog_, module_, "BUTTON", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, kCancelButton,
+           {210, 60, 290, 86});
+  ShowWindow(dialog_, SW_SHOW);
+}
+
+void Win32Host::CloseScanDialog() {
+  if (!dialog_) return;
+  HWND dialog = dialog_;
+  dialog_ = nullptr;
+  SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+  DestroyWindow(dialog);
+  // The class names this DLL's code, and the Manager may unload the DLL.
+  UnregisterClassA(kDialogClass, module_);
+}
+
+bool Win32Host::TakeDialogMessage(const void* message) {
+  return dialog_ && IsDialogMessageA(dialog_, const_cast<MSG*>(static_cast<const MSG*>(message)));
+}
+
+void Win32Host::PumpMessages() {
+  platform::Message message;
+  for (int i = 0; i < kPumpLimit && platform::PeekRemoveMessage(message); ++i) {
+    if (message.message == platform::kQuitMessage) {
+      platform::PostQuit(static_cast<int>(message.wParam));
+      return;
+    }
+    platform::TranslateDispatch(message);
+  }
+}
+
+std::string Win32Host::TransferDirectory() {
+  char path[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(sizeof(path), path);
+  if (length == 0 || length >= sizeof(path)) return ".\\";
+  return path;
+}
+
+}  // namespace sample

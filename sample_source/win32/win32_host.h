@@ -1,0 +1,30 @@
+// The Sample Source's host on Windows: the Source Manager reached through
+// DAT_ENTRYPOINT or the loaded Manager DLL, the scan dialog, the queue.
+#pragma once
+
+#include <windows.h>
+
+#include "sample_source/source_host.h"
+
+namespace sample {
+
+class Win32Host : public SourceHost {
+ public:
+  Win32Host(HINSTANCE module, const TW_ENTRYPOINT* entryPoint);
+  ~Win32Host() override;
+
+  bool NotifyManager(TW_IDENTITY& source, TW_IDENTITY& application, TW_UINT16 msg) override;
+  void WakeApplication(platform::WindowHandle parent) override;
+  void ShowScanDialog(SampleSource& source, platform::WindowHandle parent) override;
+  void CloseScanDialog() override;
+  bool TakeDialogMessage(const void* message) override;
+  void PumpMessages() override;
+  std::string TransferDirectory() override;
+
+ private:
+  HINSTANCE module_;
+  DSMENTRYPROC managerEntry_ = nullptr;
+  HWND dialog_ = nullptr;
+};
+
+}  // namespace sample

@@ -1,0 +1,111 @@
+// The Sample Source DLL as a Source Manager sees it: identities listed by
+// index, sessions opened by name per application, closed, and replaced.
+#include <gtest/gtest.h>
+
+#include "platform/host/host_platform.h"
+#include "tests/host/sample_source_harness.h"
+
+namespace {
+
+using sample_test::Harness;
+using sample_test::Val;
+
+std::string Name(const TW_IDENTITY& identity) {
+  return identity.ProductName;
+}
+
+TEST(SampleModule, ListingAsksIdentitiesByIndexUntilTheyRepeat) {
+  Harness h;
+  std::vector<std::string> names;
+  for (TW_UINT32 id = 0; id < 3; ++id) {
+    TW_IDENTITY identity{};
+    identity.Id = id;
+    ASSERT_EQ(h.Call(DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
+    EXPECT_EQ(Val(identity.Id), id);
+    EXPECT_EQ(Val(identity.ProtocolMajor), 1);
+    EXPECT_EQ(Val(identity.SupportedGroups), DG_CONTROL | DG_IMAGE);
+    names.push_back(Name(identity));
+  }
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Sample Flatbed", "Sample Fault Lab", "Sample Flatbed"}));
+  EXPECT_EQ(h.module().SessionCount(), 0u);
+}
+
+TEST(SampleModule, OpenByNameKeepsTheManagersIdAndClosesOnlyInStateFour) {
+  Harness h;
+  TW_IDENTITY identity{};
+  identity.Id = 9;
+  std::strcpy(identity.ProductName, "Sample Fault Lab");
+  ASSERT_EQ(h.Call(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity), TWRC_SUCCESS);
+  EXPECT_EQ(Val(identity.Id), 9u);
+  EXPECT_EQ(Name(identity), "Sample Fault Lab");
+  EXPECT_EQ(std::string(identity.Manufacturer), "Kandrith");
+  EXPECT_EQ(Val(h.source().identity().Id), 9u);
+
+  ASSERT_EQ(h.Enable(true), TWRC_SUCCESS);
+  EXPECT_EQ(h.Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_FAILURE);
+  EXPECT_EQ(h.Condition(), TWCC_SEQERROR);
+  TW_USERINTERFACE ui{};
+  ASSERT_EQ(h.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+  EXPECT_EQ(h.Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+  EXPECT_EQ(h.module().SessionCount(), 0u);
+  EXPECT_FALSE(h.host.dialogOpen);
+
+  // Closed: the Source answers nothing but its status and identities.
+  TW_CAPABILITY cap{ICAP_UNITS, TWON_DONTCARE16, nullptr};
+  EXPECT_EQ(h.Call(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE);
+  EXPECT_EQ(h.Condition(), TWCC_SEQERROR);
+  EXPECT_EQ(h.Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_FAILURE);
+  EXPECT_EQ(h.Call(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr), TWRC_FAILURE);
+  EXPECT_EQ(h.Condition(), TWCC_BADVALUE);
+}
+
+TEST(SampleModule, AnUnknownNameOpensTheDefaultAndEachApplicationHasItsOwn) {
+  Harness h;
+  ASSERT_EQ(h.Open("Some Other Scanner"), TWRC_SUCCESS);
+  EXPECT_EQ(Name(h.source().identity()), "Sample Flatbed");
+  ASSERT_EQ(h.SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_SUCCESS);
+
+  TW_IDENTITY other{};
+  other.Id = 8;
+  TW_IDENTITY requested{};
+  std::strcpy(requested.ProductName, "Sample Flatbed");
+  ASSERT_EQ(h.module().Entry(&other, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &requested),
+            TWRC_SUCCESS);
+  EXPECT_EQ(h.module().SessionCount(), 2u);
+  EXPECT_EQ(h.module().Session(8)->settings().pixelType, TWPT_RGB);
+  EXPECT_EQ(h.source().settings().pixelType, TWPT_GRAY);
+}
+
+TEST(SampleModule, AnAbandonedSessionIsReplacedWhenTheManagerOpensAgain) {
+  // A hard reset after a fault abandons an enabled Source; the next Manager
+  // opens it afresh.
+  Harness h;
+  ASSERT_EQ(h.Open(), TWRC_SUCCESS);
+  ASSERT_EQ(h.Enable(true), TWRC_SUCCESS);
+  ASSERT_EQ(h.Open(), TWRC_SUCCESS);
+  EXPECT_EQ(h.State(), 4);
+  EXPECT_EQ(h.module().SessionCount(), 1u);
+  EXPECT_FALSE(h.host.dialogOpen);  // the old session's dialog went with it
+}
+
+TEST(SampleModule, EntryPointReachesTheHostsAndTripletsAreTraced) {
+  Harness h;
+  std::vector<std::string> lines;
+  h.module().SetTrace([&](const std::string& line) { lines.push_back(line); });
+  TW_ENTRYPOINT entry{};
+  entry.Size = sizeof(entry);
+  EXPECT_EQ(h.Call(DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &entry), TWRC_SUCCESS);
+  ASSERT_EQ(h.Open(), TWRC_SUCCESS);
+  EXPECT_NE(h.host.entryPoint, nullptr);
+  TW_STATUS status{};
+  EXPECT_EQ(h.Call(DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "app 7: DG_CONTROL / DAT_IDENTITY / MSG_OPENDS -> rc 0");
+
+  Harness fresh;
+  ASSERT_EQ(fresh.Open(), TWRC_SUCCESS);
+  EXPECT_EQ(fresh.host.entryPoint, nullptr);
+}
+
+}  // namespace

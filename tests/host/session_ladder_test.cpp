@@ -1,0 +1,357 @@
+#include "pages/session_ladder.h"
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "caps/logged_operations.h"
+#include "pages/log.h"
+#include "pages/log_store.h"
+#include "platform/fault_guard.h"
+#include "session_test_support.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The window as the ladder sees it, kept as plain values.
+class FakeLadderView : public LadderView {
+ public:
+  platform::WindowHandle Handle() override { return window; }
+  void EnableWindow() override {}
+  void EnableLadderButtons(bool h, bool l) override {
+    higherEnabled = h;
+    lowerEnabled = l;
+  }
+  void SetLadderLabels(const char* h, const char* l) override {
+    higher = h;
+    lower = l;
+  }
+  void SetStatePicture(int state, bool current) override { pictures[state] = current; }
+  void ShowDeviceUiSwitch(bool visible) override { deviceUiVisible = visible; }
+  void SetDeviceUiCheck(bool checked) override { deviceUiChecked = checked; }
+  void ShowXferMechText(bool visible) override { xferMechVisible = visible; }
+  void SetXferMechText(const char* text) override {
+    xferMechText = text;
+    if (onXferMechText) onXferMechText();
+  }
+  void ClearSources() override {
+    sources.clear();
+    selected = -1;
+  }
+  int AddSource(const char* name) override {
+    sources.push_back(name);
+    return static_cast<int>(sources.size()) - 1;
+  }
+  int SourceCount() override { return static_cast<int>(sources.size()); }
+  int SelectedSource() override { return selected; }
+  void SelectSource(int index) override { selected = index; }
+  std::string SourceText(int index) override { return sources.at(index); }
+  void EnableSourceList(bool enabled) override { sourceListEnabled = enabled; }
+  void BeginWaitCursor() override { ++waitDepth; }
+  void EndWaitCursor() override { --waitDepth; }
+  void InfoBox(const char* text) override { boxes.push_back(text); }
+  void CloseWindow() override { closed = true; }
+  void PagesStateChanged(int newState, int shown) override {
+    pageCalls.push_back({newState, shown});
+  }
+  void EnumerateCapabilities() override { ++enumerations; }
+  bool TransferImage() override { return false; }
+  void AppendTabs() override { ++tabsAppended; }
+  void ShowSelectedPage() override { ++pagesShown; }
+
+  platform::WindowHandle window = platform::host::CreateTestWindow();
+  bool higherEnabled = false, lowerEnabled = false;
+  std::string higher, lower;
+  std::map<int, bool> pictures;
+  bool deviceUiVisible = false, deviceUiChecked = false, xferMechVisible = false;
+  std::string xferMechText;
+  std::function<void()> onXferMechText;
+  Strings sources;
+  int selected = -1;
+  bool sourceListEnabled = false;
+  int waitDepth = 0;
+  Strings boxes;
+  bool closed = false;
+  std::vector<std::pair<int, int>> pageCalls;
+  int enumerations = 0;
+  int tabsAppended = 0;
+  int pagesShown = 0;
+};
+
+class LadderTest : public SessionTest {
+ protected:
+  LadderTest() { SetLogSink(ToStore, &log); }
+
+  static void ToStore(const char* text, bool final, void* context) {
+    static_cast<LogStore*>(context)->Write(text, final);
+  }
+  Strings Lines() const {
+    Strings lines;
+    for (int i = 0; i < log.count(); ++i) lines.push_back(log.line(i));
+    return lines;
+  }
+  std::string LastLine() const { return log.count() ? log.line(log.count() - 1) : ""; }
+  int CurrentPicture() const {
+    int current = 0;
+    for (auto [state, isCurrent] : view.pictures) current = isCurrent ? state : current;
+    return current;
+  }
+  void ExpectLabels(const char* higher, const char* lower) {
+    EXPECT_EQ(view.higher, higher);
+    EXPECT_EQ(view.lower, lower);
+  }
+
+  LogStore log;
+  FakeLadderView view;
+  SessionLadder ladder{view};
+};
+
+TEST_F(LadderTest, LabelsOfEveryState) {
+  const std::pair<const char*, const char*> expected[] = {{"Load TWAIN", "Exit"},
+                                                          {"Open TWAIN", "Unload TWAIN"},
+                                                          {"Open Source", "Close TWAIN"},
+                                                          {"Enable Source", "Close Source"},
+                                                          {"waiting...", "Disable Source"},
+                                                          {"Start Transfer", "Abort Transfer"},
+                                                          {"transferring...", "End Transfer"}};
+  for (int state = 1; state <= 7; ++state) {
+    EXPECT_STREQ(LadderLabelsFor(state).higher, expected[state - 1].first);
+    EXPECT_STREQ(LadderLabelsFor(state).lower, expected[state - 1].second);
+  }
+  EXPECT_STREQ(XferMechText(TWSX_NATIVE), " Xfer Mech: NATIVE");
+  EXPECT_STREQ(XferMechText(TWSX_MEMORY), " Xfer Mech: MEMORY");
+  EXPECT_STREQ(XferMechText(TWSX_FILE), " Xfer Mech: FILE");
+  EXPECT_STREQ(XferMechText(9), " Xfer Mech: FILE");
+}
+
+TEST(LadderWithoutManagerTest, StaysInStateOneWithTwoFailureLines) {
+  LogStore log;
+  SetLogSink([](const char* t, bool f, void* c) { static_cast<LogStore*>(c)->Write(t, f); }, &log);
+  FakeLadderView view;
+  SessionLadder ladder(view);
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(TWAIN_State(), 1);
+  ASSERT_EQ(log.count(), 2);
+  EXPECT_EQ(log.line(0), "Loading TWAIN Source Manager...");
+  EXPECT_EQ(log.line(1), ">>> Failed: Is TWAIN Installed?");
+  EXPECT_EQ(view.higher, "Load TWAIN");
+  EXPECT_EQ(view.lower, "Exit");
+  EXPECT_TRUE(view.higherEnabled);
+  EXPECT_EQ(view.tabsAppended, 0);
+  EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
+  dsm.SetDefaultSource(1);
+  TWAIN_SetUIHidden(true);
+  dsm.On(DG_CONTROL, DAT_PARENT, MSG_OPENDSM).Observe([](const fake::Call&) {
+    platform::host::AdvanceTickCount(1234);
+  });
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ASSERT_EQ(TWAIN_State(), 4) << dsm.Transcript();
+  EXPECT_EQ(Lines(), (Strings{"Loaded TWAIN Source Manager [0.00s]",
+                              "Opened Source Manager [1.23s]", "Opened Camera [0.00s]"}));
+  EXPECT_EQ(view.sources, (Strings{"Flatbed", "Camera"}));
+  EXPECT_EQ(view.selected, 1) << "the default Source is selected";
+  EXPECT_EQ(view.tabsAppended, 1);
+  EXPECT_EQ(view.enumerations, 1);
+  EXPECT_EQ(CurrentPicture(), 4);
+  ExpectLabels("Enable Source", "Close Source");
+  EXPECT_TRUE(view.deviceUiVisible);
+  EXPECT_FALSE(view.deviceUiChecked) << "the check box shows the device UI switch";
+  EXPECT_TRUE(view.xferMechVisible);
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
+  EXPECT_EQ(view.waitDepth, 0);
+  EXPECT_EQ(ladder.currentSourceName(), "Camera");
+  // The opened identity is the listed one, with the Id the Manager gave it.
+  EXPECT_NE(TW_UINT32{ladder.listedSource(1).Id}, 0u);
+  EXPECT_EQ(view.pageCalls.front(), (std::pair<int, int>{1, -1}));
+}
+
+TEST_F(LadderTest, EnablingNegotiatesTheTransferMechanismOncePerOpenedSource) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ladder.StepUp();
+  EXPECT_EQ(TWAIN_State(), 5);
+  const Strings lines = Lines();
+  EXPECT_EQ(Strings(lines.end() - 2, lines.end()),
+            (Strings{"MSG_SET(ICAP_XFERMECH) -> TWRC_FAILURE, TWCC_CAPUNSUPPORTED",
+                     "Enabled Data Source [0.00s]"}));
+  ExpectLabels("waiting...", "Disable Source");
+  EXPECT_FALSE(view.higherEnabled);
+
+  dsm.OnCap(ICAP_XFERMECH, MSG_SET).Return(TWRC_SUCCESS);
+  ladder.StepDown();
+  EXPECT_EQ(LastLine(), "Disable Source [0.00s]");
+  ladder.StepUp();
+  ladder.StepDown();
+  ladder.StepUp();
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CAPABILITY, MSG_SET), 2u)
+      << "after a successful set the Source is not asked again";
+  EXPECT_TRUE(XferMechNegotiated());
+  // Arriving in state 3 forgets the negotiation.
+  ladder.StepDown();
+  ladder.StepDown();
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_FALSE(XferMechNegotiated());
+}
+
+TEST_F(LadderTest, RefusedEnableStillLogsItsLineAndStaysAtEnable) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS).Return(TWRC_FAILURE);
+  ladder.StepUp();
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(LastLine(), "Enabled Data Source [0.00s]");
+  ExpectLabels("Enable Source", "Close Source");
+}
+
+TEST_F(LadderTest, SourceEventsMoveTheLadder) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ladder.StepUp();
+  platform::Message message{nullptr, 0x0113};
+  EXPECT_FALSE(ladder.SourceEvent(message)) << "nothing claimed";
+  dsm.QueueEvent(MSG_XFERREADY);
+  EXPECT_TRUE(ladder.SourceEvent(message));
+  EXPECT_EQ(TWAIN_State(), 6);
+  EXPECT_EQ(LastLine(), "received MSG_XFERREADY");
+  ExpectLabels("Start Transfer", "Abort Transfer");
+  EXPECT_TRUE(view.higherEnabled);
+
+  ladder.StepDown();
+  EXPECT_EQ(LastLine(), "Aborted Pending Xfers [0.00s]");
+  EXPECT_EQ(TWAIN_State(), 5);
+  dsm.QueueEvent(MSG_CLOSEDSREQ);
+  EXPECT_TRUE(ladder.SourceEvent(message));
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(LastLine(), "received MSG_CLOSEDSREQ");
+  ExpectLabels("Enable Source", "Close Source");
+  EXPECT_EQ(view.enumerations, 1) << "coming back to 4 from above does not enumerate again";
+}
+
+TEST_F(LadderTest, TransferIsNotPretendedWhileTheImagesPageIsMissing) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ladder.StepUp();
+  dsm.QueueEvent(MSG_XFERREADY);
+  ladder.SourceEvent(platform::Message{});
+  ladder.StepUp();
+  EXPECT_EQ(TWAIN_State(), 6);
+  EXPECT_EQ(LastLine(), ">>> Image transfer is not built in this version.");
+  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET), 0u);
+}
+
+TEST_F(LadderTest, LowerWalksBackToExit) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  const int linesBefore = log.count();
+  for (int i = 0; i < 3; ++i) ladder.StepDown();
+  EXPECT_EQ(TWAIN_State(), 1);
+  const Strings lines = Lines();
+  EXPECT_EQ(Strings(lines.begin() + linesBefore, lines.end()),
+            (Strings{"Closed Flatbed [0.00s]", "Closed TWAIN Source Manager [0.00s]",
+                     "Unloaded TWAIN Source Manager [0.00s]"}));
+  ExpectLabels("Load TWAIN", "Exit");
+  EXPECT_TRUE(view.sources.empty()) << "arriving in state 2 from above empties the list";
+  EXPECT_FALSE(view.closed);
+  ladder.StepDown();
+  EXPECT_TRUE(view.closed);
+}
+
+TEST_F(LadderTest, ChangingTheSourceInStateSixStepsDownAndOpensTheNewOne) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ladder.StepUp();
+  dsm.QueueEvent(MSG_XFERREADY);
+  ladder.SourceEvent(platform::Message{});
+  ASSERT_EQ(TWAIN_State(), 6);
+  view.selected = 1;
+  const int linesBefore = log.count();
+  ladder.ChangeSource();
+  EXPECT_EQ(TWAIN_State(), 4);
+  const Strings lines = Lines();
+  EXPECT_EQ(Strings(lines.begin() + linesBefore, lines.end()),
+            (Strings{"Aborted Pending Xfers [0.00s]", "Disable Source [0.00s]",
+                     "Closed Flatbed [0.00s]", "Opened Camera [0.00s]"}))
+      << "the close line names the Source last opened, not the new selection";
+  EXPECT_STREQ(TWAIN_SourceProductName(), "Camera");
+  EXPECT_EQ(view.pagesShown, 1);
+}
+
+TEST(LadderWithoutSourcesTest, NoSourcesMeansNoOpeningStep) {
+  fake::SourceManager empty;
+  FakeLadderView view;
+  SessionLadder ladder(view);
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_FALSE(view.higherEnabled);
+  EXPECT_TRUE(view.sources.empty());
+}
+
+TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE);
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(LastLine(), "Failed to open: Flatbed");
+  EXPECT_EQ(view.boxes, Strings{"Failed to open: Flatbed"});
+}
+
+TEST_F(LadderTest, MoreThanSixtyFourSourcesAreNotWrittenPastTheTable) {
+  for (int i = 0; i < 70; ++i) dsm.AddSource("Extra " + std::to_string(i));
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(view.sources.size(), 64u);
+  EXPECT_EQ(TWAIN_State(), 4);
+}
+
+TEST_F(LadderTest, ManagerThatNeverEndsItsListIsNotAskedForever) {
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT).Fill([](TW_MEMREF data) {
+    std::strcpy(static_cast<TW_IDENTITY*>(data)->ProductName, "Again");
+  });
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(view.sources.size(), 64u);
+}
+
+__attribute__((noinline, no_sanitize("undefined"))) void Crash() {
+  volatile int* nowhere = reinterpret_cast<int*>(8);
+  *nowhere = 1;
+}
+
+TEST_F(LadderTest, FaultDuringAStepUpIsCaughtAndReported) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS).Run([](const fake::Call&, TW_MEMREF) {
+    Crash();
+    return TWRC_SUCCESS;
+  });
+  ladder.StepUp();
+  EXPECT_EQ(LastLine(), "Exception during state change!");
+  EXPECT_EQ(view.boxes, Strings{kStepFaultText});
+  EXPECT_EQ(TWAIN_State(), 4) << "the session stays as the library last recorded it";
+  EXPECT_EQ(TWAIN_Session().callNesting, 0);
+  EXPECT_TRUE(view.higherEnabled) << "the refresh after the fault enables the buttons";
+}
+
+TEST_F(LadderTest, TimerShowsTheMechanismAndSkipsATickInsideATick) {
+  ladder.Refresh();
+  ladder.TimerTick();
+  EXPECT_EQ(view.xferMechText, "") << "nothing is shown below state 4";
+  ladder.StartupClimb();
+  int nested = 0;
+  view.onXferMechText = [&] {
+    ++nested;
+    ladder.TimerTick();
+  };
+  ladder.TimerTick();
+  EXPECT_EQ(view.xferMechText, " Xfer Mech: NATIVE");
+  EXPECT_EQ(nested, 1) << "the tick inside the tick returned at once";
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// The real probe window, created in-process against Wine's Source Manager
+// with the Sample Source installed. The tests read the log and the
+// controls' texts; they do not compare pixels.
+#include "probe/probe_window.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "caps/logged_operations.h"
+#include "pages/log.h"
+#include "platform/message_box.h"
+#include "probe/resource_ids.h"
+#include "session/twain_session.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::string Text(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof(text));
+  return text;
+}
+
+class ProbeWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    ResetLoggedOperations();
+    TWAIN_Startup();
+  }
+  void TearDown() override {
+    window_.reset();
+    TWAIN_Shutdown();
+    ResetLog();
+  }
+
+  ProbeWindow& Open() {
+    window_ = std::make_unique<ProbeWindow>();
+    EXPECT_TRUE(window_->Open(SW_SHOWNORMAL));
+    return *window_;
+  }
+  Strings Lines() const {
+    Strings lines;
+    const LogStore& store = window_->log().store();
+    for (int i = 0; i < store.count(); ++i) lines.push_back(store.line(i));
+    return lines;
+  }
+  std::string Control(int id) const { return Text(GetDlgItem(window_->hwnd(), id)); }
+  void Click(int id) {
+    SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window_->hwnd(), id)));
+  }
+  // Runs the window's message loop until the state is reached or time is up.
+  bool PumpUntilState(int state, DWORD milliseconds = 5000) {
+    const DWORD start = GetTickCount();
+    while (TWAIN_State() != state && GetTickCount() - start < milliseconds) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!DialogBase::PumpOne(window_->hwnd())) return false;
+      }
+      Sleep(10);
+    }
+    return TWAIN_State() == state;
+  }
+  int TabCount() const {
+    return static_cast<int>(SendDlgItemMessageA(window_->hwnd(), IDC_TABS, TCM_GETITEMCOUNT, 0, 0));
+  }
+
+  std::unique_ptr<ProbeWindow> window_;
+};
+
+TEST_F(ProbeWindowTest, StartupClimbReachesStateFourWithTheSampleFlatbed) {
+  ProbeWindow& window = Open();
+  ASSERT_EQ(TWAIN_State(), 4) << testing::PrintToString(Lines());
+  EXPECT_STREQ(TWAIN_SourceProductName(), "Sample Flatbed");
+  EXPECT_EQ(Control(IDC_SOURCE_LIST), "Sample Flatbed");
+  EXPECT_EQ(TabCount(), 5);
+  EXPECT_EQ(Control(IDC_HIGHER), "Enable Source");
+  EXPECT_EQ(Control(IDC_LOWER), "Close Source");
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(window.hwnd(), IDC_DEVICE_UI)));
+  const Strings lines = Lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("Loaded TWAIN Source Manager [", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("Opened Source Manager [", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("Opened Sample Flatbed [", 0), 0u) << lines[2];
+  EXPECT_EQ(Text(window.hwnd()), "Vorrel: TWAIN Source Probe");
+  // The Source page shows the identity; the first tab's page is the one shown.
+  EXPECT_TRUE(IsWindowVisible(window.page(0)->hwnd()));
+  EXPECT_FALSE(IsWindowVisible(window.page(4)->hwnd()));
+  EXPECT_NE(Text(GetDlgItem(window.page(4)->hwnd(), IDC_IDENTITY_REPORT)).find("Sample Flatbed"),
+            std::string::npos);
+  // Within one timer period the mechanism shows.
+  SendMessageA(window.hwnd(), WM_TIMER, 666, 0);
+  EXPECT_EQ(Control(IDC_XFER_MECH), " Xfer Mech: NATIVE");
+}
+
+TEST_F(ProbeWindowTest, HigherWithoutDeviceUiReachesImageReadyAndLowerWalksBack) {
+  ProbeWindow& window = Open();
+  ASSERT_EQ(TWAIN_State(), 4);
+  CheckDlgButton(window.hwnd(), IDC_DEVICE_UI, BST_UNCHECKED);
+  Click(IDC_DEVICE_UI);
+  EXPECT_EQ(TWAIN_UIHidden(), 1);
+  Click(IDC_HIGHER);
+  EXPECT_TRUE(PumpUntilState(6)) << testing::PrintToString(Lines());
+  Strings lines = Lines();
+  EXPECT_EQ(lines.back(), "received MSG_XFERREADY");
+  EXPECT_EQ(lines[lines.size() - 3], "MSG_SET(ICAP_XFERMECH) -> TWRC_SUCCESS");
+  EXPECT_EQ(lines[lines.size() - 2].rfind("Enabled Data Source [", 0), 0u);
+  EXPECT_EQ(Control(IDC_HIGHER), "Start Transfer");
+  EXPECT_EQ(Control(IDC_LOWER), "Abort Transfer");
+
+  const char* expected[] = {"Aborted Pending Xfers [", "Disable Source [",
+                            "Closed Sample Flatbed [", "Closed TWAIN Source Manager [",
+                            "Unloaded TWAIN Source Manager ["};
+  for (const char* line : expected) {
+    Click(IDC_LOWER);
+    EXPECT_EQ(Lines().back().rfind(line, 0), 0u) << Lines().back();
+  }
+  EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_EQ(Control(IDC_LOWER), "Exit");
+  Click(IDC_LOWER);
+  EXPECT_TRUE(window.ended());
+}
+
+TEST_F(ProbeWindowTest, EnterAndEscapeDoNothing) {
+  ProbeWindow& window = Open();
+  SendMessageA(window.hwnd(), WM_COMMAND, IDOK, 0);
+  SendMessageA(window.hwnd(), WM_COMMAND, IDCANCEL, 0);
+  EXPECT_FALSE(window.ended());
+  EXPECT_EQ(TWAIN_State(), 4);
+  SendMessageA(window.hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(window.ended());
+  EXPECT_EQ(TWAIN_State(), 1) << "destroying the window unbinds the Source Manager";
+}
+
+TEST_F(ProbeWindowTest, SystemMenuOffersTheAboutBox) {
+  ProbeWindow& window = Open();
+  HMENU menu = GetSystemMenu(window.hwnd(), FALSE);
+  char text[64] = {};
+  ASSERT_GT(GetMenuStringA(menu, IDM_ABOUTBOX, text, sizeof(text), MF_BYCOMMAND), 0);
+  EXPECT_STREQ(text, "&About Vorrel...");
+}
+
+TEST_F(ProbeWindowTest, FaultInsideTheSourceWhileEnablingIsCaughtAndTheWindowGoesOn) {
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", "crash-enable");
+  ProbeWindow& window = Open();
+  HWND list = GetDlgItem(window.hwnd(), IDC_SOURCE_LIST);
+  const LRESULT faultLab = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>("Sample Fault Lab"));
+  ASSERT_NE(faultLab, CB_ERR);
+  SendMessageA(list, CB_SETCURSEL, faultLab, 0);
+  SendMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(list));
+  ASSERT_STREQ(TWAIN_SourceProductName(), "Sample Fault Lab") << testing::PrintToString(Lines());
+  ASSERT_EQ(TWAIN_State(), 4);
+
+  Click(IDC_HIGHER);
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
+  EXPECT_EQ(Lines().back(), "Exception during state change!");
+  auto boxes = platform::TakeCapturedMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.rfind("An exception (a fatal execution error) has been detected", 0), 0u);
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(TWAIN_Session().callNesting, 0);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window.hwnd(), IDC_LOWER)));
+  // The window goes on: the Source can still be closed and the session left.
+  Click(IDC_LOWER);
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(Lines().back().rfind("Closed Sample Fault Lab [", 0), 0u);
+}
+
+// Hides the Source Manager's file for one test and puts it back.
+class HiddenSourceManager {
+ public:
+  HiddenSourceManager() {
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    path_ = std::string(system) + "\\twain_32.dll";
+    hidden_ = path_ + ".vorrel-hidden";
+    moved_ = MoveFileA(path_.c_str(), hidden_.c_str()) != 0;
+  }
+  ~HiddenSourceManager() {
+    if (moved_) MoveFileA(hidden_.c_str(), path_.c_str());
+  }
+  bool moved() const { return moved_; }
+
+ private:
+  std::string path_, hidden_;
+  bool moved_ = false;
+};
+
+TEST_F(ProbeWindowTest, WithoutASourceManagerTheWindowStaysInStateOne) {
+  HiddenSourceManager hidden;
+  ASSERT_TRUE(hidden.moved());
+  ProbeWindow& window = Open();
+  EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_EQ(Lines(),
+            (Strings{"Loading TWAIN Source Manager...", ">>> Failed: Is TWAIN Installed?"}));
+  EXPECT_EQ(TabCount(), 0);
+  EXPECT_EQ(Control(IDC_HIGHER), "Load TWAIN");
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window.hwnd(), IDC_HIGHER)));
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(IsWindowVisible(window.page(i)->hwnd()));
+  EXPECT_TRUE(platform::TakeCapturedMessageBoxes().empty());
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+// printf-style text into a std::string, and the short number text the value
+// editors and the layout page write back into their fields.
+#pragma once
+
+#include <string>
+
+#if defined(__GNUC__)
+#define VORREL_PRINTF(format_index) __attribute__((format(printf, format_index, format_index + 1)))
+#else
+#define VORREL_PRINTF(format_index)
+#endif
+
+std::string FormatText(const char* format, ...) VORREL_PRINTF(1);
+
+// "%f", then trailing zeros and a trailing point removed while more than one
+// character remains: 1.5 gives "1.5", 2 gives "2".
+std::string ShortNumberText(double value);

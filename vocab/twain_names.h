@@ -1,0 +1,23 @@
+// The standard names of capabilities, capability constants, item types,
+// units, return codes and condition codes. A code no table lists still gets a
+// text built from its number. Pure lookups: no state, no failure.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// "ICAP_UNITS"; unlisted codes below 0x8000 "0x%04x", custom ones "CAP_0x%04x".
+std::string CapName(int cap);
+// The name of a capability's value ("TWUN_INCHES"), or nothing when the
+// capability has no names or none for this value. The capability-list
+// capabilities name every value with CapName.
+std::optional<std::string> ConstantName(int cap, int value);
+// "uint16", or "<type 0x%x?>".
+std::string ItemTypeName(int itemType);
+// "inch" / "inches", or "?".
+std::string UnitName(int unit);
+std::string UnitNamePlural(int unit);
+// "TWRC_SUCCESS", or "<rc %u?>".
+std::string ResultCodeName(int rc);
+// "TWCC_BADCAP", or "<cc %u?>".
+std::string ConditionCodeName(int cc);
