@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "imaging/image_file.h"
 #include "platform/memory.h"
 #include "tests/fixtures/jpeg_encoder.h"
@@ -125,52 +125,19 @@ void LibjpegIntoNewBlock(benchmark::State& state) {
   }
 }
 
-BENCHMARK(OurReadingPath)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(LibjpegLoop)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
-BENCHMARK(LibjpegIntoNewBlock)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
-
-// Keeps each benchmark's processor time per iteration for the ratio (the
-// machine is shared, so wall time carries other people's work).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      // With repetitions the mean, reported after the single runs, wins.
-      const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
-      if ((run.run_type == Run::RT_Iteration || mean) && !run.error_occurred) {
-        milliseconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> milliseconds;
-};
+// Each the mean of three runs: the machine is shared.
+BENCHMARK(OurReadingPath)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(LibjpegLoop)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(LibjpegIntoNewBlock)->Repetitions(3)->ReportAggregatesOnly(true);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   std::printf("page: %d x %d colour JPEG of %zu bytes\n", kWidth, kHeight, ThePage().bytes.size());
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  const std::map<std::string, double>& ms = reporter.milliseconds;
-  if (!ms.count("OurReadingPath") || !ms.count("LibjpegLoop") || !ms.count("LibjpegIntoNewBlock")) {
-    std::printf("\njpeg: no ratio (a benchmark did not run)\n");
-    return 1;
-  }
-  const double ours = ms.at("OurReadingPath");
-  const double decoder = ms.at("LibjpegLoop");
-  const double intoBlock = ms.at("LibjpegIntoNewBlock");
-  std::fflush(stdout);  // after the reporter's last colour code
-  std::printf(
-      "\njpeg: our reading path %.1f ms; libjpeg-turbo loop %.1f ms, ratio %.3f; "
-      "the loop into a new movable block %.1f ms, ratio %.3f (processor time)\n",
-      ours, decoder, ours / decoder, intoBlock, ours / intoBlock);
-  return 0;
+  constexpr const char* kOurs = "OurReadingPath/repeats:3_mean";
+  return RunWithRatios(
+      argc, argv,
+      "Our reading path against libjpeg-turbo's loop, into its own buffer and "
+      "into a new movable block:",
+      {{kOurs, "LibjpegLoop/repeats:3_mean"}, {kOurs, "LibjpegIntoNewBlock/repeats:3_mean"}});
 }
