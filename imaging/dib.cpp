@@ -346,8 +346,7 @@ bool DIB_WriteRow(DibHandle handle, int row, const void* source, std::size_t sou
 
 void DIB_SwapRedBlue(DibHandle handle) {
   LockedDib dib(handle);
-  if (!dib.ok() || dib.layout().depth != 24 || !dib.layout().HasRows() ||
-      dib.layout().width == 0) {
+  if (!dib.ok() || dib.layout().depth != 24 || !dib.layout().HasRows() || dib.layout().width == 0) {
     return;
   }
   const DibLayout& layout = dib.layout();
