@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/dib_renderer.h"
 #include "platform/handles.h"
 #include "platform/message_queue.h"
 
@@ -66,5 +68,35 @@ void AdvanceTickCount(std::uint32_t milliseconds);
 
 // Settings are kept in memory unless a file is named.
 void SetSettingsFile(const std::string& path);
+
+// The open-file dialog answers this path (nothing: the user cancels) and
+// records every request.
+struct OpenFileRequest {
+  std::vector<std::pair<std::string, std::string>> filters;  // description, patterns
+  std::string defaultExtension;
+  std::size_t capacity = 0;
+};
+void SetOpenFileAnswer(std::optional<std::string> path);
+std::vector<OpenFileRequest> TakeOpenFileRequests();
+
+// The JPEG decoder (libjpeg-turbo) can be told that it cannot be created.
+void FailJpegDecoderOpen(bool fail);
+int JpegDecoderOpenCount();  // creations that succeeded
+bool JpegDecoderIsOpen();
+
+// The DIB renderer records every draw, with the header and colour table it
+// was given and a checksum of the pixel bytes (all of which it reads).
+struct DibDrawRecord {
+  DeviceContext context = nullptr;
+  DrawRect destination;
+  DrawRect source;
+  std::vector<unsigned char> info;
+  std::size_t bitsBytes = 0;
+  std::uint32_t bitsChecksum = 0;
+};
+std::vector<DibDrawRecord> TakeDibDraws();
+int DibRealizeCount();
+void SetDibRealizeResult(unsigned result);
+std::uint32_t DibChecksum(const void* data, std::size_t bytes);
 
 }  // namespace platform::host

@@ -15,6 +15,9 @@ void ResetPlatform() {
   ResetDebugOutput();
   ResetTickCount();
   ResetSettings();
+  ResetOpenFileDialog();
+  ResetJpegDecoder();
+  ResetDibRenderer();
 }
 
 std::string FoldPath(const std::string& path) {

@@ -13,6 +13,9 @@ void ResetMessageBoxes();
 void ResetDebugOutput();
 void ResetTickCount();
 void ResetSettings();
+void ResetOpenFileDialog();
+void ResetJpegDecoder();
+void ResetDibRenderer();
 
 // Windows compares paths without regard to case.
 std::string FoldPath(const std::string& path);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "caps/logged_operations.h"
+#include "imaging/dib_registry.h"
 #include "pages/log.h"
 #include "platform/host/host_platform.h"
 #include "session/twain_session.h"
@@ -14,6 +15,7 @@ class ResetProcessRecords : public testing::EmptyTestEventListener {
     TWAIN_ResetSession();
     ResetLoggedOperations();
     ResetLog();
+    DibRegistry_Reset();
     platform::host::ResetPlatform();
   }
 };

@@ -1,0 +1,22 @@
+// The common dialog that asks the user for a file to open.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/handles.h"
+
+namespace platform {
+
+struct FileFilter {
+  const char* description;  // "Windows Bitmaps (*.bmp)"
+  const char* patterns;     // "*.bmp"
+};
+
+// Shows the dialog (read-only box hidden, overwrite prompt, no read-only
+// return) and copies the chosen path, terminated, into name. The name of at
+// most capacity - 1 characters is also the initial text. False when the user
+// cancels or the dialog fails. defaultExtension may be null.
+bool AskOpenFileName(WindowHandle owner, const FileFilter* filters, std::size_t filterCount,
+                     const char* defaultExtension, char* name, std::size_t capacity);
+
+}  // namespace platform

@@ -1,0 +1,232 @@
+#include "imaging/dib.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <limits>
+#include <tuple>
+
+#include "platform/host/host_platform.h"
+#include "tests/host/bitmap_builder.h"
+
+namespace {
+
+using platform::host::GetMemoryStats;
+using test::BitmapSpec;
+using test::BlockBytes;
+using test::Complete;
+using test::PackedBitmap;
+using test::ToBlock;
+
+BitmapInfoHeader HeaderOf(DibHandle handle) {
+  BitmapInfoHeader header{};
+  std::memcpy(&header, BlockBytes(handle).data(), sizeof(header));
+  return header;
+}
+
+std::uint32_t ColorOf(DibHandle handle, std::uint32_t i) {
+  DibLayout layout;
+  EXPECT_EQ(DIB_CheckBlock(handle, &layout), DibCheck::kOk);
+  return DIB_LayoutColor(BlockBytes(handle).data(), layout, i);
+}
+
+TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
+  struct Case {
+    int requested, depth;
+    std::uint32_t colors;
+  };
+  const Case cases[] = {{1, 1, 2},   {3, 4, 16},  {5, 8, 256}, {12, 24, 0},
+                        {16, 16, 0}, {32, 24, 0}, {48, 48, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.requested);
+    DibHandle dib = DIB_Create(c.requested, 13, -7);  // a negative height is taken as positive
+    const BitmapInfoHeader h = HeaderOf(dib);
+    const std::uint64_t rowBytes = DIB_RowBytes(c.depth, 13);
+    EXPECT_EQ(h.biSize, 40u);
+    EXPECT_EQ(h.biHeight, 7);
+    EXPECT_EQ(h.biBitCount, c.depth);
+    EXPECT_EQ(h.biSizeImage, rowBytes * 7);
+    EXPECT_EQ(h.biClrUsed + h.biXPelsPerMeter + h.biCompression, 0u);
+    EXPECT_EQ(platform::MemSize(dib), rowBytes * 7 + 4 * c.colors + 40);
+    if (c.colors) {
+      EXPECT_EQ(ColorOf(dib, 1), 255 / (c.colors - 1) * 0x010101u);
+      EXPECT_EQ(ColorOf(dib, c.colors - 1), 0xFFFFFFu);
+    }
+    platform::MemFree(dib);
+  }
+  EXPECT_EQ(DIB_RowBytes(1, 1), 4u);
+  EXPECT_EQ(DIB_RowBytes(24, 3), 12u);
+  // No bitmap for these, and none larger than the address space.
+  EXPECT_EQ(DIB_Create(0, 4, 4), nullptr);
+  EXPECT_EQ(DIB_Create(8, -4, 4), nullptr);
+  EXPECT_EQ(DIB_Create(8, 4, INT_MIN), nullptr);
+  EXPECT_EQ(DIB_Create(48, INT_MAX, INT_MAX), nullptr);
+  platform::host::FailAllocations(1);
+  EXPECT_EQ(DIB_Create(24, 4, 4), nullptr);
+  EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+  EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
+}
+
+TEST(DibColorCount, FollowsTheHeaderKind) {
+  struct Case {
+    std::uint32_t headerSize;
+    std::uint16_t bits;
+    std::uint32_t clrUsed, expected;
+  };
+  const Case cases[] = {{12, 1, 0, 2},    {12, 8, 0, 256}, {12, 24, 0, 0}, {40, 4, 0, 16},
+                        {40, 8, 16, 16},  {40, 16, 0, 0},  {40, 24, 5, 5}, {40, 48, 0, 0},
+                        {108, 8, 0, 256}, {108, 24, 0, 0}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(DIB_ColorCount(PackedBitmap({c.headerSize, 1, 1, c.bits, 0, c.clrUsed}).data()),
+              c.expected)
+        << c.headerSize << "-byte header, " << c.bits << " bits, biClrUsed " << c.clrUsed;
+  }
+}
+
+TEST(DibCheckLayout, PlacesTableAndPixelsForEveryHeaderKind) {
+  struct Case {
+    BitmapSpec spec;
+    std::size_t tableOffset, pixelOffset;
+  };
+  // Bit-field masks follow a 40-byte header, or lie inside a longer one.
+  const Case cases[] = {{{12, 3, 2, 8}, 12, 12 + 256 * 3},
+                        {{12, 3, 2, 24}, 12, 12},
+                        {{108, 3, -2, 8, 0, 4}, 108, 108 + 16},
+                        {{40, 3, 2, 32, 3, 0, 3}, 52, 52},
+                        {{108, 3, 2, 16, 3}, 108, 108}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.spec.headerSize << "/" << c.spec.bits);
+    const std::vector<unsigned char> bytes = PackedBitmap(Complete(c.spec));
+    DibLayout layout;
+    ASSERT_EQ(DIB_CheckLayout(bytes.data(), bytes.size(), &layout), DibCheck::kOk);
+    EXPECT_EQ(layout.colorTableOffset, c.tableOffset);
+    EXPECT_EQ(layout.pixelOffset, c.pixelOffset);
+    EXPECT_EQ(layout.colorEntryBytes, c.spec.headerSize == 12 ? 3u : 4u);
+    EXPECT_EQ(layout.pixelBytes, bytes.size() - c.pixelOffset);
+    EXPECT_EQ(layout.height, 2);
+  }
+}
+
+// Every header that would lead a reader outside its block is refused, and
+// every handle call leaves such a block alone.
+TEST(DibCheckLayout, RefusesHeadersThatDoNotFitTheirBlock) {
+  struct Case {
+    const char* what;
+    BitmapSpec spec;
+    std::size_t trim;  // bytes cut off the end of the complete bitmap
+    DibCheck expected;
+  };
+  const Case cases[] = {
+      {"unknown header size", {41, 2, 2, 8}, 0, DibCheck::kUnknownHeader},
+      {"negative width", {40, -2, 2, 8}, 0, DibCheck::kBadDimensions},
+      {"height INT_MIN", {40, 2, INT_MIN, 24, 0, 0, 0, 16}, 0, DibCheck::kBadDimensions},
+      {"seven bits", {40, 2, 2, 7}, 0, DibCheck::kBadDepth},
+      {"run-length 8 at 4 bits", {40, 2, 2, 4, kBiRle8, 0, 16, 8}, 0, DibCheck::kBadDepth},
+      {"2^32-1 colours", {40, 2, 2, 8, 0, 0xFFFFFFFF, 256, 8}, 0, DibCheck::kTableOutside},
+      {"core table cut short", {12, 2, 2, 8}, 8 + 2, DibCheck::kTableOutside},
+      {"last row one byte short", {40, 2, 2, 24}, 1, DibCheck::kPixelsOutside},
+      {"huge height", {40, 2, INT_MAX, 24, 0, 0, 0, 16}, 0, DibCheck::kPixelsOutside},
+      {"huge width", {40, INT_MAX, 2, 48, 0, 0, 0, 16}, 0, DibCheck::kPixelsOutside},
+      {"run-length data shorter than biSizeImage",
+       {40, 4, 4, 8, kBiRle8, 0, 256, 9},
+       0,
+       DibCheck::kPixelsOutside},
+      {"V4 header cut short", {108, 2, 2, 24}, 16 + 60, DibCheck::kShortHeader},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<unsigned char> bytes = PackedBitmap(Complete(c.spec));
+    if (c.spec.compression == kBiRle8) bytes[20] = 10;  // biSizeImage
+    bytes.resize(bytes.size() - c.trim);
+    DibHandle block = ToBlock(bytes);
+    EXPECT_EQ(DIB_CheckBlock(block), c.expected);
+    EXPECT_EQ(DIB_Depth(block), 0);
+    EXPECT_FALSE(DIB_WriteRow(block, 0, bytes.data(), bytes.size()));
+    DIB_SwapRedBlue(block);
+    DIB_SetResolution(block, 300, 300);
+    EXPECT_FALSE(DIB_Draw(block, &bytes, 0, 0, 2, 2, 0, 0));
+    EXPECT_EQ(BlockBytes(block), bytes);
+    platform::MemFree(block);
+  }
+  EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
+}
+
+TEST(DibRows, WriteRowCopiesAPaddedRowAndSwapTouchesOnlyTwentyFourBits) {
+  DibHandle dib = DIB_Create(24, 3, 2);  // rows of 9 bytes padded to 12
+  const unsigned char source[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  EXPECT_TRUE(DIB_WriteRow(dib, 0, source, sizeof(source)));
+  EXPECT_TRUE(DIB_WriteRow(dib, 1, source, 5));  // a short source: only its bytes
+  EXPECT_FALSE(DIB_WriteRow(dib, 2, source, sizeof(source)));
+  EXPECT_FALSE(DIB_WriteRow(dib, -1, source, sizeof(source)));
+  DIB_SwapRedBlue(dib);
+  const std::vector<unsigned char> bytes = BlockBytes(dib);
+  const std::vector<unsigned char> top(bytes.begin() + 52, bytes.end());  // row 0 is last
+  EXPECT_EQ(top, (std::vector<unsigned char>{3, 2, 1, 6, 5, 4, 9, 8, 7, 10, 11, 12}));
+  EXPECT_EQ(std::vector<unsigned char>(bytes.begin() + 40, bytes.begin() + 46),
+            (std::vector<unsigned char>{3, 2, 1, 0xCD, 5, 4}));
+  platform::MemFree(dib);
+
+  const std::vector<unsigned char> gray = PackedBitmap(Complete({40, 3, 2, 8}));
+  dib = ToBlock(gray);
+  DIB_SwapRedBlue(dib);
+  EXPECT_EQ(BlockBytes(dib), gray);
+  platform::MemFree(dib);
+  EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
+}
+
+TEST(DibSetResolution, StoresPixelsPerMetreAndClampsTheUnrepresentable) {
+  DibHandle dib = DIB_Create(8, 1, 1);
+  DIB_SetResolution(dib, 300, 150.5);
+  EXPECT_EQ(HeaderOf(dib).biXPelsPerMeter, 11811);
+  EXPECT_EQ(HeaderOf(dib).biYPelsPerMeter, 5925);
+  DIB_SetResolution(dib, 1e300, std::numeric_limits<double>::quiet_NaN());
+  EXPECT_EQ(HeaderOf(dib).biXPelsPerMeter, INT32_MAX);
+  EXPECT_EQ(HeaderOf(dib).biYPelsPerMeter, 0);
+  platform::MemFree(dib);
+  // A core header has no resolution fields.
+  const std::vector<unsigned char> core = PackedBitmap(Complete({12, 2, 2, 24}));
+  dib = ToBlock(core);
+  DIB_SetResolution(dib, 300, 300);
+  EXPECT_EQ(BlockBytes(dib), core);
+  platform::MemFree(dib);
+}
+
+TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
+  int context = 0;
+  // A core 4-bit bitmap: the renderer gets a 40-byte header and 4-byte entries.
+  const std::vector<unsigned char> bytes = PackedBitmap(Complete({12, 5, 3, 4}));
+  DibHandle dib = ToBlock(bytes);
+  ASSERT_TRUE(DIB_Draw(dib, &context, 10, 20, 50, 30, 0, 0));
+  EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 5, 0)) << "source origin outside";
+  std::vector<platform::host::DibDrawRecord> draws = platform::host::TakeDibDraws();
+  ASSERT_EQ(draws.size(), 1u);
+  const platform::host::DibDrawRecord& draw = draws[0];
+  EXPECT_EQ(draw.context, &context);
+  const auto rect = [](const platform::DrawRect& r) {
+    return std::make_tuple(r.x, r.y, r.width, r.height);
+  };
+  EXPECT_EQ(rect(draw.destination), std::make_tuple(10, 20, 50, 30));
+  EXPECT_EQ(rect(draw.source), std::make_tuple(0, 0, 5, 3));
+  ASSERT_EQ(draw.info.size(), 40u + 16 * 4);
+  BitmapInfoHeader header;
+  std::memcpy(&header, draw.info.data(), 40);
+  EXPECT_EQ(header.biSize + header.biClrUsed, 40u + 16);
+  const unsigned char entry2[4] = {14, 10, 6, 0};
+  EXPECT_EQ(std::memcmp(draw.info.data() + 40 + 8, entry2, 4), 0);
+  const std::size_t pixels = 12 + 16 * 3;
+  EXPECT_EQ(draw.bitsBytes, bytes.size() - pixels);
+  EXPECT_EQ(draw.bitsChecksum,
+            platform::host::DibChecksum(bytes.data() + pixels, bytes.size() - pixels));
+  platform::MemFree(dib);
+
+  // A table shorter than the depth's is completed with black, so no pixel
+  // value indexes past it.
+  dib = ToBlock(PackedBitmap(Complete({40, 2, 2, 8, 0, 3})));
+  ASSERT_TRUE(DIB_Draw(dib, &context, 0, 0, 2, 2, 0, 0));
+  draws = platform::host::TakeDibDraws();
+  EXPECT_EQ(draws[0].info.size(), 40u + 256 * 4);
+  EXPECT_EQ(draws[0].info[40 + 4 * 3], 0);
+  platform::MemFree(dib);
+}
+
+}  // namespace
