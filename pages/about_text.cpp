@@ -1,5 +1,6 @@
 #include "pages/about_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "session/twain_session.h"
@@ -14,4 +15,18 @@ std::string AboutText() {
                 "Ambit TWAIN library version %d.%02d",
                 kProgramName, kVersionMajor, kVersionMinor, library / 100, library % 100);
   return text;
+}
+
+AboutLayout LayOutAbout(int clientWidth, int clientHeight) {
+  const int side = std::min(clientWidth, clientHeight);
+  const int left = (clientWidth - side) / 2;
+  const int top = (clientHeight - side) / 2;
+  return {{left, top, left + side, top + side},
+          {side / 4, side / 10, clientWidth - side / 4, clientHeight - side / 10}};
+}
+
+std::string LogoPath(const std::string& programPath) {
+  const std::size_t slash = programPath.rfind('\\');
+  return (slash == std::string::npos ? std::string() : programPath.substr(0, slash + 1)) +
+         "Logo.bmp";
 }

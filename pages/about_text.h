@@ -9,3 +9,16 @@ constexpr unsigned kVersionMajor = 1;
 constexpr unsigned kVersionMinor = 26;
 
 std::string AboutText();
+
+struct AboutRect {
+  int left, top, right, bottom;
+};
+struct AboutLayout {
+  AboutRect logo;  // a square centred in the client area
+  AboutRect
+      text;  // the client area less a quarter of the side left and right, a tenth top and bottom
+};
+AboutLayout LayOutAbout(int clientWidth, int clientHeight);
+// "Logo.bmp" in the folder of the program's own file (the path up to and
+// including its last backslash).
+std::string LogoPath(const std::string& programPath);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "imaging/dib.h"
 #include "probe/dialog_base.h"
 
 class AboutBox : public DialogBase {
@@ -14,5 +15,7 @@ class AboutBox : public DialogBase {
 
  private:
   void EraseBackground(HDC dc);
+  void OnDestroy() override;
   std::string text_;
+  DibHandle logo_ = nullptr;
 };
