@@ -1,13 +1,5 @@
-# 64-bit Windows with the posix-thread mingw compilers (GoogleTest needs them).
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows; the tests run under Wine in the project's own prefix.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(VORREL_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${VORREL_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VORREL_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${VORREL_MINGW_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${VORREL_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Tests run under Wine in the project's own prefix.
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine_run.sh)

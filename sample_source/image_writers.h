@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/dib.h"
 #include "platform/handles.h"
 #include "sample_source/container_io.h"
 #include "sample_source/device_settings.h"
@@ -14,19 +15,6 @@
 namespace sample {
 
 #pragma pack(push, 2)
-struct BitmapInfoHeader {
-  std::uint32_t biSize;
-  std::int32_t biWidth;
-  std::int32_t biHeight;
-  std::uint16_t biPlanes;
-  std::uint16_t biBitCount;
-  std::uint32_t biCompression;
-  std::uint32_t biSizeImage;
-  std::int32_t biXPelsPerMeter;
-  std::int32_t biYPelsPerMeter;
-  std::uint32_t biClrUsed;
-  std::uint32_t biClrImportant;
-};
 struct BitmapFileHeader {
   char bfType[2];
   std::uint32_t bfSize;
@@ -35,7 +23,6 @@ struct BitmapFileHeader {
   std::uint32_t bfOffBits;
 };
 #pragma pack(pop)
-static_assert(sizeof(BitmapInfoHeader) == 40);
 static_assert(sizeof(BitmapFileHeader) == 14);
 
 // Header, colour table and bottom-up rows padded to four bytes.

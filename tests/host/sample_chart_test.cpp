@@ -62,7 +62,7 @@ TEST(SampleChart, NativeBitmapMatchesTheChartInEveryConfiguration) {
         const auto expected = chart_reference::ExpectedValues(s.width, s.height, s.page,
                                                               c.pixelType, c.bits, view.palette);
         EXPECT_EQ(chart_reference::Fnv1a(view.values), chart_reference::Fnv1a(expected));
-        sample::BitmapInfoHeader header;
+        BitmapInfoHeader header;
         std::memcpy(&header, dib, sizeof(header));
         EXPECT_EQ(header.biXPelsPerMeter, 3937);
         EXPECT_EQ(header.biYPelsPerMeter, 11811);

@@ -164,7 +164,7 @@ TEST(SampleFaultLab, LyingBitmapAndAFileThatIsNoImage) {
   platform::MemoryHandle image = h.Native();
   {
     platform::MemLockGuard lock(image);
-    sample::BitmapInfoHeader header;
+    BitmapInfoHeader header;
     std::memcpy(&header, lock.data(), sizeof(header));
     EXPECT_EQ(header.biHeight, 2 * 1100);
     EXPECT_GT(header.biSizeImage, platform::MemSize(image));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,34 @@ TEST_F(ProbeWindowTest, EnterAndEscapeDoNothing) {
   SendMessageA(window.hwnd(), WM_CLOSE, 0, 0);
   EXPECT_TRUE(window.ended());
   EXPECT_EQ(TWAIN_State(), 1) << "destroying the window unbinds the Source Manager";
+}
+
+TEST_F(ProbeWindowTest, FinalLinesAreMirroredAndTheLogSavesWithWindowsLineEnds) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const std::string mirror = std::string(folder) + "vorrel-mirror.log";
+  const std::string saved = std::string(folder) + "vorrel-saved.log";
+  window_ = std::make_unique<ProbeWindow>();
+  window_->MirrorLogTo(mirror.c_str());
+  ASSERT_TRUE(window_->Open(SW_SHOWNORMAL));
+  ASSERT_TRUE(window_->log().SaveTo(saved.c_str()));
+  auto read = [](const std::string& path) {
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+      char buffer[4096];
+      for (std::size_t n; (n = std::fread(buffer, 1, sizeof(buffer), file)) > 0;)
+        text.append(buffer, n);
+      std::fclose(file);
+    }
+    return text;
+  };
+  std::string expected;
+  for (const std::string& line : Lines()) expected += line + "\r\n";
+  EXPECT_EQ(read(saved), expected);
+  window_.reset();  // closes the mirror
+  EXPECT_EQ(read(mirror), expected) << "no provisional line reaches the file";
+  DeleteFileA(mirror.c_str());
+  DeleteFileA(saved.c_str());
 }
 
 TEST_F(ProbeWindowTest, SystemMenuOffersTheAboutBox) {

@@ -1,0 +1,10 @@
+# What both mingw-w64 toolchains share; each sets VORREL_MINGW_TRIPLE first.
+# The posix-thread compilers, because GoogleTest needs them.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${VORREL_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VORREL_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${VORREL_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VORREL_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
