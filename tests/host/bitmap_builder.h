@@ -24,45 +24,45 @@ struct BitmapSpec {
 };
 
 // Table entry i is red 3i, green 5i, blue 7i (mod 256); pixel byte k is k * 13 + 1.
-inline std::vector<unsigned char> PackedBitmap(const BitmapSpec& spec) {
+inline std::vector<unsigned char> PackedBitmap(const BitmapSpec& shape) {
   // Room for the fields even when the size field lies.
-  std::vector<unsigned char> bytes(spec.headerSize == 12 ? 12 : std::max(spec.headerSize, 40u), 0);
+  std::vector<unsigned char> bytes(shape.headerSize == 12 ? 12 : std::max(shape.headerSize, 40u), 0);
   auto put = [&](std::size_t offset, auto value) {
     std::memcpy(bytes.data() + offset, &value, sizeof(value));
   };
-  put(0, spec.headerSize);
-  if (spec.headerSize == 12) {
-    put(4, static_cast<std::uint16_t>(spec.width) | spec.height << 16);
-    put(8, std::uint32_t{1} | std::uint32_t{spec.bits} << 16);
+  put(0, shape.headerSize);
+  if (shape.headerSize == 12) {
+    put(4, static_cast<std::uint16_t>(shape.width) | shape.height << 16);
+    put(8, std::uint32_t{1} | std::uint32_t{shape.bits} << 16);
   } else {
-    put(4, spec.width);
-    put(8, spec.height);
-    put(12, std::uint32_t{1} | std::uint32_t{spec.bits} << 16);
-    put(16, spec.compression);
-    put(32, spec.clrUsed);
+    put(4, shape.width);
+    put(8, shape.height);
+    put(12, std::uint32_t{1} | std::uint32_t{shape.bits} << 16);
+    put(16, shape.compression);
+    put(32, shape.clrUsed);
   }
-  const std::size_t entryBytes = spec.headerSize == 12 ? 3 : 4;
-  for (std::uint32_t i = 0; i < spec.tableEntries; ++i) {
+  const std::size_t entryBytes = shape.headerSize == 12 ? 3 : 4;
+  for (std::uint32_t i = 0; i < shape.tableEntries; ++i) {
     const unsigned char entry[4] = {static_cast<unsigned char>(7 * i),
                                     static_cast<unsigned char>(5 * i),
                                     static_cast<unsigned char>(3 * i), 0};
     bytes.insert(bytes.end(), entry, entry + entryBytes);
   }
-  for (std::size_t k = 0; k < spec.pixelBytes; ++k)
+  for (std::size_t k = 0; k < shape.pixelBytes; ++k)
     bytes.push_back(static_cast<unsigned char>(k * 13 + 1));
   return bytes;
 }
 
-// The whole bitmap a spec describes: its default table and every row.
-inline BitmapSpec Complete(BitmapSpec spec) {
-  if (spec.tableEntries == 0) {
-    spec.tableEntries = spec.clrUsed ? spec.clrUsed : spec.bits <= 8 ? 1u << spec.bits : 0;
+// The whole bitmap a shape describes: its default table and every row.
+inline BitmapSpec Complete(BitmapSpec shape) {
+  if (shape.tableEntries == 0) {
+    shape.tableEntries = shape.clrUsed ? shape.clrUsed : shape.bits <= 8 ? 1u << shape.bits : 0;
   }
-  if (spec.pixelBytes == 0) {
-    const std::int64_t rows = spec.height < 0 ? -std::int64_t{spec.height} : spec.height;
-    spec.pixelBytes = static_cast<std::size_t>(DIB_RowBytes(spec.bits, spec.width) * rows);
+  if (shape.pixelBytes == 0) {
+    const std::int64_t rows = shape.height < 0 ? -std::int64_t{shape.height} : shape.height;
+    shape.pixelBytes = static_cast<std::size_t>(DIB_RowBytes(shape.bits, shape.width) * rows);
   }
-  return spec;
+  return shape;
 }
 
 // A block of exactly the bytes' size holding them.

@@ -85,7 +85,7 @@ TEST(DibColorCount, FollowsTheHeaderKind) {
 
 TEST(DibCheckLayout, PlacesTableAndPixelsForEveryHeaderKind) {
   struct Case {
-    BitmapSpec spec;
+    BitmapSpec shape;
     std::size_t tableOffset, pixelOffset;
   };
   // Bit-field masks follow a 40-byte header, or lie inside a longer one.
@@ -95,13 +95,13 @@ TEST(DibCheckLayout, PlacesTableAndPixelsForEveryHeaderKind) {
                         {{40, 3, 2, 32, 3, 0, 3}, 52, 52},
                         {{108, 3, 2, 16, 3}, 108, 108}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.spec.headerSize << "/" << c.spec.bits);
-    const std::vector<unsigned char> bytes = PackedBitmap(Complete(c.spec));
+    SCOPED_TRACE(testing::Message() << c.shape.headerSize << "/" << c.shape.bits);
+    const std::vector<unsigned char> bytes = PackedBitmap(Complete(c.shape));
     DibLayout layout;
     ASSERT_EQ(DIB_CheckLayout(bytes.data(), bytes.size(), &layout), DibCheck::kOk);
     EXPECT_EQ(layout.colorTableOffset, c.tableOffset);
     EXPECT_EQ(layout.pixelOffset, c.pixelOffset);
-    EXPECT_EQ(layout.colorEntryBytes, c.spec.headerSize == 12 ? 3u : 4u);
+    EXPECT_EQ(layout.colorEntryBytes, c.shape.headerSize == 12 ? 3u : 4u);
     EXPECT_EQ(layout.pixelBytes, bytes.size() - c.pixelOffset);
     EXPECT_EQ(layout.height, 2);
   }
@@ -112,7 +112,7 @@ TEST(DibCheckLayout, PlacesTableAndPixelsForEveryHeaderKind) {
 TEST(DibCheckLayout, RefusesHeadersThatDoNotFitTheirBlock) {
   struct Case {
     const char* what;
-    BitmapSpec spec;
+    BitmapSpec shape;
     std::size_t trim;  // bytes cut off the end of the complete bitmap
     DibCheck expected;
   };
@@ -135,8 +135,8 @@ TEST(DibCheckLayout, RefusesHeadersThatDoNotFitTheirBlock) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<unsigned char> bytes = PackedBitmap(Complete(c.spec));
-    if (c.spec.compression == kBiRle8) bytes[20] = 10;  // biSizeImage
+    std::vector<unsigned char> bytes = PackedBitmap(Complete(c.shape));
+    if (c.shape.compression == kBiRle8) bytes[20] = 10;  // biSizeImage
     bytes.resize(bytes.size() - c.trim);
     DibHandle block = ToBlock(bytes);
     EXPECT_EQ(DIB_CheckBlock(block), c.expected);

@@ -75,9 +75,9 @@ TEST(ImageFileBitmap, ReadsEveryDepthAndHeaderKindByteExact) {
       {12, 5, 3, 24},       {108, 5, -3, 24},
       {40, 5, 3, 8, 0, 16}, {40, 7, 2, 16, kBiBitfields, 0, 3},
   };
-  for (const BitmapSpec& spec : specs) {
-    SCOPED_TRACE(testing::Message() << spec.headerSize << "-byte header, " << spec.bits << " bits");
-    const std::vector<unsigned char> dib = PackedBitmap(Complete(spec));
+  for (const BitmapSpec& shape : specs) {
+    SCOPED_TRACE(testing::Message() << shape.headerSize << "-byte header, " << shape.bits << " bits");
+    const std::vector<unsigned char> dib = PackedBitmap(Complete(shape));
     const std::string path = WriteTemp("read.bmp", BitmapFile(dib));
     DibHandle handle = ImageFile_Load(path.c_str());
     ASSERT_NE(handle, nullptr);
