@@ -68,14 +68,14 @@ void ExpectSameBitmap(const DibImage& actual, const DibImage& expected) {
 }
 
 TEST(ImageFileBitmap, ReadsEveryDepthAndHeaderKindByteExact) {
-  const BitmapSpec specs[] = {
+  const BitmapSpec shapes[] = {
       {40, 5, 3, 1},        {40, 5, 3, 4},
       {40, 5, 3, 8},        {40, 5, 3, 24},
       {40, 5, 3, 32},       {12, 5, 3, 8},
       {12, 5, 3, 24},       {108, 5, -3, 24},
       {40, 5, 3, 8, 0, 16}, {40, 7, 2, 16, kBiBitfields, 0, 3},
   };
-  for (const BitmapSpec& shape : specs) {
+  for (const BitmapSpec& shape : shapes) {
     SCOPED_TRACE(testing::Message() << shape.headerSize << "-byte header, " << shape.bits << " bits");
     const std::vector<unsigned char> dib = PackedBitmap(Complete(shape));
     const std::string path = WriteTemp("read.bmp", BitmapFile(dib));
