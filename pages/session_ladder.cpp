@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "caps/logged_operations.h"
 #include "pages/log.h"
@@ -97,6 +98,10 @@ const char* XferMechText(int mechanism) {
 
 void SessionLadder::StepUp() {
   view_.EnableLadderButtons(false, false);
+  // Opening a Source shows the wait cursor throughout. It is held out here
+  // because a fault abandons whatever the guarded step holds.
+  std::optional<WaitCursor> wait;
+  if (TWAIN_State() == 3 && view_.SelectedSource() >= 0) wait.emplace(view_);
   platform::FaultInfo fault;
   const std::int32_t nesting = TWAIN_Session().callNesting;
   if (!platform::RunGuarded([this] { StepUpBody(); }, &fault)) {
@@ -176,7 +181,6 @@ void SessionLadder::StepDown() {
 void SessionLadder::OpenSelectedSource() {
   const int selected = view_.SelectedSource();
   if (selected < 0 || selected >= kMaxSources) return;
-  WaitCursor wait(view_);
   const std::uint32_t start = platform::TickCount();
   currentSourceName_ = ProductName(sourceList_[selected]);
   LogProgress("Opening %s...", currentSourceName_.c_str());

@@ -228,7 +228,6 @@ TW_UINT16 TW_CALLINGSTYLE SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY*
       call.container = BlockBytes(static_cast<TW_CAPABILITY*>(data)->hContainer);
   }
   call.depth = ++self->depth_;
-  // Indices, not references: a nested call may grow the transcript.
   const std::size_t index = self->calls_.size();
   self->calls_.push_back(std::move(call));
   const TW_UINT16 rc = self->Answer(index, origin, dest, data);
@@ -254,7 +253,8 @@ Rule* SourceManager::Match(const Call& call) {
 
 TW_UINT16 SourceManager::Answer(std::size_t index, TW_IDENTITY* origin, TW_IDENTITY* dest,
                                 TW_MEMREF data) {
-  const Call call = calls_[index];
+  // No copy: a fault inside a handler abandons this frame, as it abandons a Source's.
+  const Call& call = calls_[index];
   const bool status = call.dat == DAT_STATUS;
   TW_UINT16 cc = TWCC_SUCCESS;
   TW_UINT16 rc;

@@ -98,7 +98,8 @@ class SourceManager {
   // What MSG_ENDXFER reports; it counts down by one per transfer, except 0xFFFF.
   void SetPendingTransfers(TW_UINT16 count);
 
-  const std::vector<Call>& Calls() const { return calls_; }
+  // A deque, so a call's record stays put while nested calls are added.
+  const std::deque<Call>& Calls() const { return calls_; }
   std::vector<Call> CallsOf(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const;
   std::size_t Count(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const;
   void ClearCalls() { calls_.clear(); }
@@ -127,7 +128,7 @@ class SourceManager {
   TW_UINT16 SourceModel(const Call& call, TW_MEMREF data, TW_UINT16& cc);
 
   std::string path_;
-  std::vector<Call> calls_;
+  std::deque<Call> calls_;
   std::vector<std::unique_ptr<Rule>> rules_;
   std::vector<TW_IDENTITY> sources_;
   std::size_t defaultSource_ = 0;

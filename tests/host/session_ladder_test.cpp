@@ -333,10 +333,23 @@ TEST_F(LadderTest, FaultDuringAStepUpIsCaughtAndReported) {
   });
   ladder.StepUp();
   EXPECT_EQ(LastLine(), "Exception during state change!");
+  EXPECT_EQ(view.waitDepth, 0);
   EXPECT_EQ(view.boxes, Strings{kStepFaultText});
   EXPECT_EQ(TWAIN_State(), 4) << "the session stays as the library last recorded it";
   EXPECT_EQ(TWAIN_Session().callNesting, 0);
   EXPECT_TRUE(view.higherEnabled) << "the refresh after the fault enables the buttons";
+}
+
+TEST_F(LadderTest, FaultWhileOpeningASourceLeavesNoWaitCursorBehind) {
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Run([](const fake::Call&, TW_MEMREF) {
+    Crash();
+    return TWRC_SUCCESS;
+  });
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(LastLine(), "Exception during state change!");
+  EXPECT_EQ(view.waitDepth, 0);
 }
 
 TEST_F(LadderTest, TimerShowsTheMechanismAndSkipsATickInsideATick) {
