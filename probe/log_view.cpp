@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/message_box.h"
 #include "probe/resource_ids.h"
+#include "session/triplet_calls.h"
 
 namespace {
 
@@ -224,8 +226,7 @@ void LogView::ContextMenu(int x, int y) {
     dialog.lpstrDefExt = "log";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     if (GetSaveFileNameA(&dialog) && !SaveTo(path)) {
-      MessageBoxA(GetParent(hwnd_), "The log could not be saved.", "Vorrel",
-                  MB_OK | MB_ICONINFORMATION);
+      platform::InfoBox(GetParent(hwnd_), "The log could not be saved.", kProgramCaption);
     }
   }
 }
