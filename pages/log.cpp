@@ -36,6 +36,15 @@ void LogProgress(const char* format, ...) {
   va_end(args);
 }
 
+void LogNote(const char* format, ...) {
+  char text[kLogLineLimit + 1];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof(text), format, args);
+  va_end(args);
+  LogLine("%s%s", kLogNotePrefix, text);
+}
+
 void SetLogSwitch(bool on) {
   g_log.on = on;
 }

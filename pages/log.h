@@ -13,6 +13,11 @@ constexpr unsigned kLogProgressMessage = 0x0400 + 101;
 
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogProgress(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A final line of our own beyond the probe's fixed log texts (why a call
+// failed, what a Source did against the protocol). Every such line comes
+// from here and reads kLogNotePrefix + text, so it is told apart at a glance.
+void LogNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
+constexpr const char* kLogNotePrefix = "   ";
 
 void SetLogSwitch(bool on);
 bool LogSwitch();

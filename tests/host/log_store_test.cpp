@@ -107,4 +107,17 @@ TEST(LogTest, FormatsCutsAndHonoursTheSwitch) {
   ResetLog();
 }
 
+TEST(LogTest, NotesAreFinalLinesWithTheirPrefixAndObeyTheSwitch) {
+  Written written;
+  SetLogSink(Written::Sink, &written);
+  LogNote("current value is now %d (sent %d)", 200, 300);
+  SetLogSwitch(false);
+  LogNote("dropped");
+  SetLogSwitch(true);
+  ASSERT_EQ(written.lines.size(), 1u);
+  EXPECT_EQ(written.lines[0],
+            (std::pair<std::string, bool>{"   current value is now 200 (sent 300)", true}));
+  ResetLog();
+}
+
 }  // namespace
