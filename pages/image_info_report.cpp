@@ -22,8 +22,8 @@ std::string ImageInfoReport(const TW_IMAGEINFO& info, int units) {
       "Planar          = %s\r\n"
       "PixelType       = %s\r\n"
       "Compression     = %s",
-      Fix32ToNumber(info.XResolution), unit.c_str(), Fix32ToNumber(info.YResolution),
-      unit.c_str(), static_cast<int>(info.ImageWidth), static_cast<int>(info.ImageLength),
+      Fix32ToNumber(info.XResolution), unit.c_str(), Fix32ToNumber(info.YResolution), unit.c_str(),
+      static_cast<int>(info.ImageWidth), static_cast<int>(info.ImageLength),
       int{info.SamplesPerPixel}, int{info.BitsPerSample[0]}, int{info.BitsPerSample[1]},
       int{info.BitsPerSample[2]}, int{info.BitsPerPixel}, info.Planar ? "True" : "False",
       ValueText(TWTY_INT16, info.PixelType, ICAP_PIXELTYPE).c_str(),

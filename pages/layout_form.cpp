@@ -60,16 +60,17 @@ void LayoutForm::SetField(int index, std::string text) {
 void LayoutForm::Refresh() {
   if (!valid_) {
     fields_.fill(std::string());
-    return;
+  } else {
+    const TW_FRAME& frame = layout_.Frame;
+    fields_ = {FrameText(frame.Left),
+               FrameText(frame.Top),
+               FrameText(frame.Right),
+               FrameText(frame.Bottom),
+               FormatText("%u", static_cast<unsigned>(layout_.DocumentNumber)),
+               FormatText("%u", static_cast<unsigned>(layout_.PageNumber)),
+               FormatText("%u", static_cast<unsigned>(layout_.FrameNumber))};
   }
-  const TW_FRAME& frame = layout_.Frame;
-  fields_ = {FrameText(frame.Left),
-             FrameText(frame.Top),
-             FrameText(frame.Right),
-             FrameText(frame.Bottom),
-             FormatText("%u", static_cast<unsigned>(layout_.DocumentNumber)),
-             FormatText("%u", static_cast<unsigned>(layout_.PageNumber)),
-             FormatText("%u", static_cast<unsigned>(layout_.FrameNumber))};
+  if (show_) show_(fields_);
 }
 
 bool ReadFrameField(const std::string& text, TW_FIX32& value) {

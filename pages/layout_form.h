@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,10 @@ class LayoutForm {
   // MSG_GET reports. A field that cannot be read stops it before any triplet.
   void Set();
 
+  // Called whenever the fields are rewritten from the record, so a window
+  // shows them before the triplets that follow (a Source may pump messages).
+  void OnRefresh(std::function<void(const LayoutFields&)> show) { show_ = std::move(show); }
+
   const LayoutFields& fields() const { return fields_; }
   void SetField(int index, std::string text);
   const TW_IMAGELAYOUT& layout() const { return layout_; }
@@ -52,6 +57,7 @@ class LayoutForm {
   TW_IMAGELAYOUT layout_{};
   bool valid_ = false;
   LayoutFields fields_;
+  std::function<void(const LayoutFields&)> show_;
 };
 
 // One single-precision number (leading blanks skipped, the rest ignored) as

@@ -6,6 +6,8 @@
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/about_box.h"
+#include "probe/image_info_page.h"
+#include "probe/layout_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
 #include "session/triplet_calls.h"
@@ -110,6 +112,10 @@ BOOL ProbeWindow::OnInitDialog() {
   for (int index : kCreationOrder) {
     if (kTabs[index].resource == IDD_SOURCE_PAGE) {
       pages_[index] = std::make_unique<SourceIdentityPage>();
+    } else if (kTabs[index].resource == IDD_IMAGE_INFO_PAGE) {
+      pages_[index] = std::make_unique<ImageInfoPage>();
+    } else if (kTabs[index].resource == IDD_LAYOUT_PAGE) {
+      pages_[index] = std::make_unique<LayoutPage>();
     } else {
       pages_[index] = std::make_unique<PendingPage>();
     }

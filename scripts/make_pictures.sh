@@ -63,3 +63,14 @@ convert -size 192x192 gradient:'#f4f8ff'-'#dfe8f4' \
   -fill '#e6ecf5' -draw 'rectangle 50,36 142,44' -draw 'rectangle 50,52 126,58' \
   -draw 'rectangle 50,112 142,118' -draw 'rectangle 50,126 118,132' -draw 'rectangle 50,140 134,146' \
   -type TrueColor BMP3:Logo.bmp
+
+# The Layout page's diagram (65 x 76): a white page with the frame (ROI) in
+# purple and grey guides from the page's top-left corner to each of its edges.
+convert -size 65x76 xc:white -fill none -stroke '#404040' -draw 'rectangle 0,0 64,75' \
+  -stroke '#a0a0a0' -draw 'line 24,1 24,30' -draw 'line 54,1 54,30' \
+  -draw 'line 1,34 20,34' -draw 'line 1,64 20,64' \
+  -stroke none -fill '#7030a0' -draw 'rectangle 24,34 54,64' \
+  -font DejaVu-Sans-Bold -pointsize 9 -fill white -annotate +28+53 'ROI' \
+  -font DejaVu-Sans -pointsize 8 -fill '#707070' \
+  -annotate +16+10 'L' -annotate +56+10 'R' -annotate +4+32 'T' -annotate +4+62 'B' \
+  +dither -colors 16 -type Palette BMP3:layout_diagram.bmp

@@ -7,11 +7,13 @@
 # the status is 0 only when state 4 was reached.
 #   scripts/run.sh            run the probe
 #   scripts/run.sh --about    (no display) also open the About box for the screenshot
+#   scripts/run.sh --page Layout    (no display) show a tab with its GET pressed
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-about=""
-[[ "${1:-}" == "--about" ]] && about="--about"
+about=()
+[[ "${1:-}" == "--about" ]] && about=(--about)
+[[ "${1:-}" == "--page" ]] && about=(--page "${2:-Layout}")
 
 scripts/setup.sh || exit 1
 cmake --preset win64 >/dev/null && cmake --build --preset win64 || exit 1
@@ -44,7 +46,7 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
 export DISPLAY=$display
 sleep 1
-timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" $about \
+timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" "${about[@]}" \
   >/dev/null 2>&1 &
 
 reached=1
@@ -53,7 +55,8 @@ for _ in $(seq 1 120); do
   [[ -f "$out/probe.log" ]] || continue
   if grep -E '^Opened .+ \[[0-9.]+s\]' "$out/probe.log" | grep -qv '^Opened Source Manager'; then
     reached=0
-    break
+    # A page's GET is logged once it has been pressed.
+    [[ "${about[0]:-}" != --page ]] || grep -q '^(DG_' "$out/probe.log" && break
   fi
   if grep -qE '^(>>> Failed|Failed to open|Exception)' "$out/probe.log"; then break; fi
 done

@@ -59,9 +59,9 @@ TEST_F(ImageInfoTest, GetReportsTheRecordInTheSourcesCurrentUnits) {
             "Compression     = TWCP_NONE");
   EXPECT_EQ(Lines(), std::vector<std::string>{"(DG_IMAGE,DAT_IMAGEINFO,MSG_GET) -> TWRC_SUCCESS"});
   // The units are asked after the record, at the moment of the report.
-  EXPECT_EQ(Sent(), (std::vector<std::string>{TripletText(DG_IMAGE, DAT_IMAGEINFO, MSG_GET),
-                                              TripletText(DG_CONTROL, DAT_CAPABILITY,
-                                                          MSG_GETCURRENT)}));
+  EXPECT_EQ(Sent(),
+            (std::vector<std::string>{TripletText(DG_IMAGE, DAT_IMAGEINFO, MSG_GET),
+                                      TripletText(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT)}));
 }
 
 TEST_F(ImageInfoTest, FailedGetShowsNothingAndLogsTheCondition) {
@@ -91,8 +91,9 @@ TEST_F(ImageInfoTest, NonsenseFromTheSourceIsShownAsItCame) {
   EXPECT_NE(report->find("ImageWidth      = -7 pixels\r\nImageLength     = -2147483648 pixels"),
             std::string::npos);
   EXPECT_NE(report->find("SamplesPerPixel = -3\r\nBitsPerSample[] = [0, 0, 0]"), std::string::npos);
-  EXPECT_NE(report->find("Planar          = False\r\nPixelType       = 99\r\nCompression     = 48879"),
-            std::string::npos)
+  EXPECT_NE(
+      report->find("Planar          = False\r\nPixelType       = 99\r\nCompression     = 48879"),
+      std::string::npos)
       << *report;
 }
 

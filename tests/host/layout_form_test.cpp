@@ -33,19 +33,21 @@ class LayoutFormTest : public SessionTest {
   // A Source that keeps the layout it was given and reports it back,
   // optionally changed the way a Source adjusts a frame.
   void KeepLayout(TW_UINT16 setResult = TWRC_SUCCESS) {
-    dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET).Run([this, setResult](const fake::Call&, TW_MEMREF data) {
-      stored = *static_cast<TW_IMAGELAYOUT*>(data);
-      fieldsWhenSent = form.fields();
-      if (setResult == TWRC_CHECKSTATUS) stored.Frame.Right = NumberToFix32(8.5);
-      return setResult;
-    });
+    dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET)
+        .Run([this, setResult](const fake::Call&, TW_MEMREF data) {
+          stored = *static_cast<TW_IMAGELAYOUT*>(data);
+          fieldsWhenSent = form.fields();
+          if (setResult == TWRC_CHECKSTATUS) stored.Frame.Right = NumberToFix32(8.5);
+          return setResult;
+        });
     dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET).Run([this](const fake::Call&, TW_MEMREF data) {
       *static_cast<TW_IMAGELAYOUT*>(data) = stored;
       return TW_UINT16{TWRC_SUCCESS};
     });
   }
   void Type(const LayoutFields& fields) {
-    for (int i = 0; i < kLayoutFieldCount; ++i) form.SetField(i, fields[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < kLayoutFieldCount; ++i)
+      form.SetField(i, fields[static_cast<std::size_t>(i)]);
   }
 
   LogStore log;
@@ -76,9 +78,10 @@ TEST_F(LayoutFormTest, GetShowsTheLetterFrameAndEachRequestLogsItsLine) {
   form.Request(MSG_RESET);
   EXPECT_FALSE(form.valid());
   EXPECT_EQ(form.fields(), LayoutFields{}) << "a failed request empties every field";
-  EXPECT_EQ(Lines(), (Strings{"(DG_IMAGE,DAT_IMAGELAYOUT,MSG_GET) -> TWRC_SUCCESS",
-                              "(DG_IMAGE,DAT_IMAGELAYOUT,MSG_GETDEFAULT) -> TWRC_SUCCESS",
-                              "(DG_IMAGE,DAT_IMAGELAYOUT,MSG_RESET) -> TWRC_FAILURE, TWCC_SEQERROR"}));
+  EXPECT_EQ(Lines(),
+            (Strings{"(DG_IMAGE,DAT_IMAGELAYOUT,MSG_GET) -> TWRC_SUCCESS",
+                     "(DG_IMAGE,DAT_IMAGELAYOUT,MSG_GETDEFAULT) -> TWRC_SUCCESS",
+                     "(DG_IMAGE,DAT_IMAGELAYOUT,MSG_RESET) -> TWRC_FAILURE, TWCC_SEQERROR"}));
 }
 
 TEST_F(LayoutFormTest, SetSendsTheFieldsAndShowsWhatTheSourceReadsBack) {
@@ -106,7 +109,8 @@ TEST_F(LayoutFormTest, CheckStatusOnSetIsLoggedAndTheAdjustedFrameShown) {
   });
   Type({"0", "0", "20", "11", "1", "1", "1"});
   form.Set();
-  EXPECT_EQ(Lines(), Strings{"(DG_IMAGE,DAT_IMAGELAYOUT,MSG_SET) -> TWRC_CHECKSTATUS, TWCC_BADVALUE"});
+  EXPECT_EQ(Lines(),
+            Strings{"(DG_IMAGE,DAT_IMAGELAYOUT,MSG_SET) -> TWRC_CHECKSTATUS, TWCC_BADVALUE"});
   EXPECT_EQ(form.fields()[kLayoutRight], "8.5");
 
   // A read-back that fails leaves the fields empty.
@@ -176,8 +180,14 @@ TEST_F(LayoutFormTest, CaptionNamesTheCurrentUnitsFromStateFour) {
 
 TEST(LayoutButtonsTest, EnablingFollowsTheState) {
   const LayoutButtons none{false, false, false, false};
-  const LayoutButtons expected[] = {none, none, none, none, {true, true, true, true},
-                                    {true, true, false, false}, {true, true, false, false}, none};
+  const LayoutButtons expected[] = {none,
+                                    none,
+                                    none,
+                                    none,
+                                    {true, true, true, true},
+                                    {true, true, false, false},
+                                    {true, true, false, false},
+                                    none};
   for (int state = 1; state <= 7; ++state) {
     EXPECT_EQ(LayoutButtonsFor(state, 0), expected[state]) << state;
   }
