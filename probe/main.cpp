@@ -44,6 +44,7 @@ bool AboutArgument() {
 struct ShownPage {
   ProbeWindow* window = nullptr;
   int tab = -1;
+  bool enabled = false;  // Higher is pressed once, however the Source answers
 };
 ShownPage g_shownPage;
 
@@ -61,7 +62,8 @@ int PageArgument() {
 void CALLBACK ShowPageStep(HWND, UINT, UINT_PTR timer, DWORD) {
   ProbeWindow& window = *g_shownPage.window;
   const int getButton = g_shownPage.tab == 1 ? IDC_IMAGE_INFO_GET : IDC_LAYOUT_GET;
-  if (g_shownPage.tab == 1 && TWAIN_State() == 4) {
+  if (g_shownPage.tab == 1 && TWAIN_State() == 4 && !g_shownPage.enabled) {
+    g_shownPage.enabled = true;
     CheckDlgButton(window.hwnd(), IDC_DEVICE_UI, BST_UNCHECKED);
     TWAIN_SetUIHidden(true);
     SendMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_HIGHER, BN_CLICKED), 0);
@@ -72,10 +74,9 @@ void CALLBACK ShowPageStep(HWND, UINT, UINT_PTR timer, DWORD) {
   SendDlgItemMessageA(window.hwnd(), IDC_TABS, TCM_SETCURSEL, static_cast<WPARAM>(g_shownPage.tab),
                       0);
   window.ShowSelectedPage();
-  if (g_shownPage.tab == 1 || g_shownPage.tab == 2) {
-    HWND page = window.page(g_shownPage.tab)->hwnd();
-    SendMessageA(page, WM_COMMAND, MAKEWPARAM(getButton, BN_CLICKED), 0);
-  }
+  if ((g_shownPage.tab == 1 || g_shownPage.tab == 2) && window.page(g_shownPage.tab))
+    SendMessageA(window.page(g_shownPage.tab)->hwnd(), WM_COMMAND,
+                 MAKEWPARAM(getButton, BN_CLICKED), 0);
 }
 
 }  // namespace
@@ -90,7 +91,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   if (AboutArgument())
     PostMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), 0);
   if (int tab = PageArgument(); tab >= 0) {
-    g_shownPage = {&window, tab};
+    g_shownPage = {&window, tab, false};
     SetTimer(nullptr, 0, 300, ShowPageStep);
   }
   window.Run();
