@@ -125,7 +125,7 @@ TEST_F(LadderTest, LabelsOfEveryState) {
   EXPECT_STREQ(XferMechText(9), " Xfer Mech: FILE");
 }
 
-TEST(LadderWithoutManagerTest, StaysInStateOneWithTwoFailureLines) {
+TEST(LadderWithoutManagerTest, StaysInStateOneWithTwoFailureLinesAndANotePerFileTried) {
   LogStore log;
   SetLogSink([](const char* t, bool f, void* c) { static_cast<LogStore*>(c)->Write(t, f); }, &log);
   FakeLadderView view;
@@ -133,9 +133,12 @@ TEST(LadderWithoutManagerTest, StaysInStateOneWithTwoFailureLines) {
   ladder.Refresh();
   ladder.StartupClimb();
   EXPECT_EQ(TWAIN_State(), 1);
-  ASSERT_EQ(log.count(), 2);
+  ASSERT_EQ(log.count(), 5);
   EXPECT_EQ(log.line(0), "Loading TWAIN Source Manager...");
   EXPECT_EQ(log.line(1), ">>> Failed: Is TWAIN Installed?");
+  EXPECT_EQ(log.line(2), "   Not loaded: C:\\WINDOWS\\TWAIN_32.DLL (no such file)");
+  EXPECT_EQ(log.line(3), "   Not loaded: C:\\WINDOWS\\system32\\TWAIN_32.DLL (no such file)");
+  EXPECT_EQ(log.line(4), "   Not loaded: C:\\WINDOWS\\system32\\TWAINDSM.DLL (no such file)");
   EXPECT_EQ(view.higher, "Load TWAIN");
   EXPECT_EQ(view.lower, "Exit");
   EXPECT_TRUE(view.higherEnabled);
@@ -153,6 +156,7 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   ladder.StartupClimb();
   ASSERT_EQ(TWAIN_State(), 4) << dsm.Transcript();
   EXPECT_EQ(Lines(), (Strings{"Loaded TWAIN Source Manager [0.00s]",
+                              "   Source Manager: C:\\WINDOWS\\TWAIN_32.DLL",
                               "Opened Source Manager [1.23s]", "Opened Camera [0.00s]"}));
   EXPECT_EQ(view.sources, (Strings{"Flatbed", "Camera"}));
   EXPECT_EQ(view.selected, 1) << "the default Source is selected";
@@ -298,7 +302,10 @@ TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
   ladder.Refresh();
   ladder.StartupClimb();
   EXPECT_EQ(TWAIN_State(), 3);
-  EXPECT_EQ(LastLine(), "Failed to open: Flatbed");
+  const Strings lines = Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "Failed to open: Flatbed");
+  EXPECT_EQ(lines.back(), "   DG_CONTROL / DAT_IDENTITY / MSG_OPENDS -> TWRC_FAILURE, TWCC_BUMMER");
   EXPECT_EQ(view.boxes, Strings{"Failed to open: Flatbed"});
 }
 
