@@ -8,6 +8,7 @@
 #include "pages/log.h"
 #include "pages/log_store.h"
 #include "platform/fault_guard.h"
+#include "session/twain2.h"
 #include "session_test_support.h"
 
 namespace {
@@ -235,6 +236,48 @@ TEST_F(LadderTest, SourceEventsMoveTheLadder) {
   EXPECT_EQ(LastLine(), "received MSG_CLOSEDSREQ");
   ExpectLabels("Enable Source", "Close Source");
   EXPECT_EQ(view.enumerations, 1) << "coming back to 4 from above does not enumerate again";
+}
+
+// A 2.x Source's events by callback take the message path's step, only
+// once the window takes them from its queue; what is not an event is noted.
+TEST_F(LadderTest, CallbackEventsClimbToSixAndBackWithTheMessagePathsLines) {
+  dsm.SetTwain2(true);
+  TWAIN_SetTwain2(true);
+  dsm.AddSource("Scanner 2").SupportedGroups |= DF_DS2;
+  dsm.SetDefaultSource(2);
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(Lines()[3],
+            "   DAT_ENTRYPOINT granted: blocks go through the Source Manager's memory functions");
+  EXPECT_EQ(LastLine(), "   DAT_CALLBACK registered: Source events come by callback");
+  ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 5);
+  auto takeQueued = [this] {
+    platform::Message message;
+    bool claimed = true;
+    while (platform::PeekRemoveMessage(message)) claimed = ladder.SourceEvent(message) && claimed;
+    return claimed;
+  };
+  ASSERT_TRUE(dsm.Callback(MSG_XFERREADY));
+  EXPECT_EQ(TWAIN_State(), 5);
+  EXPECT_TRUE(takeQueued());
+  EXPECT_EQ(TWAIN_State(), 6);
+  EXPECT_EQ(LastLine(), "received MSG_XFERREADY");
+  ExpectLabels("Start Transfer", "Abort Transfer");
+
+  ladder.StepDown();
+  dsm.Callback(0x0999);
+  EXPECT_TRUE(takeQueued());
+  EXPECT_EQ(LastLine(), "   Callback with MSG_0x0999, not a Source event: ignored");
+  dsm.Callback(MSG_CLOSEDSOK);
+  EXPECT_TRUE(takeQueued());
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(LastLine(), "   received MSG_CLOSEDSOK");
+  ExpectLabels("Enable Source", "Close Source");
+  dsm.Callback(MSG_XFERREADY);
+  EXPECT_TRUE(takeQueued()) << "ours even below state 5";
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(LastLine(), "   Callback with MSG_XFERREADY in state 4, no Source enabled: ignored");
 }
 
 TEST_F(LadderTest, TransferIsNotPretendedWhileTheImagesPageIsMissing) {
