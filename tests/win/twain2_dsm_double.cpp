@@ -1,9 +1,9 @@
 // A small 2.x Source Manager of our own for the Windows tests. It answers
 // the 2.x triplets (DF_DSM2 at MSG_OPENDSM, DAT_ENTRYPOINT with counted
 // memory functions, DAT_CALLBACK) and routes every other triplet to one
-// Source file, the installed Sample Source. Our Sample Source is a 1.x
-// Source; the double lists it with DF_DS2 and hands it DAT_ENTRYPOINT so the
-// application's callback path runs end to end.
+// Source file, the installed Sample Source unless the environment names one. Our Sample Source is
+// a 1.x Source; the double lists it with DF_DS2 and hands it DAT_ENTRYPOINT so the application's
+// callback path runs end to end.
 #include <windows.h>
 
 #include <cstring>
@@ -56,13 +56,17 @@ TW_UINT16 Fail(TW_UINT16 cc) {
   return TWRC_FAILURE;
 }
 
-// The installed Sample Source, listed as the one 2.x Source with Id 1.
+// The Source file named by VORREL_DOUBLE_SOURCE, else the installed Sample
+// Source; listed, as a 2.x Manager lists a file, by its first identity, Id 1.
 bool LoadSource(TW_IDENTITY* application) {
   if (g.dsEntry) return true;
   char path[MAX_PATH];
-  const UINT length = GetWindowsDirectoryA(path, MAX_PATH);
-  if (length == 0 || length + 20 > MAX_PATH) return false;
-  std::strcat(path, "\\twain_64\\sane.ds");
+  const DWORD named = GetEnvironmentVariableA("VORREL_DOUBLE_SOURCE", path, MAX_PATH);
+  if (named == 0 || named >= MAX_PATH) {
+    const UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + 20 > MAX_PATH) return false;
+    std::strcat(path, "\\twain_64\\sane.ds");
+  }
   g.source = LoadLibraryA(path);
   if (!g.source) return false;
   g.dsEntry =

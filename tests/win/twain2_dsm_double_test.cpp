@@ -14,6 +14,7 @@
 #include "platform/memory.h"
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
+#include "session/triplet_calls.h"
 #include "session/twain2.h"
 #include "session/twain_session.h"
 
@@ -84,6 +85,25 @@ TEST(Twain2DsmDoubleTest, EntryPointAndCallbackCarryASessionToSixAndBack) {
   TWAIN_SetManagerPath(nullptr);
   TWAIN_Shutdown();
   ResetLog();
+}
+
+// The Fault Lab's own file under a Manager that lists one identity per file.
+TEST(Twain2DsmDoubleTest, FaultLabFileListsAndOpensTheFaultLab) {
+  TWAIN_Startup();
+  const std::string manager = BesideTests("twain2_dsm_double.dll");
+  const std::string faultLab = BesideTests("vorrel_fault_lab.ds");
+  SetEnvironmentVariableA("VORREL_DOUBLE_SOURCE", faultLab.c_str());
+  TWAIN_SetManagerPath(manager.c_str());
+  ASSERT_TRUE(TWAIN_ManagerOpen(nullptr));
+  TW_IDENTITY identity{};
+  ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity));
+  EXPECT_STREQ(identity.ProductName, "Sample Fault Lab");
+  ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity));
+  EXPECT_STREQ(TWAIN_SourceProductName(), "Sample Fault Lab");
+  EXPECT_TRUE(TWAIN_UnbindManager());
+  SetEnvironmentVariableA("VORREL_DOUBLE_SOURCE", nullptr);
+  TWAIN_SetManagerPath(nullptr);
+  TWAIN_Shutdown();
 }
 
 }  // namespace
