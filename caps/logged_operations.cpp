@@ -31,9 +31,13 @@ void RememberXferMech(bool succeeded, TW_UINT16 cap, int mechanism) {
 std::string ResultText() {
   const int rc = TWAIN_GetResultCode();
   const TW_UINT16 cc = TWAIN_GetConditionCode();
+  g_record.lastResultText = ResultTextOf(rc, cc);
+  return g_record.lastResultText;
+}
+
+std::string ResultTextOf(int rc, TW_UINT16 cc) {
   std::string text = ResultCodeName(rc);
   if (rc != TWRC_SUCCESS) text += ", " + ConditionCodeName(cc);
-  g_record.lastResultText = text;
   return text;
 }
 

@@ -23,6 +23,8 @@ bool LoggedReset(TW_UINT16 cap);
 // last result text.
 std::string ResultText();
 std::string LastResultText();
+// The same text for given codes, asking nothing and keeping nothing.
+std::string ResultTextOf(int rc, TW_UINT16 cc);
 
 // The probe's transfer mechanism (TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY) and
 // whether the user negotiated it since the Source was opened.

@@ -7,6 +7,7 @@
 
 #include "caps/logged_operations.h"
 #include "pages/log.h"
+#include "pages/manager_notes.h"
 #include "platform/fault_guard.h"
 #include "platform/tick_count.h"
 #include "session/triplet_calls.h"
@@ -124,14 +125,17 @@ void SessionLadder::StepUpBody() {
         LogLine("Loading TWAIN Source Manager...");
         LogLine(">>> Failed: Is TWAIN Installed?");
       }
+      LogManagerBindNotes();
       break;
     case 2:
       LogProgress("Opening Source Manager...");
       if (TWAIN_ManagerOpen(view_.Handle())) {
         LogLine("Opened Source Manager [%4.2fs]", SecondsSince(start));
+        LogManagerOpenNotes(true);
       } else {
         LogLine("Opening Source Manager...");
         LogLine(">>> Failed: TWAIN is hosed. Reboot?");
+        LogManagerOpenNotes(false);
       }
       break;
     case 3:
@@ -184,12 +188,15 @@ void SessionLadder::OpenSelectedSource() {
   const std::uint32_t start = platform::TickCount();
   currentSourceName_ = ProductName(sourceList_[selected]);
   LogProgress("Opening %s...", currentSourceName_.c_str());
+  const TW_UINT32 listedId = sourceList_[selected].Id;
   if (TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &sourceList_[selected])) {
     LogLine("Opened %s [%4.2fs]", currentSourceName_.c_str(), SecondsSince(start));
+    LogSourceOpenNotes(true, listedId);
   } else {
     char text[96];
     std::snprintf(text, sizeof(text), "Failed to open: %s", currentSourceName_.c_str());
     LogLine("%s", text);
+    LogSourceOpenNotes(false, listedId);
     view_.InfoBox(text);
   }
 }
@@ -278,20 +285,39 @@ void SessionLadder::Refresh() {
 }
 
 bool SessionLadder::SourceEvent(const platform::Message& message) {
+  // An event a 2.x Source's callback posted: ours, whatever the state.
+  if (const CallbackEvent callback = TWAIN_TakeCallbackEvent(message);
+      callback.kind != CallbackEventKind::kNotCallback) {
+    if (callback.kind == CallbackEventKind::kAccepted) {
+      Refresh();
+      ReactToSource(callback.message);
+    } else {
+      LogCallbackEventNote(callback);
+    }
+    return true;
+  }
   if (shownState_ < 5) return false;
   TW_EVENT event{};
   event.pEvent = const_cast<platform::Message*>(&message);
   event.TWMessage = MSG_NULL;
   const bool claimed = TWAIN_DS(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
   Refresh();
-  if (event.TWMessage == MSG_XFERREADY) {
+  ReactToSource(event.TWMessage);
+  return claimed;
+}
+
+void SessionLadder::ReactToSource(TW_UINT16 twMessage) {
+  if (twMessage == MSG_XFERREADY) {
     LogLine("received MSG_XFERREADY");
-  } else if (event.TWMessage == MSG_CLOSEDSREQ) {
-    LogLine("received MSG_CLOSEDSREQ");
+  } else if (twMessage == MSG_CLOSEDSREQ || twMessage == MSG_CLOSEDSOK) {
+    if (twMessage == MSG_CLOSEDSREQ) {
+      LogLine("received MSG_CLOSEDSREQ");
+    } else {
+      LogNote("received MSG_CLOSEDSOK");
+    }
     TWAIN_SourceDisable();
     Refresh();
   }
-  return claimed;
 }
 
 void SessionLadder::StartupClimb() {

@@ -88,6 +88,8 @@ class SessionLadder {
   void EnumerateSources();
   void OpenSelectedSource();
   void ArriveAt(int state, int old);
+  // What a Source event asks of the window, by message or by callback.
+  void ReactToSource(TW_UINT16 twMessage);
 
   LadderView& view_;
   int shownState_ = -1;

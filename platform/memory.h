@@ -16,7 +16,26 @@ void MemUnlock(MemoryHandle block);
 // Null is ignored.
 void MemFree(MemoryHandle block);
 // The block's usable size in bytes; 0 for a handle that names no block.
+// Always the system's answer: a Manager's memory functions have no size.
 std::size_t MemSize(MemoryHandle block);
+
+// Memory functions a Source Manager hands out. While they are in use every
+// block above goes through them, as a Manager that grants them asks of its
+// applications; null goes back to the system's own.
+struct MemoryFunctions {
+  MemoryHandle (*allocate)(std::size_t bytes);
+  void (*free)(MemoryHandle block);
+  void* (*lock)(MemoryHandle block);
+  void (*unlock)(MemoryHandle block);
+};
+void UseMemoryFunctions(const MemoryFunctions* functions);
+bool UsingMemoryFunctions();
+
+// The system's own blocks, whatever is in use (what the platform builds on).
+MemoryHandle SystemMemAlloc(std::size_t bytes);
+void* SystemMemLock(MemoryHandle block);
+void SystemMemUnlock(MemoryHandle block);
+void SystemMemFree(MemoryHandle block);
 
 // Holds one lock for its scope, so no early return leaves a block locked.
 class MemLockGuard {

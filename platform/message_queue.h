@@ -21,11 +21,17 @@ struct Message {
 
 constexpr std::uint32_t kQuitMessage = 0x0012;
 constexpr std::uint32_t kUserMessage = 0x0400;
+// Private messages of the program's own, clear of every window class's range.
+constexpr std::uint32_t kAppMessage = 0x8000;
 
 // Takes the next message for any window of this thread; false when the queue is empty.
 bool PeekRemoveMessage(Message& out);
 void TranslateDispatch(const Message& message);
 void PostQuit(int exitCode);
+// Puts a message at the end of the queue, for the window (the thread itself
+// when the window is not valid); false when the queue refused it.
+bool PostQueueMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                      std::intptr_t lParam);
 bool IsWindowHandle(WindowHandle window);
 // A hidden parentless popup of class STATIC with the given title; null on failure.
 WindowHandle CreateProxyWindow(const char* title);

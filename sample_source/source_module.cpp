@@ -16,17 +16,17 @@ void CopyText(char (&field)[34], const char* text) {
 
 const char* const kProductNames[kSourceCount] = {kFlatbedName, kFaultLabName};
 
-// The index of the Source a MSG_OPENDS names; the default when none matches.
-std::size_t IndexByName(const TW_IDENTITY& identity) {
-  for (std::size_t i = 0; i < kSourceCount; ++i) {
+}  // namespace
+
+// The index of the offered Source a MSG_OPENDS names; the default when none matches.
+std::size_t SourceModule::IndexByName(const TW_IDENTITY& identity) const {
+  for (std::size_t i : offered_) {
     if (std::strncmp(identity.ProductName, kProductNames[i], sizeof(identity.ProductName)) == 0) {
       return i;
     }
   }
-  return 0;
+  return offered_.front();
 }
-
-}  // namespace
 
 TW_IDENTITY SourceIdentity(std::size_t index) {
   TW_IDENTITY identity{};
@@ -44,8 +44,14 @@ TW_IDENTITY SourceIdentity(std::size_t index) {
   return identity;
 }
 
-SourceModule::SourceModule(HostFactory hostFactory, FaultText faultText)
-    : hostFactory_(std::move(hostFactory)), faultText_(std::move(faultText)) {}
+SourceModule::SourceModule(HostFactory hostFactory, FaultText faultText,
+                           std::vector<std::size_t> offered)
+    : hostFactory_(std::move(hostFactory)), faultText_(std::move(faultText)) {
+  for (std::size_t index : offered) {
+    if (index < kSourceCount) offered_.push_back(index);
+  }
+  if (offered_.empty()) offered_.push_back(0);
+}
 
 SampleSource* SourceModule::Session(TW_UINT32 applicationId) {
   auto found = sessions_.find(applicationId);
@@ -88,7 +94,7 @@ TW_UINT16 SourceModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UIN
     if (msg == MSG_GET) {
       // A Manager that lists several Sources of one DLL asks with Id 0, 1, ...
       const TW_UINT32 id = identity->Id;
-      *identity = SourceIdentity(id < kSourceCount ? id : 0);
+      *identity = SourceIdentity(offered_[id < offered_.size() ? id : 0]);
       identity->Id = id;
       return TWRC_SUCCESS;
     }

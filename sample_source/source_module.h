@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sample_source/sample_source.h"
 #include "sample_source/source_host.h"
@@ -33,7 +34,11 @@ class SourceModule {
   using FaultText = std::function<std::string()>;
   using TraceSink = std::function<void(const std::string& line)>;
 
-  SourceModule(HostFactory hostFactory, FaultText faultText);
+  // `offered`: the indices of the identities this file answers, its
+  // default first (the Fault Lab ships alone as well, because a Manager
+  // that lists one identity per file would never show it).
+  SourceModule(HostFactory hostFactory, FaultText faultText,
+               std::vector<std::size_t> offered = {0, kFaultLabIndex});
 
   TW_UINT16 Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
                   TW_MEMREF data);
@@ -48,9 +53,11 @@ class SourceModule {
                      TW_MEMREF data);
   TW_UINT16 Open(const TW_IDENTITY* origin, TW_IDENTITY* requested);
   TW_UINT16 Fail(TW_UINT16 cc);
+  std::size_t IndexByName(const TW_IDENTITY& identity) const;
 
   HostFactory hostFactory_;
   FaultText faultText_;
+  std::vector<std::size_t> offered_;
   TraceSink trace_;
   std::optional<TW_ENTRYPOINT> entryPoint_;
   std::map<TW_UINT32, std::unique_ptr<SampleSource>> sessions_;

@@ -2,6 +2,7 @@
 
 #include "platform/memory.h"
 #include "session/triplet_calls.h"
+#include "session/twain2.h"
 #include "session/twain_session.h"
 
 platform::WindowHandle TWAIN_ParentWindow(platform::WindowHandle window) {
@@ -20,6 +21,15 @@ platform::WindowHandle TWAIN_ParentWindow(platform::WindowHandle window) {
 }
 
 bool TWAIN_FilterMessage(const platform::Message& message) {
+  // A callback's event met while draining is the library's, as a queued one is;
+  // one that is not taken is dropped here, never dispatched to a window.
+  if (const CallbackEvent callback = TWAIN_TakeCallbackEvent(message);
+      callback.kind != CallbackEventKind::kNotCallback) {
+    if (callback.kind != CallbackEventKind::kAccepted) return true;
+    if (callback.message == MSG_XFERREADY && TWAIN_State() == 6) Xfer_OnReady();
+    if (callback.message != MSG_XFERREADY) TWAIN_SourceDisable();
+    return true;
+  }
   if (TWAIN_State() < 5) return false;
   TW_EVENT event{};
   // The Source reads the message through pEvent and never writes it.

@@ -4,6 +4,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
+#include "session/twain2.h"
 #include "session/twain_session.h"
 
 namespace {
@@ -145,6 +146,7 @@ bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF dat
     if (ok && data) {
       SetSourceIdentity(s, *static_cast<const TW_IDENTITY*>(data));
       TWAIN_SetState(4);
+      TWAIN_RegisterCallback();
     } else if (!ok) {
       TWAIN_RecordFailure(kFailureOpenSource);
     }
@@ -153,6 +155,7 @@ bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF dat
   } else if (ok && dat == DAT_PARENT && msg == MSG_OPENDSM) {
     TWAIN_SetState(3);
   } else if (ok && dat == DAT_PARENT && msg == MSG_CLOSEDSM) {
+    TWAIN_DropEntryPoint();
     TWAIN_SetState(2);
   }
   return ok;

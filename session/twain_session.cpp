@@ -8,6 +8,7 @@
 #include "platform/module.h"
 #include "session/event_routing.h"
 #include "session/triplet_calls.h"
+#include "session/twain2.h"
 
 namespace {
 
@@ -25,9 +26,45 @@ constexpr std::int32_t kLibraryVersion = 267;
 TwainSession g_session;
 
 using DirectoryQuery = std::size_t (*)(char*, std::size_t);
-// The Windows directory first; a 64-bit Manager lives in the system directory.
-constexpr DirectoryQuery kManagerDirectories[] = {platform::WindowsDirectory,
-                                                  platform::SystemDirectory};
+struct ManagerCandidate {
+  DirectoryQuery directory;
+  const char* file;
+};
+// The Windows directory first; a 64-bit Wine keeps TWAIN_32.DLL in the
+// system directory, and 64-bit Windows has only the 2.x Manager there.
+constexpr ManagerCandidate kManagerCandidates[] = {
+    {platform::WindowsDirectory, kManagerFileName},
+    {platform::SystemDirectory, kManagerFileName},
+    {platform::SystemDirectory, kManager2FileName},
+};
+
+// Binds one file if it exists, loads and exports DSM_Entry; records how it fared.
+bool TryBind(const std::string& path) {
+  ManagerAttempt& attempt = g_session.managerAttempts.emplace_back();
+  attempt.path = path;
+  if (!platform::FileExists(path.c_str())) {
+    attempt.outcome = ManagerOutcome::kMissing;
+    return false;
+  }
+  platform::ModuleHandle library = platform::LoadModule(path.c_str());
+  if (!library) {
+    attempt.outcome = ManagerOutcome::kLoadFailed;
+    attempt.error = platform::LastLoadError();
+    return false;
+  }
+  auto entry = reinterpret_cast<DSMENTRYPROC>(platform::FindSymbol(library, kManagerEntryName));
+  if (!entry) {
+    platform::UnloadModule(library);
+    attempt.outcome = ManagerOutcome::kNoEntry;
+    return false;
+  }
+  attempt.outcome = ManagerOutcome::kBound;
+  g_session.managerLibrary = library;
+  g_session.managerEntry = entry;
+  g_session.managerFile = path;
+  TWAIN_SetState(2);
+  return true;
+}
 
 }  // namespace
 
@@ -54,6 +91,7 @@ TwainSession& TWAIN_Session() {
 void TWAIN_ResetSession() {
   if (g_session.managerLibrary) platform::UnloadModule(g_session.managerLibrary);
   if (g_session.proxyWindow) platform::DestroyWindowHandle(g_session.proxyWindow);
+  TWAIN_DropEntryPoint();
   platform::MemFree(g_session.ownXferResult);
   if (g_session.releaseJpegLibrary) g_session.releaseJpegLibrary();
   g_session = TwainSession{};
@@ -72,6 +110,7 @@ int TWAIN_Startup() {
 void TWAIN_Shutdown() {
   if (g_session.startupCount == 1) {
     TWAIN_SetState(1);
+    TWAIN_DropEntryPoint();
     if (g_session.managerLibrary) platform::UnloadModule(g_session.managerLibrary);
     g_session.managerLibrary = nullptr;
     g_session.managerEntry = nullptr;
@@ -100,6 +139,8 @@ void TWAIN_SetAppIdentity(TW_UINT16 majorNum, TW_UINT16 minorNum, TW_UINT16 lang
   app.ProtocolMajor = 1;
   app.ProtocolMinor = 8;
   app.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  // A 2.x application keeps its flags and protocol through every identity.
+  TWAIN_SetTwain2(TWAIN_Twain2());
 }
 
 int TWAIN_State() {
@@ -122,25 +163,32 @@ bool TWAIN_JoinPath(const char* directory, const char* file, char* out, std::siz
   return true;
 }
 
+void TWAIN_SetManagerPath(const char* path) {
+  g_session.managerPathOverride = path ? path : "";
+}
+
+const std::string& TWAIN_ManagerFile() {
+  return g_session.managerFile;
+}
+
+const std::vector<ManagerAttempt>& TWAIN_ManagerAttempts() {
+  return g_session.managerAttempts;
+}
+
 bool TWAIN_BindManager() {
   if (g_session.state >= 2) return true;
-  for (DirectoryQuery query : kManagerDirectories) {
-    char directory[kDirectoryBuffer];
-    char path[kPathBuffer];
-    if (query(directory, sizeof(directory)) == 0) continue;
-    if (!TWAIN_JoinPath(directory, kManagerFileName, path, sizeof(path))) continue;
-    if (!platform::FileExists(path)) continue;
-    platform::ModuleHandle library = platform::LoadModule(path);
-    if (!library) continue;
-    auto entry = reinterpret_cast<DSMENTRYPROC>(platform::FindSymbol(library, kManagerEntryName));
-    if (!entry) {
-      platform::UnloadModule(library);
-      continue;
+  g_session.managerAttempts.clear();
+  g_session.managerFile.clear();
+  if (!g_session.managerPathOverride.empty()) {
+    if (TryBind(g_session.managerPathOverride)) return true;
+  } else {
+    for (const ManagerCandidate& candidate : kManagerCandidates) {
+      char directory[kDirectoryBuffer];
+      char path[kPathBuffer];
+      if (candidate.directory(directory, sizeof(directory)) == 0) continue;
+      if (!TWAIN_JoinPath(directory, candidate.file, path, sizeof(path))) continue;
+      if (TryBind(path)) return true;
     }
-    g_session.managerLibrary = library;
-    g_session.managerEntry = entry;
-    TWAIN_SetState(2);
-    return true;
   }
   g_session.managerLibrary = nullptr;
   g_session.managerEntry = nullptr;
@@ -150,7 +198,11 @@ bool TWAIN_BindManager() {
 bool TWAIN_ManagerOpen(platform::WindowHandle window) {
   g_session.parentWindow = TWAIN_ParentWindow(window);
   if (g_session.state < 3 && TWAIN_BindManager()) {
-    TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &g_session.parentWindow);
+    // DF_DSM2 is the Manager's answer to this call, not ours to send.
+    g_session.appIdentity.SupportedGroups &= ~DF_DSM2;
+    if (TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &g_session.parentWindow)) {
+      TWAIN_AskEntryPoint();
+    }
   }
   return g_session.state >= 3;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/handles.h"
 #include "twain/twain.h"
@@ -20,6 +22,30 @@ struct FirstFailure {
 };
 
 TW_IDENTITY DefaultAppIdentity();
+
+// How one Source Manager file fared when the library tried to bind it.
+enum class ManagerOutcome { kBound, kMissing, kLoadFailed, kNoEntry };
+struct ManagerAttempt {
+  std::string path;
+  ManagerOutcome outcome = ManagerOutcome::kMissing;
+  std::string error;  // the system's reason when loading failed
+};
+
+// The 2.x paths: what the Manager and the Source granted.
+enum class EntryPointOutcome { kNotAsked, kNotDsm2, kGranted, kRefused, kUnusable };
+enum class CallbackOutcome { kNotAsked, kNotDs2, kRegistered, kRefused };
+struct Twain2Record {
+  bool enabled = false;  // the application identity carries DF_APP2
+  EntryPointOutcome entryPoint = EntryPointOutcome::kNotAsked;
+  TW_ENTRYPOINT entry{};  // as far as the Manager's Size covers it
+  TW_UINT32 entrySize = 0;
+  CallbackOutcome callback = CallbackOutcome::kNotAsked;
+  // Result and condition of the last refused triplet.
+  TW_UINT16 refusedRc = 0;
+  TW_UINT16 refusedCc = 0;
+  // Counts opened Sources, so an event posted for one is not taken for the next.
+  std::uintptr_t sourceSerial = 0;
+};
 
 struct TwainSession {
   std::int32_t state = 1;
@@ -48,6 +74,11 @@ struct TwainSession {
   // Set by the image-file reader when it loads a JPEG decoder; shutdown
   // calls it so the decoder is released with the Source Manager.
   void (*releaseJpegLibrary)() = nullptr;
+  // The file named by the user instead of the search; empty to search.
+  std::string managerPathOverride;
+  std::string managerFile;                      // the file bound
+  std::vector<ManagerAttempt> managerAttempts;  // the last binding's, in order
+  Twain2Record twain2;
 };
 
 // The record itself, for the library's own files and for tests.
@@ -81,9 +112,17 @@ const char* TWAIN_SourceProductName();
 int TWAIN_CopySourceIdentity(TW_IDENTITY* destination);
 int TWAIN_LibraryVersion();
 
-// The Source Manager's file: the Windows directory, then the system directory.
+// The Source Manager's file: the Windows directory, then the system
+// directory; then the 2.x Manager in the system directory.
 constexpr const char* kManagerFileName = "TWAIN_32.DLL";
+constexpr const char* kManager2FileName = "TWAINDSM.DLL";
 constexpr const char* kManagerEntryName = "DSM_Entry";
+// Binds exactly this file instead of searching (null or empty: search).
+void TWAIN_SetManagerPath(const char* path);
+// The file bound by the last successful TWAIN_BindManager, and how every
+// file it tried fared.
+const std::string& TWAIN_ManagerFile();
+const std::vector<ManagerAttempt>& TWAIN_ManagerAttempts();
 // Builds <directory>\<file> into out (capacity bytes), with no backslash after
 // an empty directory or one that ends in a colon; false when it does not fit.
 bool TWAIN_JoinPath(const char* directory, const char* file, char* out, std::size_t capacity);

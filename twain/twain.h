@@ -197,6 +197,14 @@ struct TW_ENTRYPOINT {
   DSM_MEMUNLOCK DSM_MemUnlock;
 };
 
+// Given by a 2.x application to a 2.x Manager with MSG_REGISTER_CALLBACK:
+// the Manager calls CallBackProc (a DSMENTRYPROC) with DAT_NULL messages.
+struct TW_CALLBACK {
+  TW_MEMREF CallBackProc;
+  TW_UINT32 RefCon;
+  TW_INT16 Message;
+};
+
 #pragma pack(pop)
 
 constexpr std::size_t kPtr = sizeof(void*);
@@ -236,6 +244,7 @@ static_assert(sizeof(TW_SETUPFILEXFER) == 260);
 static_assert(offsetof(TW_SETUPFILEXFER, Format) == 256);
 static_assert(sizeof(TW_PALETTE8) == 1028);
 static_assert(sizeof(TW_ENTRYPOINT) == 4 + 5 * kPtr);
+static_assert(sizeof(TW_CALLBACK) == kPtr + 6);
 
 // Data groups.
 constexpr TW_UINT32 DG_CONTROL = 0x0001;
@@ -299,7 +308,8 @@ constexpr TW_UINT32 DG_AUDIO = 0x0004;
   X(MSG_ENABLEDSUIONLY, 0x0503) \
   X(MSG_PROCESSEVENT, 0x0601)   \
   X(MSG_ENDXFER, 0x0701)        \
-  X(MSG_STOPFEEDER, 0x0702)
+  X(MSG_STOPFEEDER, 0x0702)     \
+  X(MSG_REGISTER_CALLBACK, 0x0902)
 
 #define TWAIN_RC_TABLE(X) \
   X(TWRC_SUCCESS, 0)      \

@@ -28,6 +28,7 @@ constexpr RecordSize kRecordSizes[] = {
     {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE)}, {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO)},
     {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT)},     {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER)},
     {DAT_IMAGENATIVEXFER, sizeof(TW_HANDLE)},      {DAT_PALETTE8, sizeof(TW_PALETTE8)},
+    {DAT_ENTRYPOINT, sizeof(TW_ENTRYPOINT)},       {DAT_CALLBACK, sizeof(TW_CALLBACK)},
 };
 
 std::size_t RecordBytes(TW_UINT16 dat) {
@@ -42,6 +43,24 @@ std::vector<std::uint8_t> BlockBytes(TW_HANDLE block) {
   if (!lock) return {};
   auto* bytes = static_cast<const std::uint8_t*>(lock.data());
   return std::vector<std::uint8_t>(bytes, bytes + platform::MemSize(block));
+}
+
+// The memory functions of the 2.x mode, counted, on the host's own blocks.
+TW_HANDLE TW_CALLINGSTYLE FakeAllocate(TW_UINT32 size) {
+  ++SourceManager::memoryCalls().allocations;
+  return platform::SystemMemAlloc(size);
+}
+void TW_CALLINGSTYLE FakeFree(TW_HANDLE block) {
+  ++SourceManager::memoryCalls().frees;
+  platform::SystemMemFree(block);
+}
+TW_MEMREF TW_CALLINGSTYLE FakeLock(TW_HANDLE block) {
+  ++SourceManager::memoryCalls().locks;
+  return platform::SystemMemLock(block);
+}
+void TW_CALLINGSTYLE FakeUnlock(TW_HANDLE block) {
+  ++SourceManager::memoryCalls().unlocks;
+  platform::SystemMemUnlock(block);
 }
 
 std::string Windows(const std::string& directory) {
@@ -121,6 +140,7 @@ SourceManager::SourceManager() : SourceManager(Windows(kDefaultWindowsDirectory)
 
 SourceManager::SourceManager(std::string path) : path_(std::move(path)) {
   g_current = this;
+  memoryCalls() = MemoryCalls{};
   platform::host::RegisterModule(path_, {{"DSM_Entry", reinterpret_cast<void*>(&Entry)}},
                                  [this] { ForgetSession(); });
 }
@@ -130,7 +150,29 @@ SourceManager::~SourceManager() {
   if (g_current == this) g_current = nullptr;
 }
 
-TW_IDENTITY& SourceManager::AddSource(const std::string& productName) {
+SourceManager::MemoryCalls& SourceManager::memoryCalls() {
+  static MemoryCalls calls;
+  return calls;
+}
+
+bool SourceManager::Callback(TW_UINT16 msg) {
+  if (!callback_ || openSource_ < 0) return false;
+  TW_IDENTITY source = sources_[openSource_];
+  TW_IDENTITY application = application_;
+  callback_(&source, &application, DG_CONTROL, DAT_NULL, msg, nullptr);
+  return true;
+}
+
+// A 2.x Manager lists only the first identity each file answers.
+bool SourceManager::Listed(std::size_t index) const {
+  if (!twain2_) return true;
+  for (std::size_t i = 0; i < index; ++i) {
+    if (files_[i] == files_[index]) return false;
+  }
+  return true;
+}
+
+TW_IDENTITY& SourceManager::AddSource(const std::string& productName, int file) {
   TW_IDENTITY identity{};
   identity.Version.MajorNum = 1;
   identity.Version.Language = TWLG_USA;
@@ -145,6 +187,7 @@ TW_IDENTITY& SourceManager::AddSource(const std::string& productName) {
   std::memcpy(identity.ProductName, productName.data(),
               std::min(productName.size(), sizeof(identity.ProductName)));
   sources_.push_back(identity);
+  files_.push_back(file >= 0 ? file : -1 - static_cast<int>(sources_.size()));
   return sources_.back();
 }
 
@@ -173,6 +216,7 @@ void SourceManager::ForgetSession() {
   enabled_ = false;
   events_.clear();
   nextListed_ = 0;
+  callback_ = nullptr;
   managerCondition_ = sourceCondition_ = TWCC_SUCCESS;
 }
 
@@ -284,6 +328,16 @@ TW_UINT16 SourceManager::Model(const Call& call, TW_IDENTITY* origin, TW_IDENTIT
     cc = TWCC_BADDEST;
     return TWRC_FAILURE;
   }
+  if (call.Is(DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK)) {
+    // The Manager keeps the callback; the Source never sees it.
+    if (!twain2_ || !origin || !(origin->SupportedGroups & DF_APP2) || !data) {
+      cc = TWCC_BADPROTOCOL;
+      return TWRC_FAILURE;
+    }
+    callback_ = reinterpret_cast<DSMENTRYPROC>(static_cast<TW_CALLBACK*>(data)->CallBackProc);
+    application_ = *origin;
+    return TWRC_SUCCESS;
+  }
   return SourceModel(call, data, cc);
 }
 
@@ -298,6 +352,20 @@ TW_UINT16 SourceManager::ManagerModel(const Call& call, TW_IDENTITY* origin, TW_
     if (managerOpen_) return fail(TWCC_SEQERROR);
     managerOpen_ = true;
     if (origin && origin->Id == 0) origin->Id = nextId_++;
+    if (origin && twain2_) origin->SupportedGroups |= DF_DSM2;
+    return TWRC_SUCCESS;
+  }
+  if (call.dat == DAT_ENTRYPOINT && call.msg == MSG_GET) {
+    if (!twain2_ || !origin || !(origin->SupportedGroups & DF_APP2)) return fail(TWCC_BADPROTOCOL);
+    if (!managerOpen_) return fail(TWCC_SEQERROR);
+    if (!data) return fail(TWCC_BADVALUE);
+    auto* entry = static_cast<TW_ENTRYPOINT*>(data);
+    entry->Size = sizeof(TW_ENTRYPOINT);
+    entry->DSM_Entry = &Entry;
+    entry->DSM_MemAllocate = FakeAllocate;
+    entry->DSM_MemFree = FakeFree;
+    entry->DSM_MemLock = FakeLock;
+    entry->DSM_MemUnlock = FakeUnlock;
     return TWRC_SUCCESS;
   }
   if (call.dat == DAT_PARENT && call.msg == MSG_CLOSEDSM) {
@@ -312,7 +380,9 @@ TW_UINT16 SourceManager::ManagerModel(const Call& call, TW_IDENTITY* origin, TW_
     case MSG_GETFIRST:
     case MSG_GETNEXT:
       if (call.msg == MSG_GETFIRST) nextListed_ = 0;
+      while (nextListed_ < sources_.size() && !Listed(nextListed_)) ++nextListed_;
       if (nextListed_ >= sources_.size()) return TWRC_ENDOFLIST;
+      if (twain2_) sources_[nextListed_].Id = static_cast<TW_UINT32>(nextListed_ + 1);
       if (identity) *identity = sources_[nextListed_];
       ++nextListed_;
       return TWRC_SUCCESS;
@@ -334,7 +404,8 @@ TW_UINT16 SourceManager::ManagerModel(const Call& call, TW_IDENTITY* origin, TW_
       }
       if (found < 0) return fail(TWCC_NODS);
       openSource_ = found;
-      openId_ = nextId_++;
+      // A 2.x Manager keeps the Id it listed; a 1.x one numbers anew.
+      openId_ = twain2_ ? static_cast<TW_UINT32>(found + 1) : nextId_++;
       sources_[found].Id = openId_;
       if (identity) *identity = sources_[found];
       sourceCondition_ = TWCC_SUCCESS;

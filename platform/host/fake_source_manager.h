@@ -86,8 +86,9 @@ class SourceManager {
   SourceManager(const SourceManager&) = delete;
   SourceManager& operator=(const SourceManager&) = delete;
 
-  // Sources listed by MSG_GETFIRST / MSG_GETNEXT; the first added is the default.
-  TW_IDENTITY& AddSource(const std::string& productName);
+  // Sources listed by MSG_GETFIRST / MSG_GETNEXT; the first added is the
+  // default. `file` groups identities one .ds file answers (-1: a file of its own).
+  TW_IDENTITY& AddSource(const std::string& productName, int file = -1);
   void SetDefaultSource(std::size_t index);
 
   Rule& On(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg);
@@ -114,6 +115,24 @@ class SourceManager {
   // What unloading the library does: the Manager forgets every open session.
   void ForgetSession();
 
+  // The 2.x Manager: DF_DSM2 in every MSG_OPENDSM answer; DAT_ENTRYPOINT
+  // with memory functions and DAT_CALLBACK for a DF_APP2 application; only
+  // the first identity of each file listed; Ids from 1, kept from the list.
+  void SetTwain2(bool on) { twain2_ = on; }
+  // Calls of the memory functions DAT_ENTRYPOINT hands out (which keep their
+  // blocks in the host's own memory, so its counts hold too).
+  struct MemoryCalls {
+    int allocations = 0;
+    int frees = 0;
+    int locks = 0;
+    int unlocks = 0;
+  };
+  static MemoryCalls& memoryCalls();
+  // The Source sends DAT_NULL / msg through the registered callback, as a
+  // 2.x Manager does; false when none is registered.
+  bool Callback(TW_UINT16 msg);
+  bool callbackRegistered() const { return callback_ != nullptr; }
+
   // Runs the thread's message queue dry: a Source that pumps messages.
   static void PumpMessages();
 
@@ -130,7 +149,13 @@ class SourceManager {
   std::string path_;
   std::deque<Call> calls_;
   std::vector<std::unique_ptr<Rule>> rules_;
+  bool Listed(std::size_t index) const;
+
   std::vector<TW_IDENTITY> sources_;
+  std::vector<int> files_;  // per Source
+  bool twain2_ = false;
+  DSMENTRYPROC callback_ = nullptr;
+  TW_IDENTITY application_{};
   std::size_t defaultSource_ = 0;
   std::size_t nextListed_ = 0;
   bool managerOpen_ = false;

@@ -39,6 +39,8 @@ using SymbolTable = std::map<std::string, void*>;
 void RegisterModule(const std::string& path, SymbolTable symbols,
                     std::function<void()> onUnload = nullptr);
 void UnregisterModule(const std::string& path);
+// What FileVersion answers for the file.
+void SetFileVersion(const std::string& path, const std::string& version);
 int LoadCount(const std::string& path);  // LoadModule calls that succeeded
 int LiveModuleCount();                   // loaded and not yet freed
 

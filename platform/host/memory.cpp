@@ -37,7 +37,7 @@ Block* Find(MemoryHandle handle) {
 
 }  // namespace
 
-MemoryHandle MemAlloc(std::size_t bytes) {
+MemoryHandle SystemMemAlloc(std::size_t bytes) {
   MemoryRecord& record = Record();
   if (record.failNext > 0) {
     --record.failNext;
@@ -59,7 +59,7 @@ MemoryHandle MemAlloc(std::size_t bytes) {
   return block;
 }
 
-void* MemLock(MemoryHandle handle) {
+void* SystemMemLock(MemoryHandle handle) {
   Block* block = Find(handle);
   if (!block) return nullptr;
   ++block->locks;
@@ -67,14 +67,14 @@ void* MemLock(MemoryHandle handle) {
   return block->data;
 }
 
-void MemUnlock(MemoryHandle handle) {
+void SystemMemUnlock(MemoryHandle handle) {
   Block* block = Find(handle);
   if (!block || block->locks == 0) return;
   --block->locks;
   --Record().stats.outstandingLocks;
 }
 
-void MemFree(MemoryHandle handle) {
+void SystemMemFree(MemoryHandle handle) {
   Block* block = Find(handle);
   if (!block) return;
   MemoryRecord& record = Record();
@@ -117,6 +117,7 @@ void ResetMemory() {
     delete block;
   }
   record = MemoryRecord{};
+  UseMemoryFunctions(nullptr);
 }
 
 }  // namespace host

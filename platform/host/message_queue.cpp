@@ -50,6 +50,17 @@ bool PeekRemoveMessage(Message& out) {
   return true;
 }
 
+bool PostQueueMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                      std::intptr_t lParam) {
+  Message posted;
+  posted.window = window && Record().windows.count(window) ? window : nullptr;
+  posted.message = message;
+  posted.wParam = wParam;
+  posted.lParam = lParam;
+  Record().queue.push_back(posted);
+  return true;
+}
+
 void TranslateDispatch(const Message& message) {
   QueueRecord& record = Record();
   record.dispatched.push_back(message);

@@ -25,6 +25,8 @@ struct Registered {
 
 struct ModuleRecord {
   std::map<std::string, Registered> registered;
+  std::map<std::string, std::string> versions;  // keyed by folded path
+  std::string lastError;
   std::map<std::string, LoadedModule> loaded;  // keyed by folded path
   std::map<std::string, int> loadCounts;
 };
@@ -42,7 +44,12 @@ ModuleHandle LoadModule(const char* path) {
   if (!path) return nullptr;
   ModuleRecord& record = Record();
   std::string key = host::FoldPath(path);
-  if (!record.registered.count(key)) return nullptr;
+  if (!record.registered.count(key)) {
+    record.lastError = FileExists(path) ? "error 193: not a valid application"
+                                        : "error 126: the module could not be found";
+    return nullptr;
+  }
+  record.lastError.clear();
   LoadedModule& module = record.loaded[key];
   module.path = key;
   ++module.references;
@@ -70,6 +77,16 @@ void UnloadModule(ModuleHandle handle) {
   if (reg != record.registered.end() && reg->second.onUnload) reg->second.onUnload();
 }
 
+std::string LastLoadError() {
+  return Record().lastError;
+}
+
+std::string FileVersion(const char* path) {
+  if (!path) return {};
+  auto it = Record().versions.find(host::FoldPath(path));
+  return it == Record().versions.end() ? std::string() : it->second;
+}
+
 ModuleHandle ProgramModule() {
   return &g_programModule;
 }
@@ -84,6 +101,10 @@ void RegisterModule(const std::string& path, SymbolTable symbols, std::function<
 void UnregisterModule(const std::string& path) {
   Record().registered.erase(FoldPath(path));
   RemoveFile(path);
+}
+
+void SetFileVersion(const std::string& path, const std::string& version) {
+  Record().versions[FoldPath(path)] = version;
 }
 
 int LoadCount(const std::string& path) {

@@ -4,19 +4,19 @@
 
 namespace platform {
 
-MemoryHandle MemAlloc(std::size_t bytes) {
+MemoryHandle SystemMemAlloc(std::size_t bytes) {
   return GlobalAlloc(GMEM_MOVEABLE, bytes);
 }
 
-void* MemLock(MemoryHandle block) {
+void* SystemMemLock(MemoryHandle block) {
   return block ? GlobalLock(static_cast<HGLOBAL>(block)) : nullptr;
 }
 
-void MemUnlock(MemoryHandle block) {
+void SystemMemUnlock(MemoryHandle block) {
   if (block) GlobalUnlock(static_cast<HGLOBAL>(block));
 }
 
-void MemFree(MemoryHandle block) {
+void SystemMemFree(MemoryHandle block) {
   if (block) GlobalFree(static_cast<HGLOBAL>(block));
 }
 

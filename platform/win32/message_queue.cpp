@@ -14,6 +14,7 @@ static_assert(offsetof(Message, time) == offsetof(MSG, time));
 static_assert(offsetof(Message, x) == offsetof(MSG, pt));
 static_assert(kQuitMessage == WM_QUIT);
 static_assert(kUserMessage == WM_USER);
+static_assert(kAppMessage == WM_APP);
 
 bool PeekRemoveMessage(Message& out) {
   return PeekMessageA(reinterpret_cast<MSG*>(&out), nullptr, 0, 0, PM_REMOVE) != 0;
@@ -27,6 +28,12 @@ void TranslateDispatch(const Message& message) {
 
 void PostQuit(int exitCode) {
   PostQuitMessage(exitCode);
+}
+
+bool PostQueueMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                      std::intptr_t lParam) {
+  HWND target = window && IsWindow(static_cast<HWND>(window)) ? static_cast<HWND>(window) : nullptr;
+  return PostMessageA(target, message, wParam, lParam) != 0;
 }
 
 bool IsWindowHandle(WindowHandle window) {

@@ -1,10 +1,13 @@
 // The DLL's exports: DS_Entry, which every Source Manager calls, and the
-// Fault Lab's help (rundll32 vorrel_sample.ds,FaultLabHelp).
+// Fault Lab's help (rundll32 vorrel_sample.ds,FaultLabHelp). Built twice:
+// vorrel_sample.ds answers both identities, vorrel_fault_lab.ds
+// (VORREL_FAULT_LAB_ONLY) only the Fault Lab's.
 #include <windows.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sample_source/fault_lab.h"
 #include "sample_source/source_module.h"
@@ -50,12 +53,18 @@ std::string FaultText() {
   return text + "\n" + Environment(kFaultVariable);
 }
 
+#ifdef VORREL_FAULT_LAB_ONLY
+const std::vector<std::size_t> kOffered = {sample::kFaultLabIndex};
+#else
+const std::vector<std::size_t> kOffered = {0, sample::kFaultLabIndex};
+#endif
+
 sample::SourceModule& Module() {
   static sample::SourceModule module(
       [](const TW_ENTRYPOINT* entryPoint) {
         return std::make_unique<sample::Win32Host>(g_module, entryPoint);
       },
-      FaultText);
+      FaultText, kOffered);
   static const bool traced = [] {
     const std::string path = Environment(kTraceVariable);
     if (!path.empty()) {

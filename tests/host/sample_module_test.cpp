@@ -31,6 +31,22 @@ TEST(SampleModule, ListingAsksIdentitiesByIndexUntilTheyRepeat) {
   EXPECT_EQ(h.module().SessionCount(), 0u);
 }
 
+// The Fault Lab's own file: every index and every name lead to the Fault
+// Lab, so a Manager that lists one identity per file still shows it.
+TEST(SampleModule, FaultLabFileAnswersOnlyTheFaultLab) {
+  Harness h("refuse-enable", {sample::kFaultLabIndex});
+  for (TW_UINT32 id = 0; id < 2; ++id) {
+    TW_IDENTITY identity{};
+    identity.Id = id;
+    ASSERT_EQ(h.Call(DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(identity), "Sample Fault Lab");
+  }
+  ASSERT_EQ(h.Open(sample::kFlatbedName), TWRC_SUCCESS);
+  EXPECT_EQ(Name(h.source().identity()), "Sample Fault Lab");
+  // It is the Fault Lab, misbehaviours and all.
+  EXPECT_EQ(h.Enable(false), TWRC_FAILURE);
+}
+
 TEST(SampleModule, OpenByNameKeepsTheManagersIdAndClosesOnlyInStateFour) {
   Harness h;
   TW_IDENTITY identity{};

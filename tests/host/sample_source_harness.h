@@ -75,12 +75,13 @@ struct Answer {
 
 class Harness {
  public:
-  explicit Harness(std::string faultText = {})
+  explicit Harness(std::string faultText = {},
+                   std::vector<std::size_t> offered = {0, sample::kFaultLabIndex})
       : module_(
             [this](const TW_ENTRYPOINT* entry) {
               return std::make_unique<RecordingHost>(host, entry);
             },
-            [faultText] { return faultText; }) {
+            [faultText] { return faultText; }, std::move(offered)) {
     app.Id = 7;
   }
 

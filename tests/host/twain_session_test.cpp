@@ -129,6 +129,49 @@ TEST(BindManagerTest, FallsBackToTheSystemDirectory) {
   EXPECT_EQ(LoadCount(dsm.path()), 2);
 }
 
+// Without TWAIN_32.DLL, the 2.x Manager in the system directory; a named
+// file is the only one tried, present or not.
+TEST(BindManagerTest, TwoXManagerComesLastAndANamedFileIsTheOnlyOneTried) {
+  fake::SourceManager twainDsm("C:\\WINDOWS\\system32\\TWAINDSM.DLL");
+  ASSERT_TRUE(TWAIN_BindManager());
+  EXPECT_EQ(TWAIN_ManagerFile(), "C:\\WINDOWS\\system32\\TWAINDSM.DLL");
+  EXPECT_EQ(TWAIN_ManagerAttempts().size(), 3u);
+  TWAIN_UnbindManager();
+
+  {
+    fake::SourceManager oneX;  // TWAIN_32.DLL in the Windows directory comes first
+    ASSERT_TRUE(TWAIN_BindManager());
+    EXPECT_EQ(TWAIN_ManagerFile(), oneX.path());
+    TWAIN_UnbindManager();
+
+    fake::SourceManager named("D:\\mine\\dsm.dll");
+    TWAIN_SetManagerPath("D:\\mine\\dsm.dll");
+    ASSERT_TRUE(TWAIN_BindManager());
+    EXPECT_EQ(TWAIN_ManagerFile(), "D:\\mine\\dsm.dll");
+    EXPECT_EQ(LoadCount(oneX.path()), 1) << "the search is not made";
+    TWAIN_UnbindManager();
+
+    TWAIN_SetManagerPath("D:\\mine\\absent.dll");
+    EXPECT_FALSE(TWAIN_BindManager());
+    ASSERT_EQ(TWAIN_ManagerAttempts().size(), 1u);
+    EXPECT_EQ(TWAIN_ManagerAttempts()[0].outcome, ManagerOutcome::kMissing);
+    EXPECT_EQ(LoadCount(oneX.path()), 1) << "named: nothing else is loaded";
+    EXPECT_EQ(TWAIN_State(), 1);
+  }
+  // A file that is there but no library, and one without DSM_Entry.
+  platform::host::AddFile("D:\\mine\\text.dll");
+  TWAIN_SetManagerPath("D:\\mine\\text.dll");
+  EXPECT_FALSE(TWAIN_BindManager());
+  EXPECT_EQ(TWAIN_ManagerAttempts()[0].outcome, ManagerOutcome::kLoadFailed);
+  EXPECT_EQ(TWAIN_ManagerAttempts()[0].error, "error 193: not a valid application");
+  platform::host::RegisterModule("D:\\mine\\other.dll", {{"Other", nullptr}});
+  TWAIN_SetManagerPath("D:\\mine\\other.dll");
+  EXPECT_FALSE(TWAIN_BindManager());
+  EXPECT_EQ(TWAIN_ManagerAttempts()[0].outcome, ManagerOutcome::kNoEntry);
+  EXPECT_EQ(LiveModuleCount(), 0);
+  EXPECT_TRUE(TWAIN_ManagerFile().empty());
+}
+
 TEST(BindManagerTest, DirectoryEndingInAColonGetsNoBackslash) {
   char path[64];
   ASSERT_TRUE(TWAIN_JoinPath("C:", "TWAIN_32.DLL", path, sizeof(path)));

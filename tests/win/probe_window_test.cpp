@@ -30,10 +30,11 @@ TEST_F(ProbeWindowTest, StartupClimbReachesStateFourWithTheSampleFlatbed) {
   EXPECT_EQ(Control(IDC_LOWER), "Close Source");
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(window.hwnd(), IDC_DEVICE_UI)));
   const Strings lines = Lines();
-  ASSERT_GE(lines.size(), 3u);
+  ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0].rfind("Loaded TWAIN Source Manager [", 0), 0u) << lines[0];
-  EXPECT_EQ(lines[1].rfind("Opened Source Manager [", 0), 0u) << lines[1];
-  EXPECT_EQ(lines[2].rfind("Opened Sample Flatbed [", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[1].rfind("   Source Manager: ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("Opened Source Manager [", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[3].rfind("Opened Sample Flatbed [", 0), 0u) << lines[3];
   EXPECT_EQ(Text(window.hwnd()), "Vorrel: TWAIN Source Probe");
   // The Source page shows the identity; the first tab's page is the one shown.
   EXPECT_TRUE(IsWindowVisible(window.page(0)->hwnd()));
@@ -173,8 +174,18 @@ TEST_F(ProbeWindowTest, WithoutASourceManagerTheWindowStaysInStateOne) {
   ASSERT_TRUE(hidden.moved());
   ProbeWindow& window = Open();
   EXPECT_EQ(TWAIN_State(), 1);
-  EXPECT_EQ(Lines(),
+  const Strings lines = Lines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(Strings(lines.begin(), lines.begin() + 2),
             (Strings{"Loading TWAIN Source Manager...", ">>> Failed: Is TWAIN Installed?"}));
+  // A note for each file looked for, in the order of the search.
+  char windows[MAX_PATH], system[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  GetSystemDirectoryA(system, MAX_PATH);
+  EXPECT_EQ(Strings(lines.begin() + 2, lines.end()),
+            (Strings{"   Not loaded: " + std::string(windows) + "\\TWAIN_32.DLL (no such file)",
+                     "   Not loaded: " + std::string(system) + "\\TWAIN_32.DLL (no such file)",
+                     "   Not loaded: " + std::string(system) + "\\TWAINDSM.DLL (no such file)"}));
   EXPECT_EQ(TabCount(), 0);
   EXPECT_EQ(Control(IDC_HIGHER), "Load TWAIN");
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window.hwnd(), IDC_HIGHER)));
