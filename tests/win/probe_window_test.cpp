@@ -257,6 +257,16 @@ TEST_F(ProbeWindowTest, CloseDuringAStepWaitsForTheStepToReturn) {
   EXPECT_TRUE(window.ended());
 }
 
+TEST_F(ProbeWindowTest, TheSourceReportScrollsSidewaysInsteadOfWrapping) {
+  ProbeWindow& window = Open();
+  HWND report = GetDlgItem(window.page(4)->hwnd(), IDC_IDENTITY_REPORT);
+  ShowWindow(window.page(4)->hwnd(), SW_SHOW);
+  const std::string line = "  SupportedGroups: 0x40000003 (DG_CONTROL DG_IMAGE)";
+  SetWindowTextA(report, (line + line + "\r\n" + line).c_str());
+  EXPECT_EQ(SendMessageA(report, EM_GETLINECOUNT, 0, 0), 2);
+  EXPECT_TRUE(GetWindowLongA(report, GWL_STYLE) & WS_HSCROLL);
+}
+
 // Hides the Source Manager's file for one test and puts it back.
 class HiddenSourceManager {
  public:
