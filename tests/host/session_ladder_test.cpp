@@ -129,6 +129,10 @@ TEST_F(LadderTest, LabelsOfEveryState) {
     EXPECT_STREQ(LadderLabelsFor(state).higher, expected[state - 1].first);
     EXPECT_STREQ(LadderLabelsFor(state).lower, expected[state - 1].second);
   }
+  for (int state : {-1, 0, 8}) {
+    EXPECT_STREQ(LadderLabelsFor(state).higher, "") << state;
+    EXPECT_STREQ(LadderLabelsFor(state).lower, "") << state;
+  }
   EXPECT_STREQ(XferMechText(TWSX_NATIVE), " Xfer Mech: NATIVE");
   EXPECT_STREQ(XferMechText(TWSX_MEMORY), " Xfer Mech: MEMORY");
   EXPECT_STREQ(XferMechText(TWSX_FILE), " Xfer Mech: FILE");
@@ -159,6 +163,10 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   dsm.On(DG_CONTROL, DAT_PARENT, MSG_OPENDSM).Observe([](const fake::Call&) {
     platform::host::AdvanceTickCount(1234);
   });
+  int waitWhileOpening = 0;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Observe([&](const fake::Call&) {
+    waitWhileOpening = view.waitDepth;
+  });
   ladder.Refresh();
   ladder.StartupClimb();
   ASSERT_EQ(TWAIN_State(), 4) << dsm.Transcript();
@@ -175,6 +183,7 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   EXPECT_TRUE(view.xferMechVisible);
   EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
   EXPECT_EQ(view.waitDepth, 0);
+  EXPECT_EQ(waitWhileOpening, 1) << "the wait cursor shows while the Source is opened";
   EXPECT_EQ(ladder.currentSourceName(), "Camera");
   // The opened identity is the listed one, with the Id the Manager gave it.
   EXPECT_NE(TW_UINT32{ladder.listedSource(1).Id}, 0u);
@@ -419,7 +428,10 @@ TEST_F(LadderTest, FaultWhileOpeningASourceLeavesNoWaitCursorBehind) {
 
 TEST_F(LadderTest, TimerShowsTheMechanismAndSkipsATickInsideATick) {
   ladder.Refresh();
+  const int enabledBefore = view.windowEnabled;
   ladder.TimerTick();
+  EXPECT_EQ(view.windowEnabled, enabledBefore + 1)
+      << "each refresh enables the window a Source's dialog may have disabled";
   EXPECT_EQ(view.xferMechText, "") << "nothing is shown below state 4";
   ladder.StartupClimb();
   int nested = 0;
