@@ -29,6 +29,8 @@ struct MemoryStats {
 MemoryStats GetMemoryStats();
 // The next `count` allocations fail.
 void FailAllocations(int count);
+// The next `count` locks fail, as locking a discarded block does.
+void FailLocks(int count);
 bool IsLiveBlock(MemoryHandle block);
 int LockCount(MemoryHandle block);
 
@@ -50,6 +52,9 @@ void SetSystemDirectory(const std::string& text);
 void FailDirectoryQueries(bool fail);
 void AddFile(const std::string& path);
 void RemoveFile(const std::string& path);
+// After `reads` more reads of real files, every read returns nothing, as a
+// file cut short while it is read does (-1: never).
+void CutFileReadsAfter(int reads);
 
 // Message queue and windows.
 void PostMessage(const Message& message);

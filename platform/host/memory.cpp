@@ -22,6 +22,7 @@ struct MemoryRecord {
   std::unordered_map<MemoryHandle, Block*> blocks;
   host::MemoryStats stats;
   int failNext = 0;
+  int failLocks = 0;
 };
 
 MemoryRecord& Record() {
@@ -62,6 +63,10 @@ MemoryHandle SystemMemAlloc(std::size_t bytes) {
 void* SystemMemLock(MemoryHandle handle) {
   Block* block = Find(handle);
   if (!block) return nullptr;
+  if (Record().failLocks > 0) {
+    --Record().failLocks;
+    return nullptr;
+  }
   ++block->locks;
   ++Record().stats.outstandingLocks;
   return block->data;
@@ -99,6 +104,10 @@ MemoryStats GetMemoryStats() {
 
 void FailAllocations(int count) {
   Record().failNext = count;
+}
+
+void FailLocks(int count) {
+  Record().failLocks = count;
 }
 
 bool IsLiveBlock(MemoryHandle block) {
