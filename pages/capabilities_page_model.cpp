@@ -18,6 +18,13 @@ bool IsEditorType(int conType) {
 
 }  // namespace
 
+int LogRightEdge(int logLeft, int logTop, int pageWidth, EditorBox editor) {
+  const int right = logLeft + pageWidth;
+  if (editor.visible && editor.bottom >= logTop && right >= editor.left)
+    return editor.left - kLogEditorGap;
+  return right;
+}
+
 void CapabilitiesPageModel::Select(int cap) {
   selected_ = cap;
   if (cap == -1 || IsRefusedCapability(cap)) {

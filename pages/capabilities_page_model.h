@@ -36,6 +36,16 @@ class CapabilitiesPageView {
 
 constexpr const char* kSetConKey = "SetCon";
 
+// The log view's right edge under the page: the page's width from its left
+// edge, but clear of a visible editor that reaches down into the log.
+struct EditorBox {
+  bool visible;
+  int left;
+  int bottom;
+};
+int LogRightEdge(int logLeft, int logTop, int pageWidth, EditorBox editor);
+constexpr int kLogEditorGap = 16;
+
 class CapabilitiesPageModel {
  public:
   explicit CapabilitiesPageModel(CapabilitiesPageView& view) : view_(view) {}

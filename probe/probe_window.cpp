@@ -6,6 +6,7 @@
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/about_box.h"
+#include "probe/capabilities_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
 #include "session/triplet_calls.h"
@@ -110,6 +111,8 @@ BOOL ProbeWindow::OnInitDialog() {
   for (int index : kCreationOrder) {
     if (kTabs[index].resource == IDD_SOURCE_PAGE) {
       pages_[index] = std::make_unique<SourceIdentityPage>();
+    } else if (kTabs[index].resource == IDD_CAPABILITIES_PAGE) {
+      pages_[index] = std::make_unique<CapabilitiesPage>();
     } else {
       pages_[index] = std::make_unique<PendingPage>();
     }

@@ -221,4 +221,13 @@ TEST_F(CapabilitiesPageModelTest, TheChosenContainerIsRememberedPerCapability) {
   EXPECT_EQ(page.selected(), -1);
 }
 
+TEST(LogRightEdgeTest, TheLogStopsShortOfAVisibleEditorThatReachesIntoIt) {
+  EXPECT_EQ(LogRightEdge(100, 400, 600, {false, 450, 500}), 700);
+  EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 450, 500}), 434);
+  EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 450, 400}), 434) << "bottom at the log's top";
+  EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 450, 399}), 700) << "above the log";
+  EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 700, 500}), 684) << "the edge reaches it";
+  EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 701, 500}), 700);
+}
+
 }  // namespace
