@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "pages/source_identity_report.h"
 #include "platform/message_box.h"
@@ -254,6 +255,28 @@ void CapabilitiesPage::LayOutLog() {
 ContainerHandle* CapabilitiesPage::BuildFromEditor(int conType) {
   ValueEditor* editor = Editor(conType);
   return editor ? editor->Build() : nullptr;
+}
+
+bool CapabilitiesPage::ShowCapability(const char* name, const char* tab) {
+  HWND list = Item(IDC_CAP_LIST);
+  if (SendMessageA(list, LB_SELECTSTRING, static_cast<WPARAM>(-1),
+                   reinterpret_cast<LPARAM>(name)) == LB_ERR)
+    return false;
+  SelectListed();
+  if (!tab || !*tab) return true;
+  const std::vector<int>& tabs = model_.tabs();
+  for (std::size_t i = 0; i < tabs.size(); ++i) {
+    if (tabs[i] >= 3 && tabs[i] <= 6 && std::strcmp(kTabTexts[tabs[i]], tab) == 0) {
+      SendDlgItemMessageA(hwnd(), IDC_CAP_SET_TABS, TCM_SETCURSEL, i, 0);
+      model_.PickTab(static_cast<int>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+void CapabilitiesPage::DropDownGetAnswer() {
+  SendDlgItemMessageA(hwnd(), IDC_CAP_GET_LINES, CB_SHOWDROPDOWN, TRUE, 0);
 }
 
 bool CapabilitiesPage::SaveReport(const char* path) {

@@ -20,6 +20,11 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
   CapabilitiesPageModel& model() { return model_; }
   // The editor of a container type (TWON_ARRAY to TWON_RANGE), or null.
   ValueEditor* Editor(int conType);
+  // Selects the listed capability and picks its SET tab by text ("RANGE"),
+  // as the user would; false when either is not offered.
+  bool ShowCapability(const char* name, const char* tab);
+  // Opens the GET answer's drop-down.
+  void DropDownGetAnswer();
   // Writes the capability report of the listed capabilities; false on failure.
   bool SaveReport(const char* path);
 

@@ -7,11 +7,12 @@
 # the status is 0 only when state 4 was reached.
 #   scripts/run.sh            run the probe
 #   scripts/run.sh --about    (no display) also open the About box for the screenshot
+#   scripts/run.sh --capability ICAP_UNITS:ENUM [--drop-down]
+#                             show a capability with a SET tab (and its GET lines open)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-about=""
-[[ "${1:-}" == "--about" ]] && about="--about"
+extra=("$@")
 
 scripts/setup.sh || exit 1
 cmake --preset win64 >/dev/null && cmake --build --preset win64 || exit 1
@@ -30,7 +31,7 @@ log_windows=$(winepath -w "$out/probe.log" 2>/dev/null)
 
 if [[ -n "${DISPLAY:-}" ]]; then
   # An interactive session: generous, but every wine call has a timeout.
-  timeout 12h wine "$probe" --log-file "$log_windows"
+  timeout 12h wine "$probe" --log-file "$log_windows" "${extra[@]}"
   status=$?
   timeout 60 wineserver -k 2>/dev/null
   exit $status
@@ -44,7 +45,7 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
 export DISPLAY=$display
 sleep 1
-timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" $about \
+timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" "${extra[@]}" \
   >/dev/null 2>&1 &
 
 reached=1

@@ -149,6 +149,11 @@ TEST_F(CapabilitiesPageTest, StartupListsWhatTheSampleFlatbedAnswersAndShowsTheF
   EXPECT_EQ(Text(Control(IDC_CAP_GROUP)), "CAP_0x8001");
   EXPECT_EQ(page.model().tabs(),
             (std::vector<int>{TWON_ARRAY, TWON_ENUMERATION, TWON_ONEVALUE, TWON_RANGE}));
+  EXPECT_TRUE(IsWindowVisible(Control(IDC_CAP_SET_TABS)));
+  EXPECT_EQ(SendMessageA(Control(IDC_CAP_SET_TABS), TCM_GETITEMCOUNT, 0, 0), 4);
+  EXPECT_EQ(SendMessageA(Control(IDC_CAP_SET_TABS), TCM_GETCURSEL, 0, 0), 2);
+  EXPECT_TRUE(IsWindowVisible(page.Editor(TWON_ONEVALUE)->hwnd()));
+  EXPECT_FALSE(IsWindowVisible(page.Editor(TWON_RANGE)->hwnd()));
   const Strings lines = Lines();
   EXPECT_EQ(lines[lines.size() - 2], "Enumerating capabilities...");
   EXPECT_EQ(lines.back(), "MSG_GET(CAP_SUPPORTEDCAPS) -> TWRC_SUCCESS");
