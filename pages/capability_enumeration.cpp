@@ -22,20 +22,19 @@ void Act(const char* action) {
   g_progress.action = action;
 }
 
-// Progress lines replace one another; only those a person could see are written.
+// Progress lines replace one another; only those a person could see are
+// written: none in a scan's first interval, then one per interval.
 class ProgressThrottle {
  public:
   bool Due() {
     const std::uint32_t now = platform::TickCount();
-    if (written_ && now - last_ < kProgressIntervalMs) return false;
-    written_ = true;
+    if (now - last_ < kProgressIntervalMs) return false;
     last_ = now;
     return true;
   }
 
  private:
-  bool written_ = false;
-  std::uint32_t last_ = 0;
+  std::uint32_t last_ = platform::TickCount();
 };
 
 // The existence test: asked and answered, or refused for a reason other

@@ -122,7 +122,12 @@ void CapabilitiesPage::StateChanged(int newState, int shownState) {
 }
 
 void CapabilitiesPage::EnumerateCapabilities() {
+  // The list is drawn once when the run is over, not once per entry.
+  HWND list = Item(IDC_CAP_LIST);
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   EnumCaps(*this, MainWindow());
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
 }
 
 void CapabilitiesPage::ClearCapabilities() {
