@@ -7,6 +7,6 @@
 
 inline void PrintRatioLine(const char* measured, double ownNs, const char* baseline,
                            double baseNs) {
-  std::printf("  %-24s %12.0f ns  %-24s %12.0f ns  ratio %.2f\n", measured, ownNs, baseline,
-              baseNs, ownNs / baseNs);
+  std::printf("  %-24s %12.0f ns  %-24s %12.0f ns  ratio %.2f\n", measured, ownNs, baseline, baseNs,
+              ownNs / baseNs);
 }

@@ -172,8 +172,7 @@ ContainerHandle* RangeBuild(int, int itemType, RangeInput& input) {
   input.step = ShortNumberText(step);
   double values[kRangePairs];
   for (int i = 0; i < kRangePairs; ++i) values[i] = ReadPair(input.pairs[i]);
-  ContainerHandle* h =
-      CONTAINER_CreateRange(itemType, values[kRangeMin], values[kRangeMax], step);
+  ContainerHandle* h = CONTAINER_CreateRange(itemType, values[kRangeMin], values[kRangeMax], step);
   if (!h) return nullptr;
   CONTAINER_SelectDefault(h, values[kRangeDefault]);
   CONTAINER_SelectCurrent(h, values[kRangeCurrent]);

@@ -85,9 +85,9 @@ ContainerHandle* OneValueBuild(int cap, int itemType, int selected, const std::s
 // One pair of the range editor: a drop-down over an edit field.
 struct RangePair {
   bool dropDownVisible = false;
-  int selected = -1;          // the drop-down's selected entry
-  std::string dropDownText;   // what is typed into the drop-down
-  std::string editText;       // the edit field's text
+  int selected = -1;         // the drop-down's selected entry
+  std::string dropDownText;  // what is typed into the drop-down
+  std::string editText;      // the edit field's text
 };
 enum RangePairIndex { kRangeMin, kRangeMax, kRangeCurrent, kRangeDefault, kRangePairs };
 struct RangeInput {

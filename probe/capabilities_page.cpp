@@ -9,6 +9,7 @@
 #include "pages/source_identity_report.h"
 #include "platform/message_box.h"
 #include "probe/resource_ids.h"
+#include "probe/window_rect.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 
@@ -31,22 +32,14 @@ void Show(HWND window, bool visible) {
   ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
 }
 
-RECT RectIn(HWND child, HWND parent) {
-  RECT rect;
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
 }  // namespace
 
 CapabilitiesPage::CapabilitiesPage() : model_(*this) {}
 
 BOOL CapabilitiesPage::OnInitDialog() {
-  for (ValueEditor* editor : {static_cast<ValueEditor*>(&arrayEditor_),
-                              static_cast<ValueEditor*>(&enumEditor_),
-                              static_cast<ValueEditor*>(&oneValueEditor_),
-                              static_cast<ValueEditor*>(&rangeEditor_)})
+  for (ValueEditor* editor :
+       {static_cast<ValueEditor*>(&arrayEditor_), static_cast<ValueEditor*>(&enumEditor_),
+        static_cast<ValueEditor*>(&oneValueEditor_), static_cast<ValueEditor*>(&rangeEditor_)})
     editor->CreateIn(MainWindow());
   model_.Select(-1);
   return TRUE;
@@ -225,7 +218,7 @@ void CapabilitiesPage::LoadEditor(int conType, int cap, int itemType) {
 }
 
 void CapabilitiesPage::ShowEditor(int conType) {
-  const RECT strip = RectIn(Item(IDC_CAP_SET_TABS), MainWindow());
+  const RECT strip = ClientRectOf(Item(IDC_CAP_SET_TABS), MainWindow());
   for (int type = TWON_ARRAY; type <= TWON_RANGE; ++type) {
     ValueEditor* editor = Editor(type);
     if (!editor || !editor->hwnd()) continue;
@@ -242,12 +235,12 @@ void CapabilitiesPage::ShowEditor(int conType) {
 void CapabilitiesPage::LayOutLog() {
   HWND log = GetDlgItem(MainWindow(), IDC_LOG_VIEW);
   if (!log) return;
-  const RECT logRect = RectIn(log, MainWindow());
+  const RECT logRect = ClientRectOf(log, MainWindow());
   RECT page;
   GetWindowRect(hwnd(), &page);
   EditorBox box{false, 0, 0};
   if (ValueEditor* editor = Editor(model_.editorConType()); editor && editor->hwnd()) {
-    const RECT rect = RectIn(editor->hwnd(), MainWindow());
+    const RECT rect = ClientRectOf(editor->hwnd(), MainWindow());
     box = {IsWindowVisible(editor->hwnd()) != FALSE, static_cast<int>(rect.left),
            static_cast<int>(rect.bottom)};
   }
@@ -303,8 +296,8 @@ bool CapabilitiesPage::SaveReport(const char* path) {
 
 void CapabilitiesPage::ContextMenu(int x, int y) {
   HMENU menu = CreatePopupMenu();
-  const bool ready = TWAIN_State() >= 4 &&
-                     SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_GETCOUNT, 0, 0) > 0;
+  const bool ready =
+      TWAIN_State() >= 4 && SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_GETCOUNT, 0, 0) > 0;
   AppendMenuA(menu, MF_STRING | (ready ? 0 : MF_GRAYED), IDM_CAP_SAVE_REPORT, "Save Report...");
   const int command =
       TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, hwnd(), nullptr);

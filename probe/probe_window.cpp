@@ -9,6 +9,7 @@
 #include "probe/capabilities_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
+#include "probe/window_rect.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 
@@ -34,13 +35,6 @@ constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE},
                              {"Images", IDD_IMAGES_PAGE},
                              {"Source", IDD_SOURCE_PAGE}};
 constexpr int kCreationOrder[] = {0, 1, 3, 2, 4};
-
-RECT ClientRectOf(HWND child, HWND parent) {
-  RECT rect;
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
 
 }  // namespace
 

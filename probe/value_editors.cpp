@@ -114,7 +114,8 @@ void ValueListControl::ShowAll() {
 int ValueListControl::HitItem(POINT point, UINT* flags) const {
   LVHITTESTINFO hit{};
   hit.pt = point;
-  const int k = static_cast<int>(SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  const int k =
+      static_cast<int>(SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   *flags = hit.flags;
   return k;
 }

@@ -4,8 +4,8 @@
 // only move it in and out of their controls.
 #pragma once
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include "pages/value_editors.h"
 #include "probe/dialog_base.h"

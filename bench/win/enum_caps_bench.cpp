@@ -59,9 +59,8 @@ struct BareManager {
       }
       GlobalFree(record.hContainer);
     }
-    return rc == TWRC_SUCCESS ||
-           (rc == TWRC_FAILURE && status.ConditionCode != TWCC_BADCAP &&
-            status.ConditionCode != TWCC_CAPUNSUPPORTED);
+    return rc == TWRC_SUCCESS || (rc == TWRC_FAILURE && status.ConditionCode != TWCC_BADCAP &&
+                                  status.ConditionCode != TWCC_CAPUNSUPPORTED);
   }
   // A second get to learn the item type, as the custom and supported scans do.
   void Learn(TW_UINT16 cap) {
@@ -142,8 +141,9 @@ int main() {
   std::printf("\nEnumerating the Sample Flatbed's capabilities, best of %d rounds\n", kRounds);
   PrintRatioLine("EnumCaps (window)", own, "bare DSM_Entry loop", bare);
   PrintRatioLine("EnumCaps (scans only)", scans, "bare DSM_Entry loop", bare);
-  std::printf("  capabilities found by the bare loop: %zu, listed by EnumCaps: %d\n", found,
-              static_cast<int>(SendDlgItemMessageA(window->page(0)->hwnd(), 1001, LB_GETCOUNT, 0, 0)));
+  std::printf(
+      "  capabilities found by the bare loop: %zu, listed by EnumCaps: %d\n", found,
+      static_cast<int>(SendDlgItemMessageA(window->page(0)->hwnd(), 1001, LB_GETCOUNT, 0, 0)));
   std::printf("  start-up to state 4 with the list filled: %.0f ms\n", startup / 1e6);
   window.reset();
   TWAIN_Shutdown();

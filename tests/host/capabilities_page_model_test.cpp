@@ -82,15 +82,16 @@ class CapabilitiesPageModelTest : public SessionTest {
   CapabilitiesPageModel page{view};
 };
 
-TEST_F(CapabilitiesPageModelTest, SelectingUnitsShowsTheEnumerationLinesSilentlyAndOffersEnumAndOneValue) {
+TEST_F(CapabilitiesPageModelTest,
+       SelectingUnitsShowsTheEnumerationLinesSilentlyAndOffersEnumAndOneValue) {
   dsm.OnCap(ICAP_UNITS, MSG_GET).ReplyContainer(TWON_ENUMERATION, UnitsEnumeration());
   dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).Return(TWRC_FAILURE).Condition(TWCC_SEQERROR);
   page.Select(ICAP_UNITS);
   EXPECT_EQ(view.title, "ICAP_UNITS");
   ASSERT_TRUE(view.answers[kAnswerGet].asLines);
   EXPECT_EQ(view.answers[kAnswerGet].lines,
-            (Strings{"uint16 ENUMERATION = TWUN_PIXELS", "Default: TWUN_INCHES",
-                     "[0] TWUN_INCHES", "[1] TWUN_CENTIMETERS", "[2] TWUN_PIXELS"}));
+            (Strings{"uint16 ENUMERATION = TWUN_PIXELS", "Default: TWUN_INCHES", "[0] TWUN_INCHES",
+                     "[1] TWUN_CENTIMETERS", "[2] TWUN_PIXELS"}));
   EXPECT_EQ(view.answers[kAnswerCurrent].text, "Error: TWRC_FAILURE, TWCC_SEQERROR")
       << "a failed get shows in its own answer only";
   EXPECT_EQ(view.answers[kAnswerDefault].text.rfind("Error: ", 0), 0u);
@@ -109,13 +110,8 @@ TEST_F(CapabilitiesPageModelTest, SelectingUnitsShowsTheEnumerationLinesSilently
 
 TEST_F(CapabilitiesPageModelTest, RangeAndArrayLinesAndReadOnlyCapabilities) {
   dsm.OnCap(ICAP_BRIGHTNESS, MSG_GET)
-      .ReplyContainer(TWON_RANGE, LeBytes()
-                                      .U16(TWTY_INT32)
-                                      .U32(50)
-                                      .U32(200)
-                                      .U32(50)
-                                      .U32(150)
-                                      .U32(100));
+      .ReplyContainer(TWON_RANGE,
+                      LeBytes().U16(TWTY_INT32).U32(50).U32(200).U32(50).U32(150).U32(100));
   page.Select(ICAP_BRIGHTNESS);
   EXPECT_EQ(view.answers[kAnswerGet].lines,
             (Strings{"int32 RANGE = 100", "from 50 to 200 step 50", "Default: 150"}));
@@ -147,8 +143,7 @@ TEST_F(CapabilitiesPageModelTest, ContainersThatLieAboutTheirSizeAreShownWithinT
   dsm.OnCap(ICAP_PIXELTYPE, MSG_GET)
       .ReplyContainer(TWON_ENUMERATION,
                       LeBytes().U16(TWTY_UINT16).U32(1000).U32(900).U32(1).U16(2).U16(0));
-  dsm.OnCap(ICAP_PIXELTYPE, MSG_GETCURRENT)
-      .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(77).U32(5));
+  dsm.OnCap(ICAP_PIXELTYPE, MSG_GETCURRENT).ReplyContainer(TWON_ONEVALUE, LeBytes().U16(77).U32(5));
   dsm.OnCap(ICAP_PIXELTYPE, MSG_GETDEFAULT).ReplyContainer(9, LeBytes().U16(TWTY_UINT16).U32(5));
   page.Select(ICAP_PIXELTYPE);
   EXPECT_EQ(view.answers[kAnswerGet].lines,

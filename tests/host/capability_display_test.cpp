@@ -52,8 +52,8 @@ TEST_F(CapabilityDisplayTest, ReadBackNoteOnlyWhenBothValuesAreKnownAndDiffer) {
   ContainerHandle* array = CONTAINER_CreateArray(TWTY_UINT16, 2);
   EXPECT_FALSE(CurrentValueText(array, ICAP_UNITS));
   CONTAINER_Free(array);
-  ContainerHandle* h = AttachBytes(TWON_ENUMERATION,
-                                   LeBytes().U16(TWTY_UINT16).U32(1).U32(1).U32(0).U16(2));
+  ContainerHandle* h =
+      AttachBytes(TWON_ENUMERATION, LeBytes().U16(TWTY_UINT16).U32(1).U32(1).U32(0).U16(2));
   EXPECT_FALSE(CurrentValueText(h, ICAP_UNITS));
   CONTAINER_Free(h);
 }

@@ -19,9 +19,7 @@ class FakeCapabilityList : public CapabilityListView {
  public:
   void ClearCapabilities() override { entries.clear(); }
   void EnableCapabilities(bool on) override { enabled = on; }
-  void AddCapability(const std::string& text, int code) override {
-    entries.insert({text, code});
-  }
+  void AddCapability(const std::string& text, int code) override { entries.insert({text, code}); }
   bool HasCapabilityBeginning(const std::string& prefix) override {
     for (const auto& [text, code] : entries) {
       if (text.size() >= prefix.size() &&
@@ -31,7 +29,9 @@ class FakeCapabilityList : public CapabilityListView {
     }
     return false;
   }
-  void SelectFirstCapability() override { selected = entries.empty() ? -1 : entries.begin()->second; }
+  void SelectFirstCapability() override {
+    selected = entries.empty() ? -1 : entries.begin()->second;
+  }
 
   std::multimap<std::string, int> entries;
   bool enabled = true;
@@ -61,7 +61,8 @@ class CapabilityEnumerationTest : public SessionTest {
   }
   std::size_t GetsOf(TW_UINT16 cap) const {
     std::size_t count = 0;
-    for (const fake::Call& call : dsm.Calls()) count += call.dat == DAT_CAPABILITY && call.Cap() == cap;
+    for (const fake::Call& call : dsm.Calls())
+      count += call.dat == DAT_CAPABILITY && call.Cap() == cap;
     return count;
   }
   Strings Texts() const {
@@ -102,13 +103,8 @@ TEST_F(CapabilityEnumerationTest, BadCapButSupportedCapsListsExactlyTheListedCod
   AnswerEveryGet(TWCC_BADCAP);
   dsm.OnCap(ICAP_BITDEPTHREDUCTION, MSG_GET)
       .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16).U32(0));
-  dsm.OnCap(0x8100, MSG_GET).ReplyContainer(TWON_RANGE, LeBytes()
-                                                            .U16(TWTY_INT32)
-                                                            .U32(0)
-                                                            .U32(60)
-                                                            .U32(5)
-                                                            .U32(0)
-                                                            .U32(0));
+  dsm.OnCap(0x8100, MSG_GET)
+      .ReplyContainer(TWON_RANGE, LeBytes().U16(TWTY_INT32).U32(0).U32(60).U32(5).U32(0).U32(0));
   // Duplicates, a code the prefix search finds, and a count far beyond the block.
   Supported({ICAP_XRESOLUTION, 0x8100, ICAP_BITDEPTH, 0x8100, ICAP_XRESOLUTION}, 5000);
   EnumCaps(list, nullptr);
@@ -164,7 +160,8 @@ TEST_F(CapabilityEnumerationTest, FaultOnTheFifthCapabilityIsReportedAndResetsTh
     return static_cast<TW_UINT16>(TWRC_SUCCESS);
   });
   EnumCaps(list, nullptr);
-  EXPECT_EQ(Texts(), (Strings{"CAP_XFERCOUNT", "ICAP_COMPRESSION", "ICAP_PIXELTYPE", "ICAP_UNITS"}));
+  EXPECT_EQ(Texts(),
+            (Strings{"CAP_XFERCOUNT", "ICAP_COMPRESSION", "ICAP_PIXELTYPE", "ICAP_UNITS"}));
   EXPECT_FALSE(list.enabled);
   EXPECT_EQ(list.selected, -1);
   EXPECT_EQ(TWAIN_State(), 1);

@@ -132,15 +132,14 @@ class CapabilitiesPageTest : public testing::Test {
 TEST_F(CapabilitiesPageTest, StartupListsWhatTheSampleFlatbedAnswersAndShowsTheFirstEntry) {
   CapabilitiesPage& page = Open();
   ASSERT_EQ(TWAIN_State(), 4);
-  EXPECT_EQ(Listed(),
-            (Strings{"CAP_0x8001",          "CAP_0x8100",          "CAP_AUTHOR",
-                     "CAP_DEVICEONLINE",    "CAP_FEEDERENABLED",   "CAP_INDICATORS",
-                     "CAP_SUPPORTEDCAPS",   "CAP_UICONTROLLABLE",  "CAP_XFERCOUNT",
-                     "ICAP_BITDEPTH",       "ICAP_BRIGHTNESS",     "ICAP_COMPRESSION",
-                     "ICAP_CONTRAST",       "ICAP_FRAMES",         "ICAP_IMAGEFILEFORMAT",
-                     "ICAP_PHYSICALHEIGHT", "ICAP_PHYSICALWIDTH",  "ICAP_PIXELTYPE",
-                     "ICAP_SUPPORTEDSIZES", "ICAP_UNITS",          "ICAP_XFERMECH",
-                     "ICAP_XRESOLUTION",    "ICAP_YRESOLUTION"}));
+  EXPECT_EQ(Listed(), (Strings{"CAP_0x8001",          "CAP_0x8100",         "CAP_AUTHOR",
+                               "CAP_DEVICEONLINE",    "CAP_FEEDERENABLED",  "CAP_INDICATORS",
+                               "CAP_SUPPORTEDCAPS",   "CAP_UICONTROLLABLE", "CAP_XFERCOUNT",
+                               "ICAP_BITDEPTH",       "ICAP_BRIGHTNESS",    "ICAP_COMPRESSION",
+                               "ICAP_CONTRAST",       "ICAP_FRAMES",        "ICAP_IMAGEFILEFORMAT",
+                               "ICAP_PHYSICALHEIGHT", "ICAP_PHYSICALWIDTH", "ICAP_PIXELTYPE",
+                               "ICAP_SUPPORTEDSIZES", "ICAP_UNITS",         "ICAP_XFERMECH",
+                               "ICAP_XRESOLUTION",    "ICAP_YRESOLUTION"}));
   EXPECT_EQ(RegisteredItemType(0x8001), TWTY_INT32);
   EXPECT_EQ(RegisteredItemType(0x8100), TWTY_UINT16);
   EXPECT_TRUE(IsWindowEnabled(Control(IDC_CAP_LIST)));
@@ -279,7 +278,8 @@ TEST_F(CapabilitiesPageTest, CrashInAGetIsReportedTheSessionResetAndTheWindowCli
   EXPECT_FALSE(Listed().empty());
 }
 
-TEST_F(CapabilitiesPageTest, OvercountedContainersAreShownWithinTheirBlockAndAFailedCapOnlyInItsAnswer) {
+TEST_F(CapabilitiesPageTest,
+       OvercountedContainersAreShownWithinTheirBlockAndAFailedCapOnlyInItsAnswer) {
   Open();
   SetEnvironmentVariableA("VORREL_FAULT_LAB", "container-overcount, fail-cap:ICAP_BITDEPTH");
   OpenFaultLab();
