@@ -4,8 +4,9 @@
 // only move it in and out of their controls.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "pages/value_editors.h"
 #include "probe/dialog_base.h"
