@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -292,6 +294,31 @@ TEST_F(CapabilitiesPageTest,
   EXPECT_EQ(Answer(IDC_CAP_GET_TEXT, IDC_CAP_GET_LINES),
             Strings{"Error: TWRC_FAILURE, TWCC_BUMMER"});
   EXPECT_EQ(Current(), Strings{"Error: TWRC_FAILURE, TWCC_BUMMER"});
+}
+
+TEST_F(CapabilitiesPageTest, SavedReportHoldsTheIdentityAndEveryListedCapabilityInListOrder) {
+  CapabilitiesPage& page = Open();
+  const std::size_t linesBefore = Lines().size();
+  char path[MAX_PATH];
+  GetTempPathA(sizeof(path), path);
+  std::strcat(path, "vorrel_caps_report.txt");
+  ASSERT_TRUE(page.SaveReport(path));
+  FILE* file = std::fopen(path, "rb");
+  ASSERT_NE(file, nullptr);
+  std::string report;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof(buffer), file)) > 0;)
+    report.append(buffer, n);
+  std::fclose(file);
+  DeleteFileA(path);
+  EXPECT_NE(report.find("      ProductName: \"Sample Flatbed\"\r\n"), std::string::npos);
+  const std::size_t author = report.find("\r\nCAP_AUTHOR\r\n  MSG_GET\r\n    str128 ONEVALUE = ");
+  const std::size_t units = report.find("\r\nICAP_UNITS\r\n  MSG_GET\r\n    uint16 ENUMERATION = ");
+  ASSERT_NE(author, std::string::npos);
+  ASSERT_NE(units, std::string::npos);
+  EXPECT_LT(author, units) << "list order";
+  EXPECT_EQ(report.find("\n", 0), report.find("\r\n", 0) + 1);
+  EXPECT_EQ(Lines().size(), linesBefore) << "asked silently";
 }
 
 }  // namespace
