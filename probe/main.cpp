@@ -6,8 +6,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/settings.h"
+#include "probe/capabilities_page.h"
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
 #include "session/twain2.h"
@@ -96,6 +98,31 @@ void CALLBACK ShowPageStep(HWND, UINT, UINT_PTR timer, DWORD) {
                  MAKEWPARAM(getButton, BN_CLICKED), 0);
 }
 
+// "--capability NAME[:TAB]" shows a capability with a SET tab picked and
+// "--drop-down" opens its GET answer, for screenshots of the page.
+const char* Argument(const char* name) {
+  for (int i = 1; i + 1 < __argc; ++i) {
+    if (std::strcmp(__argv[i], name) == 0) return __argv[i + 1];
+  }
+  return nullptr;
+}
+
+void ShowRequestedCapability(ProbeWindow& window) {
+  const char* request = Argument("--capability");
+  if (!request) return;
+  std::string name = request;
+  std::string tab;
+  if (const auto colon = name.find(':'); colon != std::string::npos) {
+    tab = name.substr(colon + 1);
+    name.resize(colon);
+  }
+  auto* page = static_cast<CapabilitiesPage*>(window.page(0));
+  if (!page || !page->ShowCapability(name.c_str(), tab.c_str())) return;
+  for (int i = 1; i < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--drop-down") == 0) page->DropDownGetAnswer();
+  }
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
@@ -107,6 +134,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   ProbeWindow window;
   window.MirrorLogTo(LogFileArgument());
   if (!window.Open(show)) return 1;
+  ShowRequestedCapability(window);
   if (AboutArgument())
     PostMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), 0);
   if (int tab = PageArgument(); tab >= 0) {

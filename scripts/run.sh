@@ -8,12 +8,12 @@
 #   scripts/run.sh            run the probe
 #   scripts/run.sh --about    (no display) also open the About box for the screenshot
 #   scripts/run.sh --page Layout    (no display) show a tab with its GET pressed
+#   scripts/run.sh --capability ICAP_UNITS:ENUM [--drop-down]
+#                             show a capability with a SET tab (and its GET lines open)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-about=()
-[[ "${1:-}" == "--about" ]] && about=(--about)
-[[ "${1:-}" == "--page" ]] && about=(--page "${2:-Layout}")
+extra=("$@")
 
 scripts/setup.sh || exit 1
 cmake --preset win64 >/dev/null && cmake --build --preset win64 || exit 1
@@ -32,7 +32,7 @@ log_windows=$(winepath -w "$out/probe.log" 2>/dev/null)
 
 if [[ -n "${DISPLAY:-}" ]]; then
   # An interactive session: generous, but every wine call has a timeout.
-  timeout 12h wine "$probe" --log-file "$log_windows"
+  timeout 12h wine "$probe" --log-file "$log_windows" "${extra[@]}"
   status=$?
   timeout 60 wineserver -k 2>/dev/null
   exit $status
@@ -46,7 +46,7 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
 export DISPLAY=$display
 sleep 1
-timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" "${about[@]}" \
+timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" "${extra[@]}" \
   >/dev/null 2>&1 &
 
 reached=1
@@ -56,7 +56,7 @@ for _ in $(seq 1 120); do
   if grep -E '^Opened .+ \[[0-9.]+s\]' "$out/probe.log" | grep -qv '^Opened Source Manager'; then
     reached=0
     # A page's GET is logged once it has been pressed.
-    [[ "${about[0]:-}" != --page ]] || grep -q '^(DG_' "$out/probe.log" && break
+    [[ "${extra[0]:-}" != --page ]] || grep -q '^(DG_' "$out/probe.log" && break
   fi
   if grep -qE '^(>>> Failed|Failed to open|Exception)' "$out/probe.log"; then break; fi
 done
