@@ -6,7 +6,9 @@
 // callback path runs end to end.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "twain/twain.h"
 
@@ -23,16 +25,27 @@ struct Double {
   DSMENTRYPROC callback = nullptr;
   TW_UINT16 pending = MSG_NULL;
   TW_UINT16 condition = TWCC_SUCCESS;
-  LONG calls[4] = {};  // allocations, frees, locks, unlocks
+  // Allocations, frees of those, locks, unlocks, and frees of blocks the
+  // Source allocated itself (a 1.x Source's containers, freed through us).
+  LONG calls[5] = {};
+  std::vector<TW_HANDLE> allocated;
 };
 Double g;
 
 TW_HANDLE TW_CALLINGSTYLE Allocate(TW_UINT32 size) {
   InterlockedIncrement(&g.calls[0]);
-  return GlobalAlloc(GMEM_MOVEABLE, size);
+  TW_HANDLE block = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (block) g.allocated.push_back(block);
+  return block;
 }
 void TW_CALLINGSTYLE Free(TW_HANDLE block) {
-  InterlockedIncrement(&g.calls[1]);
+  const auto ours = std::find(g.allocated.begin(), g.allocated.end(), block);
+  if (ours != g.allocated.end()) {
+    g.allocated.erase(ours);
+    InterlockedIncrement(&g.calls[1]);
+  } else {
+    InterlockedIncrement(&g.calls[4]);
+  }
   GlobalFree(block);
 }
 TW_MEMREF TW_CALLINGSTYLE Lock(TW_HANDLE block) {
@@ -166,9 +179,10 @@ __declspec(dllexport) TW_UINT16 TW_CALLINGSTYLE
   return Entry(origin, dest, dg, dat, msg, data);
 }
 
-// Calls of the memory functions so far: allocations, frees, locks, unlocks.
+// Calls of the memory functions so far: allocations, frees of those, locks,
+// unlocks, frees of blocks allocated elsewhere.
 __declspec(dllexport) void DoubleMemoryCalls(LONG* out) {
-  for (int i = 0; i < 4; ++i) out[i] = g.calls[i];
+  for (int i = 0; i < 5; ++i) out[i] = g.calls[i];
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {

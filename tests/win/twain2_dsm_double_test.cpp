@@ -69,11 +69,13 @@ TEST(Twain2DsmDoubleTest, EntryPointAndCallbackCarryASessionToSixAndBack) {
     }
     ASSERT_EQ(TWAIN_State(), 6);
     EXPECT_EQ(log.line(log.count() - 1), "received MSG_XFERREADY");
-    LONG calls[4];
+    LONG calls[5];
     memoryCalls(calls);
     EXPECT_GT(calls[0], 0) << "allocations";
     EXPECT_EQ(calls[0], calls[1]) << "every block allocated was freed";
     EXPECT_EQ(calls[2], calls[3]) << "every lock was released";
+    // The Source's answers to the capability scans are freed through the Manager too.
+    EXPECT_GT(calls[4], 0) << "containers of the Source freed";
 
     for (int state : {5, 4, 3, 2, 1}) {
       SendMessageA(window->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_LOWER, BN_CLICKED), 0);
