@@ -2,6 +2,7 @@
 // service of platform/ record what the library did and can be told what to do.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -29,6 +30,8 @@ struct MemoryStats {
 MemoryStats GetMemoryStats();
 // The next `count` allocations fail.
 void FailAllocations(int count);
+// Every allocation of more than `bytes` fails (until the platform is reset).
+void FailAllocationsAbove(std::size_t bytes);
 bool IsLiveBlock(MemoryHandle block);
 int LockCount(MemoryHandle block);
 
