@@ -6,6 +6,7 @@
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/about_box.h"
+#include "probe/images_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
 #include "session/triplet_calls.h"
@@ -33,6 +34,7 @@ constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE},
                              {"Images", IDD_IMAGES_PAGE},
                              {"Source", IDD_SOURCE_PAGE}};
 constexpr int kCreationOrder[] = {0, 1, 3, 2, 4};
+constexpr int kImagesTab = 3;
 
 RECT ClientRectOf(HWND child, HWND parent) {
   RECT rect;
@@ -110,6 +112,8 @@ BOOL ProbeWindow::OnInitDialog() {
   for (int index : kCreationOrder) {
     if (kTabs[index].resource == IDD_SOURCE_PAGE) {
       pages_[index] = std::make_unique<SourceIdentityPage>();
+    } else if (kTabs[index].resource == IDD_IMAGES_PAGE) {
+      pages_[index] = std::make_unique<ImagesPage>();
     } else {
       pages_[index] = std::make_unique<PendingPage>();
     }
@@ -153,9 +157,19 @@ INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_QUERYNEWPALETTE:
-    case WM_PALETTECHANGED:
-      // The Images page realises its image's palette; it is not built yet.
-      return FALSE;
+    case WM_PALETTECHANGED: {
+      // The Images page's picture realises its palette, unless the change came from us.
+      if (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) == hwnd()) return FALSE;
+      auto* images = static_cast<ImagesPage*>(pages_[kImagesTab].get());
+      if (!images || !images->hwnd()) return FALSE;
+      HWND view = images->view().hwnd();
+      HDC dc = GetDC(view);
+      const unsigned changed = images->RealizePalette(dc);
+      ReleaseDC(view, dc);
+      if (changed > 0) InvalidateRect(view, nullptr, FALSE);
+      SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, static_cast<LONG_PTR>(changed));
+      return TRUE;
+    }
     case WM_PAINT:
       if (IsIconic(hwnd())) {
         PAINTSTRUCT paint;
@@ -342,7 +356,7 @@ void ProbeWindow::EnumerateCapabilities() {
 }
 
 bool ProbeWindow::TransferImage() {
-  return pages_[3] && pages_[3]->Transfer();
+  return pages_[kImagesTab] && pages_[kImagesTab]->hwnd() && pages_[kImagesTab]->Transfer();
 }
 
 void ProbeWindow::AppendTabs() {
