@@ -1,7 +1,6 @@
 #include "imaging/header_report.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "imaging/dib_image.h"
@@ -50,31 +49,11 @@ std::string HeaderReport(DibHandle handle) {
   // The header is reported as the Source wrote it, even when the rest of the
   // block does not match it, so every field is read within the block only.
   platform::MemLockGuard lock(handle);
-  const std::size_t size = lock ? platform::MemSize(handle) : 0;
   DibLayout fields;
   std::uint32_t headerSize = 0;
-  if (size >= sizeof(std::uint32_t)) std::memcpy(&headerSize, lock.data(), sizeof(headerSize));
-  if (headerSize == kCoreHeaderSize && size >= kCoreHeaderSize) {
-    BitmapCoreHeader core;
-    std::memcpy(&core, lock.data(), sizeof(core));
-    fields.width = core.bcWidth;
-    fields.height = core.bcHeight;
-    fields.planes = core.bcPlanes;
-    fields.depth = core.bcBitCount;
-    fields.colorCount = DIB_ColorCount(lock.data());
-  } else if (headerSize >= kInfoHeaderSize && size >= kInfoHeaderSize) {
-    BitmapInfoHeader info;
-    std::memcpy(&info, lock.data(), sizeof(info));
-    fields.width = info.biWidth;
-    fields.height = info.biHeight == INT32_MIN ? INT32_MIN : std::abs(info.biHeight);
-    fields.planes = info.biPlanes;
-    fields.depth = info.biBitCount;
-    fields.compression = info.biCompression;
-    fields.sizeImage = info.biSizeImage;
-    fields.xPelsPerMeter = info.biXPelsPerMeter;
-    fields.yPelsPerMeter = info.biYPelsPerMeter;
-    fields.colorCount = DIB_ColorCount(lock.data());
-  }
+  const std::size_t size = lock ? platform::MemSize(handle) : 0;
+  if (size >= sizeof(headerSize)) std::memcpy(&headerSize, lock.data(), sizeof(headerSize));
+  DIB_ReadHeader(lock.data(), size, &fields);
   char text[1024];
   std::snprintf(text, sizeof(text),
                 "\r\n Header Size  = %u bytes\r\n Header Type  = %s\r\n Width        = %d "

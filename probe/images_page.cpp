@@ -5,18 +5,12 @@
 #include "caps/logged_operations.h"
 #include "platform/message_box.h"
 #include "probe/resource_ids.h"
+#include "probe/window_rect.h"
 #include "session/triplet_calls.h"
 
 namespace {
 
 constexpr int kTabControls[] = {IDC_IMAGE_VIEW, IDC_ZOOM_TEXT, IDC_ZOOM_IN, IDC_ZOOM_OUT};
-
-RECT ChildRect(HWND child, HWND parent) {
-  RECT rect;
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
 
 }  // namespace
 
@@ -79,10 +73,10 @@ void ImagesPage::RebuildTabs() {
   item.pszText = const_cast<char*>("Image");
   SendMessageA(tabs, TCM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 
-  const RECT plus = ChildRect(Item(IDC_ZOOM_IN), hwnd());
+  const RECT plus = ClientRectOf(Item(IDC_ZOOM_IN), hwnd());
   SetWindowPos(palette_.hwnd(), HWND_TOP, plus.left, plus.bottom + 4, 0, 0,
                SWP_NOSIZE | SWP_NOREDRAW | SWP_NOACTIVATE);
-  const RECT view = ChildRect(Item(IDC_IMAGE_VIEW), hwnd());
+  const RECT view = ClientRectOf(Item(IDC_IMAGE_VIEW), hwnd());
   SetWindowPos(Item(IDC_IMAGE_INFO), HWND_TOP, view.left, view.top, 0, 0,
                SWP_NOSIZE | SWP_NOREDRAW | SWP_NOACTIVATE);
 
