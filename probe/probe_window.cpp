@@ -70,7 +70,7 @@ bool ProbeWindow::Open(int show) {
 }
 
 INT_PTR ProbeWindow::Run() {
-  while (!ended_ && PumpOne(hwnd())) {
+  while (!ended_ && hwnd() && PumpOne(hwnd())) {
   }
   return result_;
 }
@@ -232,9 +232,22 @@ void ProbeWindow::OnDestroy() {
 
 void ProbeWindow::End(INT_PTR result) {
   if (ended_) return;
+  if (ladder_.inStep()) {
+    // Destroying the window unbinds the Manager, which must not happen under
+    // a step still inside it (a box of the step, or a Source pumping
+    // messages in a triplet): the window closes when the step returns.
+    closePending_ = true;
+    return;
+  }
   ended_ = true;
   result_ = result;
   DestroyWindow(hwnd());
+}
+
+void ProbeWindow::StepFinished() {
+  if (!closePending_ || ended_) return;
+  closePending_ = false;
+  PostMessageA(hwnd(), WM_CLOSE, 0, 0);
 }
 
 bool ProbeWindow::FilterMessage(MSG& message, void* context) {

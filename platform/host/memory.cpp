@@ -23,6 +23,7 @@ struct MemoryRecord {
   host::MemoryStats stats;
   int failNext = 0;
   std::size_t failAbove = static_cast<std::size_t>(-1);
+  int failLocks = 0;
 };
 
 MemoryRecord& Record() {
@@ -64,6 +65,10 @@ MemoryHandle MemAlloc(std::size_t bytes) {
 void* MemLock(MemoryHandle handle) {
   Block* block = Find(handle);
   if (!block) return nullptr;
+  if (Record().failLocks > 0) {
+    --Record().failLocks;
+    return nullptr;
+  }
   ++block->locks;
   ++Record().stats.outstandingLocks;
   return block->data;
@@ -105,6 +110,10 @@ void FailAllocations(int count) {
 
 void FailAllocationsAbove(std::size_t bytes) {
   Record().failAbove = bytes;
+}
+
+void FailLocks(int count) {
+  Record().failLocks = count;
 }
 
 bool IsLiveBlock(MemoryHandle block) {

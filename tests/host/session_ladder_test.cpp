@@ -18,7 +18,7 @@ using Strings = std::vector<std::string>;
 class FakeLadderView : public LadderView {
  public:
   platform::WindowHandle Handle() override { return window; }
-  void EnableWindow() override {}
+  void EnableWindow() override { ++windowEnabled; }
   void EnableLadderButtons(bool h, bool l) override {
     higherEnabled = h;
     lowerEnabled = l;
@@ -50,17 +50,25 @@ class FakeLadderView : public LadderView {
   void EnableSourceList(bool enabled) override { sourceListEnabled = enabled; }
   void BeginWaitCursor() override { ++waitDepth; }
   void EndWaitCursor() override { --waitDepth; }
-  void InfoBox(const char* text) override { boxes.push_back(text); }
+  void InfoBox(const char* text) override {
+    boxes.push_back(text);
+    if (onBox) onBox();
+  }
   void CloseWindow() override { closed = true; }
   void PagesStateChanged(int newState, int shown) override {
     pageCalls.push_back({newState, shown});
   }
-  void EnumerateCapabilities() override { ++enumerations; }
+  void EnumerateCapabilities() override {
+    ++enumerations;
+    if (onEnumerate) onEnumerate();
+  }
   bool TransferImage() override { return transfer ? transfer() : false; }
   void AppendTabs() override { ++tabsAppended; }
   void ShowSelectedPage() override { ++pagesShown; }
+  void StepFinished() override { ++stepsFinished; }
 
   platform::WindowHandle window = platform::host::CreateTestWindow();
+  int windowEnabled = 0;
   bool higherEnabled = false, lowerEnabled = false;
   std::string higher, lower;
   std::map<int, bool> pictures;
@@ -72,12 +80,14 @@ class FakeLadderView : public LadderView {
   bool sourceListEnabled = false;
   int waitDepth = 0;
   Strings boxes;
+  std::function<void()> onBox, onEnumerate;
   bool closed = false;
   std::vector<std::pair<int, int>> pageCalls;
   int enumerations = 0;
   std::function<bool()> transfer;  // the Images page's transfer; none: no page
   int tabsAppended = 0;
   int pagesShown = 0;
+  int stepsFinished = 0;
 };
 
 class LadderTest : public SessionTest {
@@ -120,6 +130,10 @@ TEST_F(LadderTest, LabelsOfEveryState) {
     EXPECT_STREQ(LadderLabelsFor(state).higher, expected[state - 1].first);
     EXPECT_STREQ(LadderLabelsFor(state).lower, expected[state - 1].second);
   }
+  for (int state : {-1, 0, 8}) {
+    EXPECT_STREQ(LadderLabelsFor(state).higher, "") << state;
+    EXPECT_STREQ(LadderLabelsFor(state).lower, "") << state;
+  }
   EXPECT_STREQ(XferMechText(TWSX_NATIVE), " Xfer Mech: NATIVE");
   EXPECT_STREQ(XferMechText(TWSX_MEMORY), " Xfer Mech: MEMORY");
   EXPECT_STREQ(XferMechText(TWSX_FILE), " Xfer Mech: FILE");
@@ -150,6 +164,10 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   dsm.On(DG_CONTROL, DAT_PARENT, MSG_OPENDSM).Observe([](const fake::Call&) {
     platform::host::AdvanceTickCount(1234);
   });
+  int waitWhileOpening = 0;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Observe([&](const fake::Call&) {
+    waitWhileOpening = view.waitDepth;
+  });
   ladder.Refresh();
   ladder.StartupClimb();
   ASSERT_EQ(TWAIN_State(), 4) << dsm.Transcript();
@@ -166,6 +184,7 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   EXPECT_TRUE(view.xferMechVisible);
   EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
   EXPECT_EQ(view.waitDepth, 0);
+  EXPECT_EQ(waitWhileOpening, 1) << "the wait cursor shows while the Source is opened";
   EXPECT_EQ(ladder.currentSourceName(), "Camera");
   // The opened identity is the listed one, with the Id the Manager gave it.
   EXPECT_NE(TW_UINT32{ladder.listedSource(1).Id}, 0u);
@@ -325,6 +344,61 @@ TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
   EXPECT_EQ(view.boxes, Strings{"Failed to open: Flatbed"});
 }
 
+// A modal box inside a step runs its own message loop, which delivers timer
+// ticks and clicks: the ladder must stay disabled and refuse a second step.
+TEST_F(LadderTest, NoSecondStepStartsInsideAStep) {
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE).Times(2);
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ASSERT_EQ(TWAIN_State(), 3);
+  const int finishedBefore = view.stepsFinished;
+  bool inStep = false;
+  auto tryNestedSteps = [&] {
+    inStep = ladder.inStep();
+    ladder.TimerTick();
+    EXPECT_FALSE(view.higherEnabled || view.lowerEnabled) << "the tick's refresh enabled a button";
+    EXPECT_FALSE(view.sourceListEnabled);
+    ladder.StepUp();
+    ladder.StepDown();
+    view.selected = 1;
+    ladder.ChangeSource();
+  };
+  // "Failed to open" shown inside Higher in state 3.
+  view.onBox = tryNestedSteps;
+  ladder.StepUp();
+  EXPECT_TRUE(inStep);
+  EXPECT_EQ(TWAIN_State(), 3) << "a nested Lower closed the Manager";
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS), 2u) << dsm.Transcript();
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
+  EXPECT_EQ(view.stepsFinished, finishedBefore + 1);
+
+  // The Capabilities page's enumeration on arrival in state 4, with a box of
+  // its own, is inside the step too.
+  view.onBox = nullptr;
+  view.onEnumerate = [&] {
+    tryNestedSteps();
+    ladder.Refresh();
+    EXPECT_FALSE(view.higherEnabled || view.lowerEnabled);
+  };
+  ladder.StepUp();
+  EXPECT_TRUE(inStep);
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS), 0u);
+  EXPECT_EQ(LastLine(), "Opened Camera [0.00s]") << "the nested Lower did not close it";
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled);
+
+  // So is the enumeration of a refresh that finds the session in state 4.
+  view.onEnumerate = nullptr;
+  ladder.StepDown();
+  ASSERT_TRUE(TWAIN_SourceOpenDefault());
+  view.onEnumerate = tryNestedSteps;
+  ladder.TimerTick();
+  EXPECT_TRUE(inStep);
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(view.enumerations, 2);
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
+}
+
 TEST_F(LadderTest, MoreThanSixtyFourSourcesAreNotWrittenPastTheTable) {
   for (int i = 0; i < 70; ++i) dsm.AddSource("Extra " + std::to_string(i));
   ladder.Refresh();
@@ -377,7 +451,10 @@ TEST_F(LadderTest, FaultWhileOpeningASourceLeavesNoWaitCursorBehind) {
 
 TEST_F(LadderTest, TimerShowsTheMechanismAndSkipsATickInsideATick) {
   ladder.Refresh();
+  const int enabledBefore = view.windowEnabled;
   ladder.TimerTick();
+  EXPECT_EQ(view.windowEnabled, enabledBefore + 1)
+      << "each refresh enables the window a Source's dialog may have disabled";
   EXPECT_EQ(view.xferMechText, "") << "nothing is shown below state 4";
   ladder.StartupClimb();
   int nested = 0;
