@@ -159,7 +159,9 @@ INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYNEWPALETTE:
     case WM_PALETTECHANGED: {
       // The Images page's picture realises its palette, unless the change came from us.
-      if (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) == hwnd()) return FALSE;
+      const HWND changer = reinterpret_cast<HWND>(wParam);
+      if (message == WM_PALETTECHANGED && (changer == hwnd() || IsChild(hwnd(), changer)))
+        return FALSE;
       auto* images = static_cast<ImagesPage*>(pages_[kImagesTab].get());
       if (!images || !images->hwnd()) return FALSE;
       HWND view = images->view().hwnd();
