@@ -9,6 +9,7 @@
 #include "probe/capabilities_page.h"
 #include "probe/image_info_page.h"
 #include "probe/layout_page.h"
+#include "probe/images_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
 #include "probe/window_rect.h"
@@ -37,6 +38,7 @@ constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE},
                              {"Images", IDD_IMAGES_PAGE},
                              {"Source", IDD_SOURCE_PAGE}};
 constexpr int kCreationOrder[] = {0, 1, 3, 2, 4};
+constexpr int kImagesTab = 3;
 
 }  // namespace
 
@@ -113,6 +115,8 @@ BOOL ProbeWindow::OnInitDialog() {
       pages_[index] = std::make_unique<LayoutPage>();
     } else if (kTabs[index].resource == IDD_CAPABILITIES_PAGE) {
       pages_[index] = std::make_unique<CapabilitiesPage>();
+    } else if (kTabs[index].resource == IDD_IMAGES_PAGE) {
+      pages_[index] = std::make_unique<ImagesPage>();
     } else {
       pages_[index] = std::make_unique<PendingPage>();
     }
@@ -156,9 +160,21 @@ INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_QUERYNEWPALETTE:
-    case WM_PALETTECHANGED:
-      // The Images page realises its image's palette; it is not built yet.
-      return FALSE;
+    case WM_PALETTECHANGED: {
+      // The Images page's picture realises its palette, unless the change came from us.
+      const HWND changer = reinterpret_cast<HWND>(wParam);
+      if (message == WM_PALETTECHANGED && (changer == hwnd() || IsChild(hwnd(), changer)))
+        return FALSE;
+      auto* images = static_cast<ImagesPage*>(pages_[kImagesTab].get());
+      if (!images || !images->hwnd()) return FALSE;
+      HWND view = images->view().hwnd();
+      HDC dc = GetDC(view);
+      const unsigned changed = images->RealizePalette(dc);
+      ReleaseDC(view, dc);
+      if (changed > 0) InvalidateRect(view, nullptr, FALSE);
+      SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, static_cast<LONG_PTR>(changed));
+      return TRUE;
+    }
     case WM_PAINT:
       if (IsIconic(hwnd())) {
         PAINTSTRUCT paint;
@@ -358,7 +374,7 @@ void ProbeWindow::EnumerateCapabilities() {
 }
 
 bool ProbeWindow::TransferImage() {
-  return pages_[3] && pages_[3]->Transfer();
+  return pages_[kImagesTab] && pages_[kImagesTab]->hwnd() && pages_[kImagesTab]->Transfer();
 }
 
 void ProbeWindow::AppendTabs() {

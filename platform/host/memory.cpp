@@ -22,6 +22,7 @@ struct MemoryRecord {
   std::unordered_map<MemoryHandle, Block*> blocks;
   host::MemoryStats stats;
   int failNext = 0;
+  std::size_t failAbove = static_cast<std::size_t>(-1);
   int failLocks = 0;
 };
 
@@ -44,6 +45,7 @@ MemoryHandle SystemMemAlloc(std::size_t bytes) {
     --record.failNext;
     return nullptr;
   }
+  if (bytes > record.failAbove) return nullptr;
   auto* block = new Block;
   block->size = bytes;
   // A zero-byte block still gets an address of its own, as GlobalAlloc gives.
@@ -104,6 +106,10 @@ MemoryStats GetMemoryStats() {
 
 void FailAllocations(int count) {
   Record().failNext = count;
+}
+
+void FailAllocationsAbove(std::size_t bytes) {
+  Record().failAbove = bytes;
 }
 
 void FailLocks(int count) {

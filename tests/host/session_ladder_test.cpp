@@ -63,7 +63,7 @@ class FakeLadderView : public LadderView {
     ++enumerations;
     if (onEnumerate) onEnumerate();
   }
-  bool TransferImage() override { return false; }
+  bool TransferImage() override { return transfer ? transfer() : false; }
   void AppendTabs() override { ++tabsAppended; }
   void ShowSelectedPage() override { ++pagesShown; }
   void StepFinished() override { ++stepsFinished; }
@@ -85,6 +85,7 @@ class FakeLadderView : public LadderView {
   bool closed = false;
   std::vector<std::pair<int, int>> pageCalls;
   int enumerations = 0;
+  std::function<bool()> transfer;  // the Images page's transfer; none: no page
   int tabsAppended = 0;
   int pagesShown = 0;
   int stepsFinished = 0;
@@ -299,16 +300,38 @@ TEST_F(LadderTest, CallbackEventsClimbToSixAndBackWithTheMessagePathsLines) {
   EXPECT_EQ(LastLine(), "   Callback with MSG_XFERREADY in state 4, no Source enabled: ignored");
 }
 
-TEST_F(LadderTest, TransferIsNotPretendedWhileTheImagesPageIsMissing) {
+TEST_F(LadderTest, HigherInStateSixTransfersThroughThePageAndTimesIt) {
   ladder.Refresh();
   ladder.StartupClimb();
   ladder.StepUp();
   dsm.QueueEvent(MSG_XFERREADY);
   ladder.SourceEvent(platform::Message{});
+  ASSERT_EQ(TWAIN_State(), 6);
+  // Without a page nothing is transferred and nothing claims it was.
+  const int linesBefore = log.count();
   ladder.StepUp();
+  EXPECT_EQ(log.count(), linesBefore);
   EXPECT_EQ(TWAIN_State(), 6);
-  EXPECT_EQ(LastLine(), ">>> Image transfer is not built in this version.");
-  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET), 0u);
+
+  dsm.SetPendingTransfers(2);
+  dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_XFERDONE);
+  view.transfer = [] {
+    TW_HANDLE image = nullptr;
+    TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image);
+    LogLine("the page's lines");
+    platform::host::AdvanceTickCount(1250);
+    return true;
+  };
+  ladder.StepUp();
+  const Strings lines = Lines();
+  EXPECT_EQ(Strings(lines.end() - 2, lines.end()),
+            (Strings{"the page's lines", "Transfer Time: 1.25s"}));
+  EXPECT_EQ(TWAIN_State(), 7);
+  ExpectLabels("transferring...", "End Transfer");
+  // Ending the transfer with more images pending returns to 6.
+  ladder.StepDown();
+  EXPECT_EQ(LastLine(), "Ended Xfer [0.00s]");
+  EXPECT_EQ(TWAIN_State(), 6);
 }
 
 TEST_F(LadderTest, LowerWalksBackToExit) {
