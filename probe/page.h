@@ -12,10 +12,3 @@ class Page : public DialogBase {
   // The Images page's transfer; false while no page can transfer.
   virtual bool Transfer() { return false; }
 };
-
-// A page whose content is still to be built: its dialog says so, and it
-// takes no part in the session.
-class PendingPage : public Page {
- public:
-  void StateChanged(int, int) override {}
-};

@@ -27,16 +27,22 @@ constexpr int kLogBottomMargin = 6;
 constexpr int kStateControls[] = {0,          IDC_STATE1, IDC_STATE2, IDC_STATE3,
                                   IDC_STATE4, IDC_STATE5, IDC_STATE6, IDC_STATE7};
 
+template <class P>
+std::unique_ptr<Page> MakePage() {
+  return std::make_unique<P>();
+}
+
 struct TabPage {
   const char* text;
   int resource;
+  std::unique_ptr<Page> (*make)();
 };
 // Tab order; the pages are created in resource order (103, 104, 105, 106, 155).
-constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE},
-                             {"Image Info", IDD_IMAGE_INFO_PAGE},
-                             {"Layout", IDD_LAYOUT_PAGE},
-                             {"Images", IDD_IMAGES_PAGE},
-                             {"Source", IDD_SOURCE_PAGE}};
+constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE, MakePage<CapabilitiesPage>},
+                             {"Image Info", IDD_IMAGE_INFO_PAGE, MakePage<ImageInfoPage>},
+                             {"Layout", IDD_LAYOUT_PAGE, MakePage<LayoutPage>},
+                             {"Images", IDD_IMAGES_PAGE, MakePage<ImagesPage>},
+                             {"Source", IDD_SOURCE_PAGE, MakePage<SourceIdentityPage>}};
 constexpr int kCreationOrder[] = {0, 1, 3, 2, 4};
 constexpr int kImagesTab = 3;
 
@@ -107,19 +113,7 @@ BOOL ProbeWindow::OnInitDialog() {
   SetMessageFilter(FilterMessage, this);
 
   for (int index : kCreationOrder) {
-    if (kTabs[index].resource == IDD_SOURCE_PAGE) {
-      pages_[index] = std::make_unique<SourceIdentityPage>();
-    } else if (kTabs[index].resource == IDD_IMAGE_INFO_PAGE) {
-      pages_[index] = std::make_unique<ImageInfoPage>();
-    } else if (kTabs[index].resource == IDD_LAYOUT_PAGE) {
-      pages_[index] = std::make_unique<LayoutPage>();
-    } else if (kTabs[index].resource == IDD_CAPABILITIES_PAGE) {
-      pages_[index] = std::make_unique<CapabilitiesPage>();
-    } else if (kTabs[index].resource == IDD_IMAGES_PAGE) {
-      pages_[index] = std::make_unique<ImagesPage>();
-    } else {
-      pages_[index] = std::make_unique<PendingPage>();
-    }
+    pages_[index] = kTabs[index].make();
     if (!pages_[index]->Create(kTabs[index].resource, hwnd())) continue;
     SetWindowPos(pages_[index]->hwnd(), Item(IDC_TABS), tabs.left, tabs.bottom, 0, 0,
                  SWP_NOSIZE | SWP_NOREDRAW | SWP_NOACTIVATE);
