@@ -9,11 +9,17 @@ std::string AboutText() {
   const int library = TWAIN_LibraryVersion();
   char text[512];
   std::snprintf(text, sizeof(text),
-                "%s version %u.%02u\r\n"
+                "%s version %s\r\n"
                 "Copyright (c) Kandrith. All rights reserved.\r\n"
                 "A probe for TWAIN Sources and the applications that use them.\r\n"
                 "Ambit TWAIN library version %d.%02d",
-                kProgramName, kVersionMajor, kVersionMinor, library / 100, library % 100);
+                kProgramName, VersionText().c_str(), library / 100, library % 100);
+  return text;
+}
+
+std::string VersionText() {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%u.%02u", kVersionMajor, kVersionMinor);
   return text;
 }
 

@@ -5,8 +5,11 @@
 #include <string>
 
 constexpr const char* kProgramName = "Vorrel TWAIN Probe";
+// The program's one version: the build and the release packages read it here.
 constexpr unsigned kVersionMajor = 1;
 constexpr unsigned kVersionMinor = 26;
+// "1.26", as the About box shows it.
+std::string VersionText();
 
 std::string AboutText();
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "caps/logged_operations.h"
+#include "pages/about_text.h"
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/about_box.h"
@@ -85,8 +86,8 @@ BOOL ProbeWindow::OnInitDialog() {
   }
   for (int state = 1; state <= 7; ++state) SetStatePicture(state, false);
 
-  TWAIN_SetAppIdentity(1, 26, TWLG_USA, TWCY_USA, "1.26", "Kandrith", "Ambit Tools",
-                       "Vorrel TWAIN Probe");
+  TWAIN_SetAppIdentity(kVersionMajor, kVersionMinor, TWLG_USA, TWCY_USA, VersionText().c_str(),
+                       "Kandrith", "Ambit Tools", kProgramName);
 
   char about[64] = {};
   if (LoadStringA(instance, IDS_ABOUTBOX, about, sizeof(about)) > 0) {

@@ -42,6 +42,13 @@ ctest --preset win64 2>&1 | tee "$logs/ctest-win64.log"
 [[ ${PIPESTATUS[0]} -eq 0 ]] || failed+=("Windows tests")
 timeout 60 wineserver -k || true
 
+step "release package"
+if scripts/package.sh; then
+  scripts/test_package.sh || failed+=("release package test")
+else
+  failed+=("release package")
+fi
+
 if compgen -G "tests/fuzz/*_fuzz.cpp" >/dev/null; then
   step "fuzzers (${fuzz_seconds} s each)"
   if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
