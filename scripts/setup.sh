@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build git python3
-  mingw-w64 wine wine64 xvfb xauth imagemagick
+  mingw-w64 wine wine64 xvfb xauth imagemagick zip unzip
   googletest libgtest-dev libbenchmark-dev libjpeg62-turbo-dev
   clang libclang-rt-14-dev
 )
