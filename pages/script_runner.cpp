@@ -99,7 +99,7 @@ class ScriptRun {
         return kScriptFailed;
       }
     }
-    LogNote("Script passed: %zu steps [%4.2fs]", steps.size(),
+    LogNote("Script passed: %d steps [%4.2fs]", static_cast<int>(steps.size()),
             static_cast<std::uint32_t>(platform::TickCount() - start) * 0.001);
     return kScriptPassed;
   }

@@ -4,12 +4,14 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/settings.h"
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
+#include "probe/script_driver.h"
 #include "session/twain_session.h"
 
 namespace {
@@ -30,6 +32,23 @@ const char* LogFileArgument() {
   return nullptr;
 }
 
+// "--script FILE" runs a script of steps through the window and exits with
+// its status (0 passed, 1 failed, 2 a bad script).
+const char* ScriptArgument() {
+  for (int i = 1; i + 1 < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--script") == 0) return __argv[i + 1];
+  }
+  return nullptr;
+}
+
+// "--linger SECONDS" keeps a scripted run's window up after its last step.
+int LingerArgument() {
+  for (int i = 1; i + 1 < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--linger") == 0) return std::clamp(std::atoi(__argv[i + 1]), 0, 60);
+  }
+  return 0;
+}
+
 // "--about" opens the About box once the window is up, for screenshots.
 bool AboutArgument() {
   for (int i = 1; i < __argc; ++i) {
@@ -45,6 +64,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   InitCommonControlsEx(&controls);
   platform::SetSettingsLocation("Kandrith", "Vorrel");
   ProbeWindow window;
+  if (const char* script = ScriptArgument())
+    return RunScriptedProbe(window, script, LogFileArgument(), show, LingerArgument());
   window.MirrorLogTo(LogFileArgument());
   if (!window.Open(show)) return 1;
   if (AboutArgument())

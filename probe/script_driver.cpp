@@ -1,0 +1,130 @@
+#include "probe/script_driver.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "pages/log.h"
+#include "platform/fault_guard.h"
+#include "platform/message_box.h"
+#include "probe/resource_ids.h"
+#include "session/twain_session.h"
+
+namespace {
+
+// Messages handled before the clock is read again, so a message that keeps
+// coming back cannot hold a wait past its limit.
+constexpr int kMessagesPerLook = 256;
+
+constexpr const char* kExitStatusNote = "Exit status %d";
+
+struct FileSink {
+  std::FILE* file;
+};
+
+void WriteToFile(const char* text, bool final, void* context) {
+  auto* sink = static_cast<FileSink*>(context);
+  if (!final || !sink->file) return;
+  std::fputs(text, sink->file);
+  std::fputs("\r\n", sink->file);
+}
+
+// A bad script never opens the window; its errors go where the log would
+// have gone, and to the standard error stream for a CI job's output.
+void ReportScriptErrors(const char* scriptPath, const char* logPath,
+                        const std::vector<ScriptError>& errors) {
+  FileSink sink{logPath ? std::fopen(logPath, "wb") : nullptr};
+  SetLogSink(WriteToFile, &sink);
+  for (const ScriptError& error : errors) {
+    const std::string text = ScriptErrorText(scriptPath, error);
+    LogNote("%s", text.c_str());
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+  LogNote("Script not run");
+  LogNote(kExitStatusNote, kScriptBad);
+  SetLogSink(nullptr, nullptr);
+  if (sink.file) std::fclose(sink.file);
+}
+
+}  // namespace
+
+bool ScriptDriver::Pump(std::uint32_t milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    for (int handled = 0;
+         handled < kMessagesPerLook && PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+         ++handled) {
+      if (window_.ended() || !DialogBase::PumpOne(window_.hwnd())) return false;
+    }
+    if (window_.ended()) return false;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= milliseconds) return true;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+  }
+}
+
+void ScriptDriver::ClickDeviceUi(bool checked) {
+  CheckDlgButton(window_.hwnd(), IDC_DEVICE_UI, checked ? BST_CHECKED : BST_UNCHECKED);
+  SendMessageA(window_.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_DEVICE_UI, BN_CLICKED),
+               reinterpret_cast<LPARAM>(window_.Item(IDC_DEVICE_UI)));
+}
+
+bool ScriptDriver::Builds(StepWord) {
+  // The pages that transfer, save images, read the layout and image info and
+  // write the capability report are not in this version.
+  return false;
+}
+
+bool ScriptDriver::PageStep(const ScriptStep& step, std::string& why) {
+  why = "'" + StepWordText(step.word) + "' is not built in this version";
+  return false;
+}
+
+bool ScriptDriver::LastImage(int&, int&, int&) {
+  return false;
+}
+
+void ScriptDriver::Finish() {
+  // Lower, as a person would click it, down to state 1: the unbind alone
+  // cannot close an enabled Source. Each step must move the session.
+  platform::FaultInfo fault;
+  const bool returned = platform::RunGuarded(
+      [this] {
+        for (int state = TWAIN_State(); state > 1 && !window_.ended(); state = TWAIN_State()) {
+          window_.ladder().StepDown();
+          if (TWAIN_State() == state) break;
+        }
+      },
+      &fault);
+  if (!returned || TWAIN_State() > 1) {
+    if (!returned) LogNote("fault 0x%08x on the way out", static_cast<unsigned>(fault.code));
+    LogNote("the session stayed in state %d; the library is reset", TWAIN_State());
+    // The hard reset: drops the state without sending another triplet.
+    TWAIN_Shutdown();
+    TWAIN_Startup();
+  }
+  if (!window_.ended()) window_.CloseWindow();
+}
+
+int RunScriptedProbe(ProbeWindow& window, const char* scriptPath, const char* logPath, int show,
+                     int lingerSeconds) {
+  const Script script = ReadScriptFile(scriptPath);
+  ScriptDriver driver(window);
+  std::vector<ScriptError> errors = script.errors;
+  for (ScriptError& error : UnbuiltSteps(script, driver)) errors.push_back(std::move(error));
+  std::stable_sort(errors.begin(), errors.end(),
+                   [](const ScriptError& a, const ScriptError& b) { return a.line < b.line; });
+  if (!errors.empty()) {
+    ReportScriptErrors(scriptPath, logPath, errors);
+    return kScriptBad;
+  }
+  // Nobody is there to press OK: boxes become log notes.
+  platform::CaptureMessageBoxes(true);
+  window.MirrorLogTo(logPath);
+  if (!window.Open(show)) return kScriptFailed;
+  const int status = RunScript(script, driver);
+  LogNote(kExitStatusNote, status);
+  if (lingerSeconds > 0) driver.Pump(static_cast<std::uint32_t>(lingerSeconds) * 1000u);
+  driver.Finish();
+  return status;
+}
