@@ -125,14 +125,20 @@ bool ParseSource(const Args& args, ScriptStep& step, std::string& why) {
   return true;
 }
 
-bool ParseStateNumber(const Args& args, ScriptStep& step, std::string& why) {
-  const std::optional<long> state = ParseWhole(args[0], 1, 7);
-  if (!state) {
-    why = "'" + args[0] + "' is not a state (1 to 7)";
+// A whole number within its bounds as the step's number.
+bool WholeArgument(const std::string& text, long min, long max, const std::string& what,
+                   ScriptStep& step, std::string& why) {
+  const std::optional<long> value = ParseWhole(text, min, max);
+  if (!value) {
+    why = "'" + text + "' is not " + what;
     return false;
   }
-  step.number = static_cast<int>(*state);
+  step.number = static_cast<int>(*value);
   return true;
+}
+
+bool ParseStateNumber(const Args& args, ScriptStep& step, std::string& why) {
+  return WholeArgument(args[0], 1, 7, "a state (1 to 7)", step, why);
 }
 
 bool ParseUi(const Args& args, ScriptStep& step, std::string& why) {
@@ -157,14 +163,9 @@ bool ParseMech(const Args& args, ScriptStep& step, std::string& why) {
 }
 
 bool ParseTimeout(const Args& args, ScriptStep& step, std::string& why) {
-  const std::optional<long> seconds = ParseWhole(args[0], 1, kMaxWaitSeconds);
-  if (!seconds) {
-    why = "'" + args[0] + "' is not a number of seconds (1 to " + std::to_string(kMaxWaitSeconds) +
-          ")";
-    return false;
-  }
-  step.number = static_cast<int>(*seconds);
-  return true;
+  return WholeArgument(args[0], 1, kMaxWaitSeconds,
+                       "a number of seconds (1 to " + std::to_string(kMaxWaitSeconds) + ")", step,
+                       why);
 }
 
 bool ParseCapOnly(const Args& args, ScriptStep& step, std::string& why) {
@@ -234,13 +235,7 @@ bool ParseExpectCurrent(const Args& args, ScriptStep& step, std::string& why) {
 }
 
 bool ParsePixels(const Args& args, ScriptStep& step, std::string& why) {
-  const std::optional<long> pixels = ParseWhole(args[0], 0, 0x7FFFFFFF);
-  if (!pixels) {
-    why = "'" + args[0] + "' is not a whole number of 0 or more";
-    return false;
-  }
-  step.number = static_cast<int>(*pixels);
-  return true;
+  return WholeArgument(args[0], 0, 0x7FFFFFFF, "a whole number of 0 or more", step, why);
 }
 
 // "current=2", "default=TWPT_RGB": the option's value text, else nothing.
