@@ -35,8 +35,9 @@ const char* LogFileArgument() {
 // "--script FILE" runs a script of steps through the window and exits with
 // its status (0 passed, 1 failed, 2 a bad script).
 const char* ScriptArgument() {
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--script") == 0) return __argv[i + 1];
+  for (int i = 1; i < __argc; ++i) {
+    // Without a file name it is still a scripted run, of a script that cannot be read.
+    if (std::strcmp(__argv[i], "--script") == 0) return i + 1 < __argc ? __argv[i + 1] : "";
   }
   return nullptr;
 }
