@@ -648,10 +648,12 @@ Script ReadScriptFile(const char* path) {
   ScriptParser parser;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path ? path : "", "rb"),
                                                        std::fclose);
-  if (!file) {
-    parser.Error(0, std::string("cannot read the script ") + (path ? path : ""));
-    return parser.Finish();
+  if (!path || !*path) {
+    parser.Error(0, "no script file was named");
+  } else if (!file) {
+    parser.Error(0, std::string("cannot read the script ") + path);
   }
+  if (!file) return parser.Finish();
   // Read line by line into a bounded buffer: an endless line or an endless
   // file costs no more memory than the limits allow.
   std::string line;

@@ -250,6 +250,7 @@ TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
   ASSERT_EQ(missing.errors.size(), 1u);
   EXPECT_EQ(missing.errors[0].line, 0);
   EXPECT_NE(missing.errors[0].message.find("cannot read the script"), std::string::npos);
+  EXPECT_EQ(ReadScriptFile("").errors.at(0).message, "no script file was named");
 }
 
 TEST(ScriptReaderTest, FramesReadInBothTheEditorsAndTheDisplaysForm) {
