@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio_line.h"
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -35,8 +37,7 @@ inline int RunWithRatios(int argc, char** argv, const char* heading,
     const auto own = reporter.times.find(ratio.measured);
     const auto base = reporter.times.find(ratio.baseline);
     if (own == reporter.times.end() || base == reporter.times.end() || base->second <= 0) continue;
-    std::printf("  %-24s %12.0f ns  %-24s %12.0f ns  ratio %.2f\n", ratio.measured, own->second,
-                ratio.baseline, base->second, own->second / base->second);
+    PrintRatioLine(ratio.measured, own->second, ratio.baseline, base->second);
   }
   benchmark::Shutdown();
   return 0;

@@ -96,8 +96,31 @@ const char* XferMechText(int mechanism) {
   return " Xfer Mech: FILE";
 }
 
+// Held by the outermost step or refresh only, and never inside a fault
+// guard, so a fault cannot leave it behind.
+class SessionLadder::StepMark {
+ public:
+  explicit StepMark(SessionLadder& ladder) : ladder_(ladder) { ladder_.stepping_ = true; }
+  ~StepMark() { ladder_.stepping_ = false; }
+  StepMark(const StepMark&) = delete;
+  StepMark& operator=(const StepMark&) = delete;
+
+ private:
+  SessionLadder& ladder_;
+};
+
 void SessionLadder::StepUp() {
+  if (stepping_) return;
+  {
+    StepMark mark(*this);
+    StepUpInStep();
+  }
+  FinishStep();
+}
+
+void SessionLadder::StepUpInStep() {
   view_.EnableLadderButtons(false, false);
+  view_.EnableSourceList(false);
   // Opening a Source shows the wait cursor throughout. It is held out here
   // because a fault abandons whatever the guarded step holds.
   std::optional<WaitCursor> wait;
@@ -110,7 +133,7 @@ void SessionLadder::StepUp() {
     LogLine("Exception during state change!");
     view_.InfoBox(kStepFaultText);
   }
-  Refresh();
+  Arrange();
 }
 
 void SessionLadder::StepUpBody() {
@@ -156,26 +179,38 @@ void SessionLadder::StepUpBody() {
 }
 
 void SessionLadder::StepDown() {
-  view_.EnableLadderButtons(false, false);
-  const std::uint32_t start = platform::TickCount();
-  const int state = TWAIN_State();
-  if (state == 1) {
+  if (stepping_) return;
+  if (TWAIN_State() == 1) {
+    view_.EnableLadderButtons(false, false);
     view_.CloseWindow();
     return;
   }
-  if (state < 2 || state > 7) return;
-  const DownStep& step = kDownSteps[state];
-  const char* name = currentSourceName_.c_str();
-  if (step.namesSource) {
-    LogProgress(step.before, name);
-    step.action(view_.Handle());
-    LogLine(step.after, name, SecondsSince(start));
-  } else {
-    LogProgress("%s", step.before);
-    step.action(view_.Handle());
-    LogLine(step.after, SecondsSince(start));
+  {
+    StepMark mark(*this);
+    StepDownInStep();
   }
-  Refresh();
+  FinishStep();
+}
+
+void SessionLadder::StepDownInStep() {
+  view_.EnableLadderButtons(false, false);
+  view_.EnableSourceList(false);
+  const std::uint32_t start = platform::TickCount();
+  const int state = TWAIN_State();
+  if (state >= 2 && state <= 7) {
+    const DownStep& step = kDownSteps[state];
+    const char* name = currentSourceName_.c_str();
+    if (step.namesSource) {
+      LogProgress(step.before, name);
+      step.action(view_.Handle());
+      LogLine(step.after, name, SecondsSince(start));
+    } else {
+      LogProgress("%s", step.before);
+      step.action(view_.Handle());
+      LogLine(step.after, SecondsSince(start));
+    }
+  }
+  Arrange();
 }
 
 void SessionLadder::OpenSelectedSource() {
@@ -223,11 +258,16 @@ void SessionLadder::EnumerateSources() {
 }
 
 void SessionLadder::ChangeSource() {
-  if (TWAIN_State() > 6) StepDown();
-  if (TWAIN_State() > 5) StepDown();
-  if (TWAIN_State() > 4) StepDown();
-  if (TWAIN_State() > 3) StepDown();
-  if (TWAIN_State() == 3) StepUp();
+  if (stepping_) return;
+  {
+    StepMark mark(*this);
+    if (TWAIN_State() > 6) StepDownInStep();
+    if (TWAIN_State() > 5) StepDownInStep();
+    if (TWAIN_State() > 4) StepDownInStep();
+    if (TWAIN_State() > 3) StepDownInStep();
+    if (TWAIN_State() == 3) StepUpInStep();
+  }
+  FinishStep();
   view_.ShowSelectedPage();
 }
 
@@ -254,12 +294,26 @@ void SessionLadder::ArriveAt(int state, int old) {
 }
 
 void SessionLadder::Refresh() {
+  if (stepping_) {
+    // Inside a step the ladder stays disabled until the step returns.
+    Arrange();
+    return;
+  }
+  {
+    StepMark mark(*this);
+    Arrange();
+  }
+  FinishStep();
+}
+
+void SessionLadder::Arrange() {
   view_.EnableWindow();
   int state = TWAIN_State();
   view_.PagesStateChanged(state, shownState_);
   while (state != shownState_) {
     WaitCursor wait(view_);
     view_.EnableLadderButtons(false, false);
+    view_.EnableSourceList(false);
     const int old = shownState_;
     shownState_ = state;
     if (old >= 1 && old <= 7) view_.SetStatePicture(old, false);
@@ -271,25 +325,42 @@ void SessionLadder::Refresh() {
     ArriveAt(state, old);
     state = TWAIN_State();
   }
+}
+
+void SessionLadder::EnableForState() {
+  const int state = TWAIN_State();
   const bool higher = state == 1 || state == 2 || state == 4 || state == 6 ||
                       (state == 3 && view_.SourceCount() > 0);
   view_.EnableLadderButtons(higher, true);
   view_.EnableSourceList(state >= 3);
 }
 
+void SessionLadder::FinishStep() {
+  EnableForState();
+  view_.StepFinished();
+}
+
 bool SessionLadder::SourceEvent(const platform::Message& message) {
   if (shownState_ < 5) return false;
+  // A close request disables the Source: a step of its own, unless the
+  // message was taken by a loop inside a step.
+  std::optional<StepMark> mark;
+  if (!stepping_) mark.emplace(*this);
   TW_EVENT event{};
   event.pEvent = const_cast<platform::Message*>(&message);
   event.TWMessage = MSG_NULL;
   const bool claimed = TWAIN_DS(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-  Refresh();
+  Arrange();
   if (event.TWMessage == MSG_XFERREADY) {
     LogLine("received MSG_XFERREADY");
   } else if (event.TWMessage == MSG_CLOSEDSREQ) {
     LogLine("received MSG_CLOSEDSREQ");
     TWAIN_SourceDisable();
-    Refresh();
+    Arrange();
+  }
+  if (mark) {
+    mark.reset();
+    FinishStep();
   }
   return claimed;
 }

@@ -48,6 +48,10 @@ class LadderView {
   virtual bool TransferImage() = 0;
   virtual void AppendTabs() = 0;
   virtual void ShowSelectedPage() = 0;
+  // Called when a step (or a refresh with its arrival actions) has returned
+  // and the ladder is enabled again; a close asked for during the step may
+  // be carried out now.
+  virtual void StepFinished() {}
 };
 
 struct LadderLabels {
@@ -79,12 +83,24 @@ class SessionLadder {
   void StartupClimb();
   void TimerTick();
 
+  // True from the start of a step (or of a refresh) until it has returned,
+  // its closing refresh's arrival actions included. Modal boxes shown inside
+  // deliver timer ticks and clicks: a refresh then leaves the ladder
+  // disabled and no second step starts.
+  bool inStep() const { return stepping_; }
   int shownState() const { return shownState_; }
   const std::string& currentSourceName() const { return currentSourceName_; }
   const TW_IDENTITY& listedSource(int index) const { return sourceList_[index]; }
 
  private:
+  class StepMark;
+
+  void StepUpInStep();
   void StepUpBody();
+  void StepDownInStep();
+  void Arrange();
+  void EnableForState();
+  void FinishStep();
   void EnumerateSources();
   void OpenSelectedSource();
   void ArriveAt(int state, int old);
@@ -94,4 +110,5 @@ class SessionLadder {
   TW_IDENTITY sourceList_[kMaxSources] = {};
   std::string currentSourceName_;
   int timerGuard_ = 0;
+  bool stepping_ = false;
 };

@@ -111,6 +111,21 @@ void LogView::Write(const char* text, bool final) {
   const int countBefore = store_.count();
   const bool replacing = store_.lastProvisional();
   const LogStore::Update update = store_.Write(text, final);
+  // Painting a line costs far more than keeping it: a burst of writes (a
+  // capability scan's progress) is painted at a visible rate, and the lines
+  // between wait for the next paint.
+  const DWORD now = GetTickCount();
+  if (painted_ && now - lastPaint_ < kRepaintIntervalMs) {
+    behind_ = true;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    return;
+  }
+  painted_ = true;
+  lastPaint_ = now;
+  if (behind_) {
+    CatchUp();
+    return;
+  }
   if (!replacing || store_.count() != countBefore) UpdateScrollBar(true);
   if (update == LogStore::Update::kRepaintAll) {
     UpdateScrollBar(false);
@@ -155,7 +170,20 @@ void LogView::MoveTopLine(int line) {
   UpdateWindow(hwnd_);
 }
 
+void LogView::CatchUp() {
+  behind_ = false;
+  UpdateScrollBar(true);
+  UpdateScrollBar(false);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  UpdateWindow(hwnd_);
+}
+
 void LogView::Paint() {
+  if (behind_) {
+    behind_ = false;
+    UpdateScrollBar(true);
+    UpdateScrollBar(false);
+  }
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(hwnd_, &paint);
   EnsureFont();

@@ -39,6 +39,10 @@ class LogView {
   void MoveTopLine(int line);
   void UpdateScrollBar(bool range);
   void ContextMenu(int x, int y);
+  // Brings the scroll bar and every row up to date after deferred writes.
+  void CatchUp();
+
+  static constexpr DWORD kRepaintIntervalMs = 50;
 
   HWND hwnd_ = nullptr;
   LogStore store_;
@@ -47,4 +51,7 @@ class LogView {
   int charWidth_ = 0;
   int lineHeight_ = 0;
   FILE* mirror_ = nullptr;
+  bool painted_ = false;  // a write has been painted at lastPaint_
+  DWORD lastPaint_ = 0;
+  bool behind_ = false;  // lines written since the last paint wait for WM_PAINT
 };

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/settings.h"
+#include "probe/capabilities_page.h"
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
 #include "probe/script_driver.h"
@@ -42,20 +44,43 @@ const char* ScriptArgument() {
   return nullptr;
 }
 
-// "--linger SECONDS" keeps a scripted run's window up after its last step.
-int LingerArgument() {
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--linger") == 0) return std::clamp(std::atoi(__argv[i + 1]), 0, 60);
-  }
-  return 0;
-}
-
 // "--about" opens the About box once the window is up, for screenshots.
 bool AboutArgument() {
   for (int i = 1; i < __argc; ++i) {
     if (std::strcmp(__argv[i], "--about") == 0) return true;
   }
   return false;
+}
+
+// "--capability NAME[:TAB]" shows a capability with a SET tab picked and
+// "--drop-down" opens its GET answer, for screenshots of the page.
+const char* Argument(const char* name) {
+  for (int i = 1; i + 1 < __argc; ++i) {
+    if (std::strcmp(__argv[i], name) == 0) return __argv[i + 1];
+  }
+  return nullptr;
+}
+
+// "--linger SECONDS" keeps a scripted run's window up after its last step.
+int LingerArgument() {
+  const char* seconds = Argument("--linger");
+  return seconds ? std::clamp(std::atoi(seconds), 0, 60) : 0;
+}
+
+void ShowRequestedCapability(ProbeWindow& window) {
+  const char* request = Argument("--capability");
+  if (!request) return;
+  std::string name = request;
+  std::string tab;
+  if (const auto colon = name.find(':'); colon != std::string::npos) {
+    tab = name.substr(colon + 1);
+    name.resize(colon);
+  }
+  auto* page = static_cast<CapabilitiesPage*>(window.page(0));
+  if (!page || !page->ShowCapability(name.c_str(), tab.c_str())) return;
+  for (int i = 1; i < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--drop-down") == 0) page->DropDownGetAnswer();
+  }
 }
 
 }  // namespace
@@ -69,6 +94,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     return RunScriptedProbe(window, script, LogFileArgument(), show, LingerArgument());
   window.MirrorLogTo(LogFileArgument());
   if (!window.Open(show)) return 1;
+  ShowRequestedCapability(window);
   if (AboutArgument())
     PostMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), 0);
   window.Run();

@@ -6,8 +6,10 @@
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/about_box.h"
+#include "probe/capabilities_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
+#include "probe/window_rect.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 
@@ -33,13 +35,6 @@ constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE},
                              {"Images", IDD_IMAGES_PAGE},
                              {"Source", IDD_SOURCE_PAGE}};
 constexpr int kCreationOrder[] = {0, 1, 3, 2, 4};
-
-RECT ClientRectOf(HWND child, HWND parent) {
-  RECT rect;
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
 
 }  // namespace
 
@@ -110,6 +105,8 @@ BOOL ProbeWindow::OnInitDialog() {
   for (int index : kCreationOrder) {
     if (kTabs[index].resource == IDD_SOURCE_PAGE) {
       pages_[index] = std::make_unique<SourceIdentityPage>();
+    } else if (kTabs[index].resource == IDD_CAPABILITIES_PAGE) {
+      pages_[index] = std::make_unique<CapabilitiesPage>();
     } else {
       pages_[index] = std::make_unique<PendingPage>();
     }

@@ -6,6 +6,7 @@
 #include "pages/log.h"
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
+#include "probe/capabilities_page.h"
 #include "probe/resource_ids.h"
 #include "session/twain_session.h"
 
@@ -14,6 +15,8 @@ namespace {
 // Messages handled before the clock is read again, so a message that keeps
 // coming back cannot hold a wait past its limit.
 constexpr int kMessagesPerLook = 256;
+// The pages' places in the tab strip.
+constexpr int kCapabilitiesTab = 0;
 
 constexpr const char* kExitStatusNote = "Exit status %d";
 
@@ -69,15 +72,59 @@ void ScriptDriver::ClickDeviceUi(bool checked) {
                reinterpret_cast<LPARAM>(window_.Item(IDC_DEVICE_UI)));
 }
 
-bool ScriptDriver::Builds(StepWord) {
-  // The pages that transfer, save images, read the layout and image info and
-  // write the capability report are not in this version.
-  return false;
+namespace {
+
+CapabilitiesPage* CapabilitiesPageOf(ProbeWindow& window) {
+  return dynamic_cast<CapabilitiesPage*>(window.page(kCapabilitiesTab));
+}
+
+// "Save Report..." of the capability list's menu, offered once the list is filled.
+bool SaveReport(ProbeWindow& window, const ScriptStep& step, std::string& why) {
+  CapabilitiesPage* page = CapabilitiesPageOf(window);
+  if (SendDlgItemMessageA(page->hwnd(), IDC_CAP_LIST, LB_GETCOUNT, 0, 0) <= 0) {
+    why = "no capabilities are listed";
+    return false;
+  }
+  if (!page->SaveReport(step.name.c_str())) {
+    why = "the report could not be saved to " + step.name;
+    return false;
+  }
+  LogNote("report saved to %s", step.name.c_str());
+  return true;
+}
+
+struct PageRoute {
+  StepWord word;
+  bool (*builds)(ProbeWindow& window);
+  bool (*run)(ProbeWindow& window, const ScriptStep& step, std::string& why);
+};
+
+constexpr PageRoute kPageRoutes[] = {
+    {StepWord::kSaveReport, [](ProbeWindow& w) { return CapabilitiesPageOf(w) != nullptr; },
+     SaveReport},
+};
+
+const PageRoute* RouteOf(StepWord word) {
+  for (const PageRoute& route : kPageRoutes) {
+    if (route.word == word) return &route;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool ScriptDriver::Builds(StepWord word) {
+  const PageRoute* route = RouteOf(word);
+  return route && route->builds(window_);
 }
 
 bool ScriptDriver::PageStep(const ScriptStep& step, std::string& why) {
-  why = "'" + StepWordText(step.word) + "' is not built in this version";
-  return false;
+  const PageRoute* route = RouteOf(step.word);
+  if (!route || !route->builds(window_)) {
+    why = "'" + StepWordText(step.word) + "' is not built in this version";
+    return false;
+  }
+  return route->run(window_, step, why);
 }
 
 bool ScriptDriver::LastImage(int&, int&, int&) {

@@ -63,3 +63,28 @@ convert -size 192x192 gradient:'#f4f8ff'-'#dfe8f4' \
   -fill '#e6ecf5' -draw 'rectangle 50,36 142,44' -draw 'rectangle 50,52 126,58' \
   -draw 'rectangle 50,112 142,118' -draw 'rectangle 50,126 118,132' -draw 'rectangle 50,140 134,146' \
   -type TrueColor BMP3:Logo.bmp
+
+# The value editors' pictures on the list's light grey (192, 192, 192):
+# check boxes (unchecked, checked) and markers (none, default, current, both;
+# current fills the upper-left half of a picture, default the lower-right,
+# as a click there chooses), then the enumeration editor's three buttons.
+grey='#c0c0c0'
+convert -size 32x16 xc:"$grey" \
+  -fill white -stroke '#404040' -draw 'rectangle 2,2 13,13' -draw 'rectangle 18,2 29,13' \
+  -stroke '#000000' -strokewidth 2 -draw 'polyline 20,8 23,11 28,4' \
+  -type TrueColor BMP3:value_checks.bmp
+convert -size 64x16 xc:"$grey" \
+  -fill '#2050d0' -draw 'polygon 31,3 31,15 19,15' -draw 'polygon 63,3 63,15 51,15' \
+  -fill '#d02020' -draw 'polygon 32,0 44,0 32,12' -draw 'polygon 48,0 60,0 48,12' \
+  -type TrueColor BMP3:value_markers.bmp
+button_picture() {
+  local file=$1 label=$2
+  shift 2
+  convert -size 64x16 xc:"$grey" "$@" \
+    -stroke none -font DejaVu-Sans -pointsize 10 -fill black -annotate +20+12 "$label" \
+    -type TrueColor BMP3:"$file"
+}
+button_picture value_toggle.bmp toggle -fill white -stroke '#404040' -draw 'rectangle 3,2 14,13' \
+  -stroke black -strokewidth 2 -draw 'polyline 5,8 8,11 12,4'
+button_picture value_current.bmp current -fill '#d02020' -draw 'polygon 2,1 14,1 2,13'
+button_picture value_default.bmp default -fill '#2050d0' -draw 'polygon 15,2 15,14 3,14'

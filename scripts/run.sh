@@ -11,6 +11,8 @@
 #                             run a script of steps through the window (headless
 #                             under Xvfb without a display), write the log and a
 #                             screenshot at its end, exit with the script's status
+#   scripts/run.sh --capability ICAP_UNITS:ENUM [--drop-down]
+#                             show a capability with a SET tab (and its GET lines open)
 set -uo pipefail
 script_arg=""
 if [[ "${1:-}" == "--script" ]]; then
@@ -19,8 +21,7 @@ if [[ "${1:-}" == "--script" ]]; then
 fi
 cd "$(dirname "$0")/.."
 root=$(pwd)
-about=""
-[[ "${1:-}" == "--about" ]] && about="--about"
+extra=("$@")
 
 scripts/setup.sh || exit 1
 cmake --preset win64 >/dev/null && cmake --build --preset win64 || exit 1
@@ -52,7 +53,7 @@ fi
 
 if [[ -n "${DISPLAY:-}" ]]; then
   # An interactive session: generous, but every wine call has a timeout.
-  timeout 12h wine "$probe" --log-file "$log_windows"
+  timeout 12h wine "$probe" --log-file "$log_windows" "${extra[@]}"
   status=$?
   timeout 60 wineserver -k 2>/dev/null
   exit $status
@@ -95,7 +96,8 @@ if [[ -n "$script_arg" ]]; then
     $((ms / 1000)) $((ms % 1000))
   exit "$status"
 fi
-timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" $about \
+
+timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" "${extra[@]}" \
   >/dev/null 2>&1 &
 
 reached=1

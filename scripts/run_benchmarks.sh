@@ -8,3 +8,12 @@ for source in bench/*_bench.cpp; do
   echo "--- $name"
   build/bench/bench/"$name" --benchmark_min_time=0.2 || echo "bench: $name failed"
 done
+
+# The Windows benchmarks run under Wine against the Sample Source.
+for exe in build/win64/bench/win/*_bench.exe; do
+  [[ -f "$exe" ]] || continue
+  name=$(basename "$exe" .exe)
+  echo "--- $name (Wine)"
+  (source scripts/wine_env.sh && scripts/install_sample_source.sh >/dev/null &&
+    timeout 600 wine "$exe") || echo "bench: $name failed"
+done

@@ -65,8 +65,8 @@ bool IsDigit(char c) {
   return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-// The longest decimal number at the start of the text, after blanks; 0 when
-// there is none. Hexadecimal, infinities and NaN are not decimal numbers.
+}  // namespace
+
 double ParseDecimal(const char* text) {
   while (std::isspace(static_cast<unsigned char>(*text))) ++text;
   const bool negative = *text == '-';
@@ -76,8 +76,6 @@ double ParseDecimal(const char* text) {
   std::from_chars(text, text + std::strlen(text), value);
   return negative ? -value : value;
 }
-
-}  // namespace
 
 std::string ValueText(int itemType, double value, int cap) {
   const auto v = static_cast<std::uint32_t>(TruncateToInt64(value));

@@ -22,4 +22,7 @@ bool HasNamedValues(int itemType, int cap);
 // Parses text into item index of the container: a frame from four numbers,
 // a string as it is, a named value from the selected list index, any other
 // number from its decimal text. False when the text or the store was refused.
+// The longest decimal number at the start of the text, after blanks; 0 when
+// there is none. Hexadecimal, infinities and NaN are not decimal numbers.
+double ParseDecimal(const char* text);
 bool StoreItemText(ContainerHandle* h, int index, int cap, const char* text, int selected);

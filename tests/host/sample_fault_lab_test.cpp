@@ -43,8 +43,9 @@ TEST(SampleFaultLab, SelectionTextNamesEntriesWithTheirArguments) {
 
 TEST(SampleFaultLab, HelpAndTheDocumentedFileListEveryMisbehaviour) {
   const std::string help = sample::FaultLabHelp();
-  std::string root = __FILE__;
-  root.erase(root.rfind("tests/host/"));
+  // The fixtures' path is absolute; __FILE__ may be relative to the build folder.
+  std::string root = VORREL_FIXTURES;
+  root.erase(root.rfind("tests/fixtures"));
   std::ifstream file(root + "sample_source/README.md");
   const std::string readme{std::istreambuf_iterator<char>(file), {}};
   ASSERT_FALSE(readme.empty());

@@ -18,7 +18,7 @@ using Strings = std::vector<std::string>;
 class FakeLadderView : public LadderView {
  public:
   platform::WindowHandle Handle() override { return window; }
-  void EnableWindow() override {}
+  void EnableWindow() override { ++windowEnabled; }
   void EnableLadderButtons(bool h, bool l) override {
     higherEnabled = h;
     lowerEnabled = l;
@@ -50,17 +50,25 @@ class FakeLadderView : public LadderView {
   void EnableSourceList(bool enabled) override { sourceListEnabled = enabled; }
   void BeginWaitCursor() override { ++waitDepth; }
   void EndWaitCursor() override { --waitDepth; }
-  void InfoBox(const char* text) override { boxes.push_back(text); }
+  void InfoBox(const char* text) override {
+    boxes.push_back(text);
+    if (onBox) onBox();
+  }
   void CloseWindow() override { closed = true; }
   void PagesStateChanged(int newState, int shown) override {
     pageCalls.push_back({newState, shown});
   }
-  void EnumerateCapabilities() override { ++enumerations; }
+  void EnumerateCapabilities() override {
+    ++enumerations;
+    if (onEnumerate) onEnumerate();
+  }
   bool TransferImage() override { return false; }
   void AppendTabs() override { ++tabsAppended; }
   void ShowSelectedPage() override { ++pagesShown; }
+  void StepFinished() override { ++stepsFinished; }
 
   platform::WindowHandle window = platform::host::CreateTestWindow();
+  int windowEnabled = 0;
   bool higherEnabled = false, lowerEnabled = false;
   std::string higher, lower;
   std::map<int, bool> pictures;
@@ -72,11 +80,13 @@ class FakeLadderView : public LadderView {
   bool sourceListEnabled = false;
   int waitDepth = 0;
   Strings boxes;
+  std::function<void()> onBox, onEnumerate;
   bool closed = false;
   std::vector<std::pair<int, int>> pageCalls;
   int enumerations = 0;
   int tabsAppended = 0;
   int pagesShown = 0;
+  int stepsFinished = 0;
 };
 
 class LadderTest : public SessionTest {
@@ -300,6 +310,61 @@ TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
   EXPECT_EQ(TWAIN_State(), 3);
   EXPECT_EQ(LastLine(), "Failed to open: Flatbed");
   EXPECT_EQ(view.boxes, Strings{"Failed to open: Flatbed"});
+}
+
+// A modal box inside a step runs its own message loop, which delivers timer
+// ticks and clicks: the ladder must stay disabled and refuse a second step.
+TEST_F(LadderTest, NoSecondStepStartsInsideAStep) {
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE).Times(2);
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ASSERT_EQ(TWAIN_State(), 3);
+  const int finishedBefore = view.stepsFinished;
+  bool inStep = false;
+  auto tryNestedSteps = [&] {
+    inStep = ladder.inStep();
+    ladder.TimerTick();
+    EXPECT_FALSE(view.higherEnabled || view.lowerEnabled) << "the tick's refresh enabled a button";
+    EXPECT_FALSE(view.sourceListEnabled);
+    ladder.StepUp();
+    ladder.StepDown();
+    view.selected = 1;
+    ladder.ChangeSource();
+  };
+  // "Failed to open" shown inside Higher in state 3.
+  view.onBox = tryNestedSteps;
+  ladder.StepUp();
+  EXPECT_TRUE(inStep);
+  EXPECT_EQ(TWAIN_State(), 3) << "a nested Lower closed the Manager";
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS), 2u) << dsm.Transcript();
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
+  EXPECT_EQ(view.stepsFinished, finishedBefore + 1);
+
+  // The Capabilities page's enumeration on arrival in state 4, with a box of
+  // its own, is inside the step too.
+  view.onBox = nullptr;
+  view.onEnumerate = [&] {
+    tryNestedSteps();
+    ladder.Refresh();
+    EXPECT_FALSE(view.higherEnabled || view.lowerEnabled);
+  };
+  ladder.StepUp();
+  EXPECT_TRUE(inStep);
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS), 0u);
+  EXPECT_EQ(LastLine(), "Opened Camera [0.00s]") << "the nested Lower did not close it";
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled);
+
+  // So is the enumeration of a refresh that finds the session in state 4.
+  view.onEnumerate = nullptr;
+  ladder.StepDown();
+  ASSERT_TRUE(TWAIN_SourceOpenDefault());
+  view.onEnumerate = tryNestedSteps;
+  ladder.TimerTick();
+  EXPECT_TRUE(inStep);
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(view.enumerations, 2);
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
 }
 
 TEST_F(LadderTest, MoreThanSixtyFourSourcesAreNotWrittenPastTheTable) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "caps/logged_operations.h"
+#include "caps/set_rules.h"
 #include "imaging/dib_registry.h"
+#include "pages/capability_enumeration.h"
 #include "pages/log.h"
 #include "platform/host/host_platform.h"
 #include "session/twain_session.h"
@@ -15,6 +17,8 @@ class ResetProcessRecords : public testing::EmptyTestEventListener {
     TWAIN_ResetSession();
     ResetLoggedOperations();
     ResetLog();
+    ResetItemTypeRegistry();
+    ResetEnumerationProgress();
     DibRegistry_Reset();
     platform::host::ResetPlatform();
   }

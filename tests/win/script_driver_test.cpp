@@ -91,6 +91,22 @@ TEST_F(ScriptDriverTest, PassingScriptExitsZeroAndUnbindsOnTheWayOut) {
   EXPECT_LT(passed, logText_.find("Unloaded TWAIN Source Manager ["));
 }
 
+TEST_F(ScriptDriverTest, CapabilityReportIsSavedByTheCapabilitiesPage) {
+  const std::string report = TempPath("vorrel-script-report.txt");
+  std::remove(report.c_str());
+  EXPECT_EQ(Run("save report \"" + report + "\"\n"), kScriptPassed) << logText_;
+  const std::string text = ReadAll(report);
+  std::remove(report.c_str());
+  EXPECT_NE(text.find("Sample Flatbed"), std::string::npos) << text;
+  EXPECT_NE(text.find("ICAP_PIXELTYPE"), std::string::npos) << text;
+  EXPECT_TRUE(Logged("   report saved to " + report));
+  // A folder that does not exist fails the step.
+  EXPECT_EQ(Run("save report \"C:\\no\\such\\folder\\r.txt\"\n"), kScriptFailed);
+  EXPECT_NE(logText_.find("failed: the report could not be saved to C:\\no\\such"),
+            std::string::npos)
+      << logText_;
+}
+
 TEST_F(ScriptDriverTest, WrongExpectationExitsOneAndLogsTheLine) {
   EXPECT_EQ(Run("expect current ICAP_PIXELTYPE TWPT_BW\n"
                 "state 1\n"),

@@ -1,0 +1,198 @@
+#include "pages/capability_enumeration.h"
+
+#include <cstring>
+
+#include "caps/capability_calls.h"
+#include "caps/logged_operations.h"
+#include "caps/set_rules.h"
+#include "pages/log.h"
+#include "platform/fault_guard.h"
+#include "platform/message_box.h"
+#include "platform/tick_count.h"
+#include "session/triplet_calls.h"
+#include "session/twain_session.h"
+#include "vocab/number_text.h"
+#include "vocab/twain_names.h"
+
+namespace {
+
+EnumerationProgress g_progress;
+
+void Act(const char* action) {
+  g_progress.action = action;
+}
+
+// Progress lines replace one another; only those a person could see are
+// written: none in a scan's first interval, then one per interval.
+class ProgressThrottle {
+ public:
+  bool Due() {
+    const std::uint32_t now = platform::TickCount();
+    if (now - last_ < kProgressIntervalMs) return false;
+    last_ = now;
+    return true;
+  }
+
+ private:
+  std::uint32_t last_ = platform::TickCount();
+};
+
+// The existence test: asked and answered, or refused for a reason other
+// than not knowing the capability.
+bool Exists() {
+  Act("TWAIN_GetResultCode");
+  const int rc = TWAIN_GetResultCode();
+  Act("TWAIN_GetConditionCode");
+  const int cc = TWAIN_GetConditionCode();
+  if (rc == TWRC_SUCCESS) return true;
+  return rc == TWRC_FAILURE && cc != TWCC_BADCAP && cc != TWCC_CAPUNSUPPORTED;
+}
+
+void FreeContainer(ContainerHandle* h) {
+  Act("CONTAINER_Free");
+  CONTAINER_Free(h);
+}
+
+void AddEntry(CapabilityListView& list, std::uint32_t cap) {
+  list.AddCapability(CapName(static_cast<int>(cap)), static_cast<int>(cap));
+}
+
+void AddAndLearn(CapabilityListView& list, std::uint32_t cap) {
+  if (!g_progress.faulted && !IsRefusedCapability(static_cast<int>(cap))) {
+    if (ContainerHandle* h = TWAIN_Get(static_cast<TW_UINT16>(cap))) {
+      RegisterItemType(cap, static_cast<std::uint32_t>(CONTAINER_ItemType(h)));
+      CONTAINER_Free(h);
+    }
+  }
+  AddEntry(list, cap);
+}
+
+// Whether the standard scan asks for the code: only named ones are. The
+// name is gone before the Source is called, as a fault abandons the frame.
+bool AnnounceStandard(std::uint32_t cap, ProgressThrottle& progress) {
+  const std::string name = CapName(static_cast<int>(cap));
+  if (name[0] != 'I' && name[0] != 'C') return false;
+  if (progress.Due()) LogProgress("TWAIN_Get(%s)", name.c_str());
+  return true;
+}
+
+void StandardScan(CapabilityListView& list) {
+  ProgressThrottle progress;
+  // nCap itself is the loop counter: after a scan it holds the code past its end.
+  for (g_progress.nCap = 0; g_progress.nCap <= kLastStandardCode; ++g_progress.nCap) {
+    const std::uint32_t cap = g_progress.nCap;
+    if (!AnnounceStandard(cap, progress)) continue;
+    Act("TWAIN_Get (standard)");
+    if (IsRefusedCapability(static_cast<int>(cap))) continue;
+    ContainerHandle* h = TWAIN_Get(static_cast<TW_UINT16>(cap));
+    if (Exists()) AddEntry(list, cap);
+    FreeContainer(h);
+  }
+}
+
+void CustomScan(CapabilityListView& list) {
+  ProgressThrottle progress;
+  for (g_progress.nCap = CAP_CUSTOMBASE; g_progress.nCap < CAP_CUSTOMBASE + kCustomCodes;
+       ++g_progress.nCap) {
+    const std::uint32_t cap = g_progress.nCap;
+    if (progress.Due()) LogProgress("TWAIN_Get(CAP_CUSTOMBASE+%u)", cap - CAP_CUSTOMBASE);
+    Act("TWAIN_Get (custom)");
+    ContainerHandle* h = TWAIN_Get(static_cast<TW_UINT16>(cap));
+    if (Exists()) AddAndLearn(list, cap);
+    FreeContainer(h);
+  }
+}
+
+bool IsPlainNumberType(int itemType) {
+  return itemType >= TWTY_INT8 && itemType <= TWTY_FIX32;
+}
+
+void SupportedCapsScan(CapabilityListView& list) {
+  LogProgress("TWAIN_Get(CAP_SUPPORTEDCAPS)");
+  Act("TWAIN_Get(CAP_SUPPORTEDCAPS)");
+  ContainerHandle* h = LoggedGet(CAP_SUPPORTEDCAPS);
+  if (!h) return;
+  Act("CONTAINER_Format");
+  if (CONTAINER_Format(h) == TWON_ARRAY) {
+    Act("CONTAINER_ItemType");
+    if (IsPlainNumberType(CONTAINER_ItemType(h))) {
+      Act("CONTAINER_ItemCount");
+      // The count is bounded by the block (the container's own reads clamp
+      // to it), so a Source that claims more items than it sent is not read past.
+      const int count = CONTAINER_ItemCount(h);
+      for (int i = 0; i < count; ++i) {
+        Act("CONTAINER_IntValue");
+        g_progress.nCap = static_cast<std::uint32_t>(CONTAINER_IntValue(h, i));
+        if (!list.HasCapabilityBeginning(CapName(static_cast<int>(g_progress.nCap))))
+          AddAndLearn(list, g_progress.nCap);
+      }
+    }
+  }
+  FreeContainer(h);
+}
+
+// The guard's report: the two lines, the hard reset, the box.
+void ReportFault(platform::WindowHandle owner) {
+  LogLine("** Exception 0x%08x during EnumCaps **", g_progress.faultCode);
+  LogLine("** nCap=%u Call=%s", g_progress.nCap, g_progress.action);
+  const std::string product = TWAIN_SourceProductName();
+  TWAIN_Shutdown();
+  TWAIN_Startup();
+  const std::string text = EnumFaultText(product.c_str(), g_progress.nCap, g_progress.action);
+  platform::InfoBox(owner, text.c_str(), kProgramCaption);
+}
+
+// Runs one scan under the guard; false when it ended in a fault.
+bool RunScan(void (*scan)(CapabilityListView&), CapabilityListView& list,
+             platform::WindowHandle owner) {
+  platform::FaultInfo fault;
+  const std::int32_t nesting = TWAIN_Session().callNesting;
+  platform::GuardOptions options;
+  options.dismissOverflow = true;
+  if (platform::RunGuarded([&] { scan(list); }, &fault, options)) return true;
+  // The faulting call never returned to take itself off the count.
+  TWAIN_Session().callNesting = nesting;
+  g_progress.faulted = true;
+  g_progress.faultCode = fault.code;
+  ReportFault(owner);
+  return false;
+}
+
+}  // namespace
+
+EnumerationProgress& EnumProgress() {
+  return g_progress;
+}
+
+void ResetEnumerationProgress() {
+  g_progress = EnumerationProgress{};
+}
+
+bool IsRefusedCapability(int cap) {
+  return cap == CAP_DEVICEONLINE && std::strstr(TWAIN_SourceProductName(), "Visioneer") != nullptr;
+}
+
+std::string EnumFaultText(const char* productName, std::uint32_t cap, const char* action) {
+  return FormatText(
+      "An exception (a fatal execution error) occurred during capability enumeration of the "
+      "Data Source.\n\nSource: %s\nCapability: %s\nAction: %s\n\nTWAIN is now unstable. Please "
+      "exit and report this problem to Kandrith (%s).",
+      productName, CapName(static_cast<int>(cap)).c_str(), action, kSupportContact);
+}
+
+void EnumCaps(CapabilityListView& list, platform::WindowHandle owner) {
+  g_progress.faulted = false;
+  list.ClearCapabilities();
+  list.EnableCapabilities(false);
+  if (TWAIN_State() < 4) {
+    LogLine("Can't enumerate capabilities: No open Source");
+    return;
+  }
+  LogLine("Enumerating capabilities...");
+  bool clean = RunScan(StandardScan, list, owner);
+  if (TWAIN_State() == 4) clean = RunScan(CustomScan, list, owner) && clean;
+  if (TWAIN_State() == 4) clean = RunScan(SupportedCapsScan, list, owner) && clean;
+  if (!clean) return;
+  list.EnableCapabilities(true);
+  list.SelectFirstCapability();
+}
