@@ -222,6 +222,15 @@ DibCheck DIB_CheckLayout(const void* block, std::size_t size, DibLayout* out) {
   return DibCheck::kOk;
 }
 
+bool DIB_ReadHeader(const void* block, std::size_t size, DibLayout* layout) {
+  if (!block || size < sizeof(std::uint32_t) || !layout) return false;
+  const auto headerSize = ReadAt<std::uint32_t>(block, 0);
+  if (!KnownHeaderSize(headerSize) || size < headerSize) return false;
+  *layout = DibLayout{};
+  ReadHeaderFields(block, headerSize, *layout);
+  return true;
+}
+
 DibCheck DIB_CheckBlock(DibHandle handle, DibLayout* layout) {
   LockedDib dib(handle);
   if (dib.ok() && layout) *layout = dib.layout();

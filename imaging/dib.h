@@ -99,6 +99,9 @@ struct DibLayout {
 // Checks a packed bitmap of `size` bytes: every part its header describes
 // must lie inside those bytes.
 DibCheck DIB_CheckLayout(const void* block, std::size_t size, DibLayout* layout);
+// Only the header's own fields, whatever the rest of the block holds; false
+// when the header is of no known length or does not fit in `size` bytes.
+bool DIB_ReadHeader(const void* block, std::size_t size, DibLayout* layout);
 // The same for a handle's block, bounded by the block's real size.
 DibCheck DIB_CheckBlock(DibHandle handle, DibLayout* layout = nullptr);
 

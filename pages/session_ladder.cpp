@@ -167,11 +167,7 @@ void SessionLadder::StepUpBody() {
       LogLine("Enabled Data Source [%4.2fs]", SecondsSince(start));
       break;
     case 6:
-      if (view_.TransferImage()) {
-        LogLine("Transfer Time: %4.2fs", SecondsSince(start));
-      } else {
-        LogLine(">>> Image transfer is not built in this version.");
-      }
+      if (view_.TransferImage()) LogLine("Transfer Time: %4.2fs", SecondsSince(start));
       break;
     default:
       break;

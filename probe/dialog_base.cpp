@@ -25,11 +25,14 @@ INT_PTR DialogBase::RunModal(int resourceId, HWND owner) {
   if (!Create(resourceId, owner)) return -1;
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
   if (!ended_) ShowWindow(hwnd_, SW_SHOW);
-  while (!ended_ && PumpOne(hwnd_)) {
+  // Destroying the owner takes this window with it: the loop must not wait
+  // on for a window that is gone (hwnd_ is cleared at WM_NCDESTROY).
+  while (!ended_ && hwnd_ && PumpOne(hwnd_)) {
   }
-  if (ownerWasEnabled) EnableWindow(owner, TRUE);
+  const bool ownerAlive = owner && IsWindow(owner);
+  if (ownerAlive && ownerWasEnabled) EnableWindow(owner, TRUE);
   if (hwnd_) DestroyWindow(hwnd_);
-  if (owner) SetActiveWindow(owner);
+  if (ownerAlive) SetActiveWindow(owner);
   return result_;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "probe/about_box.h"
 #include "probe/capabilities_page.h"
+#include "probe/images_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
 #include "probe/window_rect.h"
@@ -35,6 +36,7 @@ constexpr TabPage kTabs[] = {{"Capabilities", IDD_CAPABILITIES_PAGE},
                              {"Images", IDD_IMAGES_PAGE},
                              {"Source", IDD_SOURCE_PAGE}};
 constexpr int kCreationOrder[] = {0, 1, 3, 2, 4};
+constexpr int kImagesTab = 3;
 
 }  // namespace
 
@@ -63,7 +65,7 @@ bool ProbeWindow::Open(int show) {
 }
 
 INT_PTR ProbeWindow::Run() {
-  while (!ended_ && PumpOne(hwnd())) {
+  while (!ended_ && hwnd() && PumpOne(hwnd())) {
   }
   return result_;
 }
@@ -107,6 +109,8 @@ BOOL ProbeWindow::OnInitDialog() {
       pages_[index] = std::make_unique<SourceIdentityPage>();
     } else if (kTabs[index].resource == IDD_CAPABILITIES_PAGE) {
       pages_[index] = std::make_unique<CapabilitiesPage>();
+    } else if (kTabs[index].resource == IDD_IMAGES_PAGE) {
+      pages_[index] = std::make_unique<ImagesPage>();
     } else {
       pages_[index] = std::make_unique<PendingPage>();
     }
@@ -150,9 +154,21 @@ INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_QUERYNEWPALETTE:
-    case WM_PALETTECHANGED:
-      // The Images page realises its image's palette; it is not built yet.
-      return FALSE;
+    case WM_PALETTECHANGED: {
+      // The Images page's picture realises its palette, unless the change came from us.
+      const HWND changer = reinterpret_cast<HWND>(wParam);
+      if (message == WM_PALETTECHANGED && (changer == hwnd() || IsChild(hwnd(), changer)))
+        return FALSE;
+      auto* images = static_cast<ImagesPage*>(pages_[kImagesTab].get());
+      if (!images || !images->hwnd()) return FALSE;
+      HWND view = images->view().hwnd();
+      HDC dc = GetDC(view);
+      const unsigned changed = images->RealizePalette(dc);
+      ReleaseDC(view, dc);
+      if (changed > 0) InvalidateRect(view, nullptr, FALSE);
+      SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, static_cast<LONG_PTR>(changed));
+      return TRUE;
+    }
     case WM_PAINT:
       if (IsIconic(hwnd())) {
         PAINTSTRUCT paint;
@@ -215,9 +231,22 @@ void ProbeWindow::OnDestroy() {
 
 void ProbeWindow::End(INT_PTR result) {
   if (ended_) return;
+  if (ladder_.inStep()) {
+    // Destroying the window unbinds the Manager, which must not happen under
+    // a step still inside it (a box of the step, or a Source pumping
+    // messages in a triplet): the window closes when the step returns.
+    closePending_ = true;
+    return;
+  }
   ended_ = true;
   result_ = result;
   DestroyWindow(hwnd());
+}
+
+void ProbeWindow::StepFinished() {
+  if (!closePending_ || ended_) return;
+  closePending_ = false;
+  PostMessageA(hwnd(), WM_CLOSE, 0, 0);
 }
 
 bool ProbeWindow::FilterMessage(MSG& message, void* context) {
@@ -339,7 +368,7 @@ void ProbeWindow::EnumerateCapabilities() {
 }
 
 bool ProbeWindow::TransferImage() {
-  return pages_[3] && pages_[3]->Transfer();
+  return pages_[kImagesTab] && pages_[kImagesTab]->hwnd() && pages_[kImagesTab]->Transfer();
 }
 
 void ProbeWindow::AppendTabs() {

@@ -58,6 +58,7 @@ class ProbeWindow : public DialogBase, public LadderView {
   bool TransferImage() override;
   void AppendTabs() override;
   void ShowSelectedPage() override;
+  void StepFinished() override;
 
  protected:
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -82,5 +83,6 @@ class ProbeWindow : public DialogBase, public LadderView {
   int show_ = SW_SHOW;
   std::string mirrorPath_;
   bool ended_ = false;
+  bool closePending_ = false;  // asked to close during a step
   INT_PTR result_ = 0;
 };

@@ -88,6 +88,20 @@
 #define IDB_VALUE_CURRENT 163
 #define IDB_VALUE_DEFAULT 164
 
+// Images page (dialog 105).
+#define IDC_IMAGE_INFO 1034
+#define IDC_IMAGE_VIEW 1036
+#define IDC_ZOOM_IN 1037
+#define IDC_ZOOM_OUT 1038
+#define IDC_ZOOM_TEXT 1039
+#define IDC_IMAGE_TABS 1080
+#define IDM_IMAGE_SAVE 40101
+
+// Palette viewer (dialog 152).
+#define IDD_PALETTE_VIEWER 152
+#define IDC_PALETTE_ENTRY 1051
+#define IDC_PALETTE_SWATCH 1052
+
 // Log view context menu.
 #define IDM_LOG_COPY_ALL 40001
 #define IDM_LOG_SAVE 40002

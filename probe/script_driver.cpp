@@ -7,6 +7,8 @@
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
 #include "probe/capabilities_page.h"
+#include "probe/image_saving.h"
+#include "probe/images_page.h"
 #include "probe/resource_ids.h"
 #include "session/twain_session.h"
 
@@ -17,6 +19,7 @@ namespace {
 constexpr int kMessagesPerLook = 256;
 // The pages' places in the tab strip.
 constexpr int kCapabilitiesTab = 0;
+constexpr int kImagesTab = 3;
 
 constexpr const char* kExitStatusNote = "Exit status %d";
 
@@ -93,6 +96,29 @@ bool SaveReport(ProbeWindow& window, const ScriptStep& step, std::string& why) {
   return true;
 }
 
+ImagesPage* ImagesPageOf(ProbeWindow& window) {
+  return dynamic_cast<ImagesPage*>(window.page(kImagesTab));
+}
+
+bool HasImagesPage(ProbeWindow& window) {
+  return ImagesPageOf(window) != nullptr;
+}
+
+// "Save Image..." of the picture's menu, with the file name the script gives.
+bool SaveImage(ProbeWindow& window, const ScriptStep& step, std::string& why) {
+  const DibHandle image = ImagesPageOf(window)->image().Handle();
+  if (!image) {
+    why = "the Images page shows no image";
+    return false;
+  }
+  if (!SaveImageFile(step.name.c_str(), image)) {
+    why = "the image could not be saved to " + step.name;
+    return false;
+  }
+  LogNote("image saved to %s", step.name.c_str());
+  return true;
+}
+
 struct PageRoute {
   StepWord word;
   bool (*builds)(ProbeWindow& window);
@@ -102,6 +128,9 @@ struct PageRoute {
 constexpr PageRoute kPageRoutes[] = {
     {StepWord::kSaveReport, [](ProbeWindow& w) { return CapabilitiesPageOf(w) != nullptr; },
      SaveReport},
+    // The transfer itself is Higher in state 6; the Images page is what makes it.
+    {StepWord::kTransfer, HasImagesPage, nullptr},
+    {StepWord::kSaveImage, HasImagesPage, SaveImage},
 };
 
 const PageRoute* RouteOf(StepWord word) {
@@ -124,11 +153,21 @@ bool ScriptDriver::PageStep(const ScriptStep& step, std::string& why) {
     why = "'" + StepWordText(step.word) + "' is not built in this version";
     return false;
   }
+  if (!route->run) {
+    why = "'" + StepWordText(step.word) + "' is not a page's step";
+    return false;
+  }
   return route->run(window_, step, why);
 }
 
-bool ScriptDriver::LastImage(int&, int&, int&) {
-  return false;
+bool ScriptDriver::LastImage(int& width, int& height, int& depth) {
+  ImagesPage* page = ImagesPageOf(window_);
+  // A bitmap the page refused to show is no image to measure.
+  if (!page || !page->image().Handle() || page->image().Check() != DibCheck::kOk) return false;
+  width = page->image().Width();
+  height = page->image().Height();
+  depth = page->image().Depth();
+  return true;
 }
 
 void ScriptDriver::Finish() {

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -73,7 +74,14 @@ double ParseDecimal(const char* text) {
   if (*text == '-' || *text == '+') ++text;
   if (!IsDigit(text[0]) && !(text[0] == '.' && IsDigit(text[1]))) return 0.0;
   double value = 0.0;
-  std::from_chars(text, text + std::strlen(text), value);
+  const char* end = text + std::strlen(text);
+  const std::from_chars_result read = std::from_chars(text, end, value);
+  if (read.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value alone when the number does not fit; strtod
+    // on the same digits gives infinity for too large and zero (or the
+    // nearest tiny value) for too small, which the item conversion saturates.
+    value = std::strtod(std::string(text, read.ptr).c_str(), nullptr);
+  }
   return negative ? -value : value;
 }
 

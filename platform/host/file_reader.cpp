@@ -8,8 +8,13 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/host/host_platform.h"
+#include "platform/host/host_reset.h"
+
 namespace platform {
 namespace {
+
+int g_readsBeforeCut = -1;
 
 // A descriptor is stored as descriptor + 1, so descriptor 0 is not null.
 int Descriptor(FileHandle file) {
@@ -32,6 +37,8 @@ FileHandle OpenFileForReading(const char* path) {
 
 std::size_t ReadFileBytes(FileHandle file, void* buffer, std::size_t bytes) {
   if (!file || !buffer) return 0;
+  if (g_readsBeforeCut == 0) return 0;
+  if (g_readsBeforeCut > 0) --g_readsBeforeCut;
   std::size_t done = 0;
   auto* out = static_cast<char*>(buffer);
   while (done < bytes) {
@@ -58,4 +65,15 @@ void CloseFile(FileHandle file) {
   if (file) ::close(Descriptor(file));
 }
 
+namespace host {
+
+void CutFileReadsAfter(int reads) {
+  g_readsBeforeCut = reads;
+}
+
+void ResetFileReader() {
+  g_readsBeforeCut = -1;
+}
+
+}  // namespace host
 }  // namespace platform

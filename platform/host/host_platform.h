@@ -2,6 +2,7 @@
 // service of platform/ record what the library did and can be told what to do.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -29,6 +30,10 @@ struct MemoryStats {
 MemoryStats GetMemoryStats();
 // The next `count` allocations fail.
 void FailAllocations(int count);
+// Every allocation of more than `bytes` fails (until the platform is reset).
+void FailAllocationsAbove(std::size_t bytes);
+// The next `count` locks fail, as locking a discarded block does.
+void FailLocks(int count);
 bool IsLiveBlock(MemoryHandle block);
 int LockCount(MemoryHandle block);
 
@@ -48,6 +53,9 @@ void SetSystemDirectory(const std::string& text);
 void FailDirectoryQueries(bool fail);
 void AddFile(const std::string& path);
 void RemoveFile(const std::string& path);
+// After `reads` more reads of real files, every read returns nothing, as a
+// file cut short while it is read does (-1: never).
+void CutFileReadsAfter(int reads);
 
 // Message queue and windows.
 void PostMessage(const Message& message);

@@ -18,6 +18,7 @@ void ResetPlatform() {
   ResetOpenFileDialog();
   ResetJpegDecoder();
   ResetDibRenderer();
+  ResetFileReader();
 }
 
 std::string FoldPath(const std::string& path) {

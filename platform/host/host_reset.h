@@ -16,6 +16,7 @@ void ResetSettings();
 void ResetOpenFileDialog();
 void ResetJpegDecoder();
 void ResetDibRenderer();
+void ResetFileReader();
 
 // Windows compares paths without regard to case.
 std::string FoldPath(const std::string& path);

@@ -22,6 +22,8 @@ struct MemoryRecord {
   std::unordered_map<MemoryHandle, Block*> blocks;
   host::MemoryStats stats;
   int failNext = 0;
+  std::size_t failAbove = static_cast<std::size_t>(-1);
+  int failLocks = 0;
 };
 
 MemoryRecord& Record() {
@@ -43,6 +45,7 @@ MemoryHandle MemAlloc(std::size_t bytes) {
     --record.failNext;
     return nullptr;
   }
+  if (bytes > record.failAbove) return nullptr;
   auto* block = new Block;
   block->size = bytes;
   // A zero-byte block still gets an address of its own, as GlobalAlloc gives.
@@ -62,6 +65,10 @@ MemoryHandle MemAlloc(std::size_t bytes) {
 void* MemLock(MemoryHandle handle) {
   Block* block = Find(handle);
   if (!block) return nullptr;
+  if (Record().failLocks > 0) {
+    --Record().failLocks;
+    return nullptr;
+  }
   ++block->locks;
   ++Record().stats.outstandingLocks;
   return block->data;
@@ -99,6 +106,14 @@ MemoryStats GetMemoryStats() {
 
 void FailAllocations(int count) {
   Record().failNext = count;
+}
+
+void FailAllocationsAbove(std::size_t bytes) {
+  Record().failAbove = bytes;
+}
+
+void FailLocks(int count) {
+  Record().failLocks = count;
 }
 
 bool IsLiveBlock(MemoryHandle block) {

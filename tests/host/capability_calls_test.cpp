@@ -155,6 +155,7 @@ TEST_F(CapabilityCallsTest, CurrentValueCopiesCompatibleCurrentItemsOnly) {
     TW_UINT16 conType;
     std::vector<std::uint8_t> bytes;
     TW_UINT16 units;
+    TW_UINT16 rc = TWRC_SUCCESS;
   } cases[] = {
       {"uint16 enumeration", TWON_ENUMERATION,
        LeBytes().U16(TWTY_UINT16).U32(3).U32(2).U32(0).U16(0).U16(1).U16(5), TWUN_PIXELS},
@@ -168,10 +169,16 @@ TEST_F(CapabilityCallsTest, CurrentValueCopiesCompatibleCurrentItemsOnly) {
       {"index beyond the block", TWON_ENUMERATION,
        LeBytes().U16(TWTY_UINT16).U32(50).U32(40).U32(0).U16(3), TWUN_INCHES},
       {"empty block", TWON_ONEVALUE, {}, TWUN_INCHES},
+      // The index must name one of the items, even with more bytes behind them.
+      {"index equal to the count", TWON_ENUMERATION,
+       LeBytes().U16(TWTY_UINT16).U32(2).U32(2).U32(0).U16(0).U16(1).U16(TWUN_PIXELS), TWUN_INCHES},
+      // A failing Source that hands over a block anyway: not read, but freed.
+      {"failure with a block", TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16).U32(TWUN_PIXELS),
+       TWUN_INCHES, TWRC_FAILURE},
   };
   for (const auto& c : cases) {
     dsm.ClearCalls();
-    dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).ReplyContainer(c.conType, c.bytes).Times(1);
+    dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).ReplyContainer(c.conType, c.bytes).Return(c.rc).Times(1);
     EXPECT_EQ(TWAIN_GetCurrentUnits(), c.units) << c.what;
     EXPECT_EQ(SentRecord(OnlyCall(MSG_GETCURRENT)).ConType, TWON_ONEVALUE);
     EXPECT_EQ(GetMemoryStats().liveBlocks, 0) << c.what;

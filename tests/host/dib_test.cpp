@@ -75,12 +75,24 @@ TEST(DibColorCount, FollowsTheHeaderKind) {
   };
   const Case cases[] = {{12, 1, 0, 2},    {12, 8, 0, 256}, {12, 24, 0, 0}, {40, 4, 0, 16},
                         {40, 8, 16, 16},  {40, 16, 0, 0},  {40, 24, 5, 5}, {40, 48, 0, 0},
-                        {108, 8, 0, 256}, {108, 24, 0, 0}};
+                        {108, 8, 0, 256}, {108, 24, 0, 0}, {40, 9, 0, 0},  {12, 9, 0, 0}};
   for (const Case& c : cases) {
     EXPECT_EQ(DIB_ColorCount(PackedBitmap({c.headerSize, 1, 1, c.bits, 0, c.clrUsed}).data()),
               c.expected)
         << c.headerSize << "-byte header, " << c.bits << " bits, biClrUsed " << c.clrUsed;
   }
+}
+
+TEST(DibColorCount, SetColorWritesInsideTheTableAndSaysWhetherItDid) {
+  std::vector<unsigned char> bytes = PackedBitmap(Complete({40, 2, 2, 8, 0, 4}));
+  DibLayout layout;
+  ASSERT_EQ(DIB_CheckLayout(bytes.data(), bytes.size(), &layout), DibCheck::kOk);
+  EXPECT_TRUE(DIB_LayoutSetColor(bytes.data(), layout, 3, 1, 2, 3));
+  EXPECT_EQ(DIB_LayoutColor(bytes.data(), layout, 3), 1u | 2u << 8 | 3u << 16);
+  const std::vector<unsigned char> before = bytes;
+  EXPECT_FALSE(DIB_LayoutSetColor(bytes.data(), layout, 4, 9, 9, 9)) << "past the table";
+  EXPECT_FALSE(DIB_LayoutSetColor(nullptr, layout, 0, 9, 9, 9));
+  EXPECT_EQ(bytes, before);
 }
 
 TEST(DibCheckLayout, PlacesTableAndPixelsForEveryHeaderKind) {

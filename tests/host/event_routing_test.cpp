@@ -86,6 +86,16 @@ TEST_F(SessionTest, XferReadyMetByTheFilterRunsTheLibrarysOwnTransfer) {
   Xfer_OnReady();
   EXPECT_EQ(TWAIN_Session().ownXferResult, second);
   EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 1);
+
+  // The announcement counts even when the Source does not claim the message.
+  TWAIN_SetState(5);
+  dsm.ClearCalls();
+  dsm.On(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT).Run([](const fake::Call&, TW_MEMREF data) {
+    static_cast<TW_EVENT*>(data)->TWMessage = MSG_XFERREADY;
+    return TWRC_NOTDSEVENT;
+  });
+  EXPECT_FALSE(TWAIN_FilterMessage(platform::Message{nullptr, kTimer}));
+  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET), 1u) << dsm.Transcript();
 }
 
 TEST_F(SessionTest, LibraryTransferFailuresAreRecordedByKind) {

@@ -76,7 +76,8 @@ TEST(ImageFileBitmap, ReadsEveryDepthAndHeaderKindByteExact) {
       {40, 5, 3, 8, 0, 16}, {40, 7, 2, 16, kBiBitfields, 0, 3},
   };
   for (const BitmapSpec& shape : shapes) {
-    SCOPED_TRACE(testing::Message() << shape.headerSize << "-byte header, " << shape.bits << " bits");
+    SCOPED_TRACE(testing::Message()
+                 << shape.headerSize << "-byte header, " << shape.bits << " bits");
     const std::vector<unsigned char> dib = PackedBitmap(Complete(shape));
     const std::string path = WriteTemp("read.bmp", BitmapFile(dib));
     DibHandle handle = ImageFile_Load(path.c_str());
@@ -109,6 +110,31 @@ TEST(ImageFileBitmap, RefusesFilesWhoseSizesLie) {
   EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
   EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
   EXPECT_EQ(ImageFile_Load((testing::TempDir() + "missing.bmp").c_str()), nullptr);
+}
+
+// A file cut short while it is read, or a block that cannot be locked:
+// nothing is returned and the block read into is freed.
+TEST(ImageFileBitmap, UnreadableBlocksAreFreed) {
+  const std::string bitmap =
+      WriteTemp("cut.bmp", BitmapFile(PackedBitmap(Complete({40, 4, 4, 24}))));
+  const std::string jpeg = Fixture("colour.jpg");
+  const struct {
+    const std::string& path;
+    int readsBeforeTheBlock;
+  } files[] = {{bitmap, 2}, {jpeg, 1}};
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.path);
+    platform::host::CutFileReadsAfter(file.readsBeforeTheBlock);
+    EXPECT_EQ(ImageFile_Load(file.path.c_str()), nullptr);
+    platform::host::CutFileReadsAfter(-1);
+    platform::host::FailLocks(1);
+    EXPECT_EQ(ImageFile_Load(file.path.c_str()), nullptr);
+    EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+    EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
+  }
+  DibHandle whole = ImageFile_Load(bitmap.c_str());
+  EXPECT_NE(whole, nullptr) << "the doubles are back to normal";
+  platform::MemFree(whole);
 }
 
 TEST(ImageFileJpeg, DecodesColourAndGrayToTheReferencePixels) {

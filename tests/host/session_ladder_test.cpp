@@ -62,7 +62,7 @@ class FakeLadderView : public LadderView {
     ++enumerations;
     if (onEnumerate) onEnumerate();
   }
-  bool TransferImage() override { return false; }
+  bool TransferImage() override { return transfer ? transfer() : false; }
   void AppendTabs() override { ++tabsAppended; }
   void ShowSelectedPage() override { ++pagesShown; }
   void StepFinished() override { ++stepsFinished; }
@@ -84,6 +84,7 @@ class FakeLadderView : public LadderView {
   bool closed = false;
   std::vector<std::pair<int, int>> pageCalls;
   int enumerations = 0;
+  std::function<bool()> transfer;  // the Images page's transfer; none: no page
   int tabsAppended = 0;
   int pagesShown = 0;
   int stepsFinished = 0;
@@ -129,6 +130,10 @@ TEST_F(LadderTest, LabelsOfEveryState) {
     EXPECT_STREQ(LadderLabelsFor(state).higher, expected[state - 1].first);
     EXPECT_STREQ(LadderLabelsFor(state).lower, expected[state - 1].second);
   }
+  for (int state : {-1, 0, 8}) {
+    EXPECT_STREQ(LadderLabelsFor(state).higher, "") << state;
+    EXPECT_STREQ(LadderLabelsFor(state).lower, "") << state;
+  }
   EXPECT_STREQ(XferMechText(TWSX_NATIVE), " Xfer Mech: NATIVE");
   EXPECT_STREQ(XferMechText(TWSX_MEMORY), " Xfer Mech: MEMORY");
   EXPECT_STREQ(XferMechText(TWSX_FILE), " Xfer Mech: FILE");
@@ -159,6 +164,10 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   dsm.On(DG_CONTROL, DAT_PARENT, MSG_OPENDSM).Observe([](const fake::Call&) {
     platform::host::AdvanceTickCount(1234);
   });
+  int waitWhileOpening = 0;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Observe([&](const fake::Call&) {
+    waitWhileOpening = view.waitDepth;
+  });
   ladder.Refresh();
   ladder.StartupClimb();
   ASSERT_EQ(TWAIN_State(), 4) << dsm.Transcript();
@@ -175,6 +184,7 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   EXPECT_TRUE(view.xferMechVisible);
   EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
   EXPECT_EQ(view.waitDepth, 0);
+  EXPECT_EQ(waitWhileOpening, 1) << "the wait cursor shows while the Source is opened";
   EXPECT_EQ(ladder.currentSourceName(), "Camera");
   // The opened identity is the listed one, with the Id the Manager gave it.
   EXPECT_NE(TW_UINT32{ladder.listedSource(1).Id}, 0u);
@@ -243,16 +253,38 @@ TEST_F(LadderTest, SourceEventsMoveTheLadder) {
   EXPECT_EQ(view.enumerations, 1) << "coming back to 4 from above does not enumerate again";
 }
 
-TEST_F(LadderTest, TransferIsNotPretendedWhileTheImagesPageIsMissing) {
+TEST_F(LadderTest, HigherInStateSixTransfersThroughThePageAndTimesIt) {
   ladder.Refresh();
   ladder.StartupClimb();
   ladder.StepUp();
   dsm.QueueEvent(MSG_XFERREADY);
   ladder.SourceEvent(platform::Message{});
+  ASSERT_EQ(TWAIN_State(), 6);
+  // Without a page nothing is transferred and nothing claims it was.
+  const int linesBefore = log.count();
   ladder.StepUp();
+  EXPECT_EQ(log.count(), linesBefore);
   EXPECT_EQ(TWAIN_State(), 6);
-  EXPECT_EQ(LastLine(), ">>> Image transfer is not built in this version.");
-  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET), 0u);
+
+  dsm.SetPendingTransfers(2);
+  dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_XFERDONE);
+  view.transfer = [] {
+    TW_HANDLE image = nullptr;
+    TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image);
+    LogLine("the page's lines");
+    platform::host::AdvanceTickCount(1250);
+    return true;
+  };
+  ladder.StepUp();
+  const Strings lines = Lines();
+  EXPECT_EQ(Strings(lines.end() - 2, lines.end()),
+            (Strings{"the page's lines", "Transfer Time: 1.25s"}));
+  EXPECT_EQ(TWAIN_State(), 7);
+  ExpectLabels("transferring...", "End Transfer");
+  // Ending the transfer with more images pending returns to 6.
+  ladder.StepDown();
+  EXPECT_EQ(LastLine(), "Ended Xfer [0.00s]");
+  EXPECT_EQ(TWAIN_State(), 6);
 }
 
 TEST_F(LadderTest, LowerWalksBackToExit) {
@@ -419,7 +451,10 @@ TEST_F(LadderTest, FaultWhileOpeningASourceLeavesNoWaitCursorBehind) {
 
 TEST_F(LadderTest, TimerShowsTheMechanismAndSkipsATickInsideATick) {
   ladder.Refresh();
+  const int enabledBefore = view.windowEnabled;
   ladder.TimerTick();
+  EXPECT_EQ(view.windowEnabled, enabledBefore + 1)
+      << "each refresh enables the window a Source's dialog may have disabled";
   EXPECT_EQ(view.xferMechText, "") << "nothing is shown below state 4";
   ladder.StartupClimb();
   int nested = 0;

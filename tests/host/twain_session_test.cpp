@@ -65,8 +65,10 @@ TEST_F(SessionTest, HardResetAfterAFaultForgetsTheTripletLeftInProgress) {
   TWAIN_Session().callNesting = 1;  // a fault left a call without its return
   TWAIN_Shutdown();
   TWAIN_Startup();
-  GoTo(4);
-  EXPECT_EQ(platform::TakeCapturedDebugOutput(), "");
+  platform::TakeCapturedDebugOutput();
+  GoTo(5);  // enabling goes through the Source call path, which counts nesting
+  EXPECT_EQ(platform::TakeCapturedDebugOutput(), "") << "a call was noted as nested";
+  EXPECT_EQ(TWAIN_Session().callNesting, 0);
 }
 
 TEST_F(SessionTest, AppIdentityDefaultsAndIsTruncatedTo32Characters) {
@@ -175,9 +177,21 @@ TEST_F(SessionTest, OpenDefaultFromStateOneUsesTheProxyAsParent) {
       << "the default Source is asked for with a cleared identity";
 }
 
+TEST_F(SessionTest, OpenDefaultAgainAsksWithAClearedIdentity) {
+  GoTo(3);
+  ASSERT_TRUE(TWAIN_SourceOpenDefault());
+  ASSERT_TRUE(TWAIN_SourceClose());
+  ASSERT_TRUE(TWAIN_SourceOpenDefault());
+  const auto opens = dsm.CallsOf(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS);
+  ASSERT_EQ(opens.size(), 2u);
+  EXPECT_EQ(opens[1].record, std::vector<std::uint8_t>(sizeof(TW_IDENTITY), 0))
+      << "the first Source's identity was sent again";
+}
+
 TEST_F(SessionTest, OpenDefaultAboveStateFourSendsNothing) {
   GoTo(4);
   EXPECT_TRUE(TWAIN_SourceOpenDefault());
+  EXPECT_TRUE(dsm.Calls().empty()) << dsm.Transcript();
   Restart();
   GoTo(5);
   EXPECT_FALSE(TWAIN_SourceOpenDefault());
@@ -209,6 +223,29 @@ TEST_F(SessionTest, EnableSendsShowUIFromTheSwitchAndTheParent) {
   EXPECT_EQ(static_cast<void*>(ui.hParent), window);
   EXPECT_EQ(TWAIN_SetUIHidden(true), 1);
   EXPECT_EQ(TWAIN_UIHidden(), 1);
+
+  ASSERT_TRUE(TWAIN_SourceDisable());
+  EXPECT_TRUE(TWAIN_SourceEnable(window));
+  calls = dsm.CallsOf(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS);
+  ASSERT_EQ(calls.size(), 2u);
+  std::memcpy(&ui, calls[1].record.data(), sizeof(ui));
+  EXPECT_EQ(ui.ShowUI, TW_FALSE) << "the hidden switch did not reach the Source";
+}
+
+TEST_F(SessionTest, EnableBelowStateFourOpensTheDefaultSourceFirst) {
+  GoTo(3);
+  EXPECT_TRUE(TWAIN_SourceEnable(nullptr));
+  EXPECT_EQ(Sent(), (Strings{"DG_CONTROL / DAT_IDENTITY / MSG_OPENDS",
+                             "DG_CONTROL / DAT_USERINTERFACE / MSG_ENABLEDS"}));
+  EXPECT_EQ(TWAIN_State(), 5);
+
+  // A Source that cannot be opened is not enabled, and the failure is told.
+  Restart();
+  GoTo(3);
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE);
+  EXPECT_FALSE(TWAIN_SourceEnable(nullptr));
+  EXPECT_EQ(Sent(), Strings{"DG_CONTROL / DAT_IDENTITY / MSG_OPENDS"});
+  EXPECT_EQ(TWAIN_State(), 3);
 }
 
 TEST_F(SessionTest, EnableRefusedStaysInFourAndCheckStatusCountsAsEnabled) {

@@ -63,6 +63,10 @@ TEST(ValueTextTest, StoredTextReadsBack) {
       {TWTY_UINT16, kNoNames, "0x1A", -1, "0"},
       {TWTY_UINT16, kNoNames, "inf", -1, "0"},
       {TWTY_UINT32, kNoNames, ".5e1", -1, "5"},
+      // Too large for a double: the limit in the direction of the sign.
+      {TWTY_UINT32, kNoNames, "1e999", -1, "4294967295"},
+      {TWTY_UINT16, kNoNames, "-1e999", -1, "0"},
+      {TWTY_UINT32, kNoNames, "1e-999", -1, "0"},
       {TWTY_BOOL, CAP_FEEDERENABLED, "ignored", 1, "TRUE"},
       {TWTY_UINT16, ICAP_UNITS, "5", 3, "TWUN_POINTS"},
       {TWTY_FIX32, kNoNames, "-10.125", -1, "-10.125"},

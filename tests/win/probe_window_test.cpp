@@ -204,6 +204,69 @@ TEST_F(ProbeWindowTest, FaultInsideTheSourceWhileEnablingIsCaughtAndTheWindowGoe
   EXPECT_EQ(Lines().back().rfind("Closed Sample Fault Lab [", 0), 0u);
 }
 
+// The About box runs a modal loop of its own. The timer's refresh enables the
+// main window again, so the user can close it under the box: both loops must
+// end and the window's destruction unbind the session.
+TEST_F(ProbeWindowTest, ClosingTheWindowUnderTheAboutBoxEndsTheProgram) {
+  ProbeWindow& window = Open();
+  ASSERT_EQ(TWAIN_State(), 4);
+  static HWND s_main;
+  static bool s_closed, s_watchdog;
+  s_main = window.hwnd();
+  s_closed = s_watchdog = false;
+  const UINT_PTR closer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+    HWND about = FindWindowA(nullptr, "About Vorrel");
+    if (s_closed || !about || !IsWindowVisible(about) || !IsWindowEnabled(s_main)) return;
+    s_closed = true;
+    PostMessageA(s_main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  });
+  // Ends a loop that waits on for a window that is gone.
+  const UINT_PTR watchdog = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) {
+    s_watchdog = true;
+    PostQuitMessage(0);
+  });
+  PostMessageA(s_main, WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(s_main, IDC_ABOUT)));
+  window.Run();
+  KillTimer(nullptr, closer);
+  KillTimer(nullptr, watchdog);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  EXPECT_TRUE(s_closed) << "the About box never showed over an enabled window";
+  EXPECT_FALSE(s_watchdog) << "a modal loop waited on after its window was gone";
+  EXPECT_TRUE(window.ended());
+  EXPECT_FALSE(IsWindow(s_main));
+  EXPECT_FALSE(FindWindowA(nullptr, "About Vorrel"));
+  EXPECT_EQ(TWAIN_State(), 1) << "the Source and the Manager are closed as the unbind does";
+}
+
+// A step that pumps messages (closing the Manager drains the queue) can meet
+// the window's Close: the window closes once the step has returned.
+TEST_F(ProbeWindowTest, CloseDuringAStepWaitsForTheStepToReturn) {
+  ProbeWindow& window = Open();
+  Click(IDC_LOWER);
+  ASSERT_EQ(TWAIN_State(), 3);
+  PostMessageA(window.hwnd(), WM_CLOSE, 0, 0);
+  Click(IDC_LOWER);
+  EXPECT_TRUE(IsWindow(window.hwnd()));
+  EXPECT_FALSE(window.ended());
+  EXPECT_EQ(TWAIN_State(), 2);
+  EXPECT_EQ(Lines().back().rfind("Closed TWAIN Source Manager [", 0), 0u) << Lines().back();
+  EXPECT_TRUE(PumpUntilState(1));
+  EXPECT_TRUE(window.ended());
+}
+
+TEST_F(ProbeWindowTest, TheSourceReportScrollsSidewaysInsteadOfWrapping) {
+  ProbeWindow& window = Open();
+  HWND report = GetDlgItem(window.page(4)->hwnd(), IDC_IDENTITY_REPORT);
+  ShowWindow(window.page(4)->hwnd(), SW_SHOW);
+  const std::string line = "  SupportedGroups: 0x40000003 (DG_CONTROL DG_IMAGE)";
+  SetWindowTextA(report, (line + line + "\r\n" + line).c_str());
+  EXPECT_EQ(SendMessageA(report, EM_GETLINECOUNT, 0, 0), 2);
+  EXPECT_TRUE(GetWindowLongA(report, GWL_STYLE) & WS_HSCROLL);
+}
+
 // Hides the Source Manager's file for one test and puts it back.
 class HiddenSourceManager {
  public:

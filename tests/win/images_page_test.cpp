@@ -1,0 +1,329 @@
+// The Images page in the real probe window, transferring from the Sample
+// Source through Wine's Source Manager by each mechanism, and surviving the
+// Fault Lab's broken transfers.
+#include "probe/images_page.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "caps/logged_operations.h"
+#include "imaging/image_file.h"
+#include "pages/log.h"
+#include "platform/file_reader.h"
+#include "platform/message_box.h"
+#include "probe/image_saving.h"
+#include "probe/probe_window.h"
+#include "probe/resource_ids.h"
+#include "session/triplet_calls.h"
+#include "session/twain_session.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::string Text(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  text.resize(text.size() - 1);
+  return text;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+// The rows of a shown image, top first, for comparing two transfers.
+std::vector<unsigned char> Pixels(const DibImage& image) {
+  std::vector<unsigned char> pixels;
+  const std::size_t row = static_cast<std::size_t>((image.Width() * image.Depth() + 7) / 8);
+  for (int y = 0; y < image.Height(); ++y) {
+    const unsigned char* address = image.RowAddress(y);
+    if (address) pixels.insert(pixels.end(), address, address + row);
+  }
+  return pixels;
+}
+
+class ImagesPageTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    ResetLoggedOperations();
+    TWAIN_Startup();
+    window_ = std::make_unique<ProbeWindow>();
+    ASSERT_TRUE(window_->Open(SW_SHOWNORMAL));
+    ASSERT_EQ(TWAIN_State(), 4);
+    page_ = static_cast<ImagesPage*>(window_->page(3));
+    ASSERT_NE(page_->hwnd(), nullptr);
+  }
+  void TearDown() override {
+    SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
+    window_.reset();
+    TWAIN_Shutdown();
+    ResetLog();
+    platform::TakeCapturedMessageBoxes();
+  }
+
+  Strings Lines() const {
+    Strings lines;
+    const LogStore& store = window_->log().store();
+    for (int i = 0; i < store.count(); ++i) lines.push_back(store.line(i));
+    return lines;
+  }
+  bool LogHas(const std::string& prefix) const {
+    const Strings lines = Lines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return StartsWith(line, prefix); });
+  }
+  void Click(HWND dialog, int id) {
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  }
+  bool PumpUntilState(int state, DWORD milliseconds = 10000) {
+    const DWORD start = GetTickCount();
+    while (TWAIN_State() != state && GetTickCount() - start < milliseconds) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!DialogBase::PumpOne(window_->hwnd())) return false;
+      }
+      Sleep(10);
+    }
+    return TWAIN_State() == state;
+  }
+  // Opens the Fault Lab with the misbehaviour chosen.
+  void OpenFaultLab(const char* faults) {
+    SetEnvironmentVariableA("VORREL_FAULT_LAB", faults);
+    HWND list = GetDlgItem(window_->hwnd(), IDC_SOURCE_LIST);
+    const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>("Sample Fault Lab"));
+    ASSERT_NE(index, CB_ERR);
+    SendMessageA(list, CB_SETCURSEL, index, 0);
+    SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    ASSERT_STREQ(TWAIN_SourceProductName(), "Sample Fault Lab");
+    ASSERT_EQ(TWAIN_State(), 4);
+  }
+  // From state 4: negotiates the mechanism (and a pixel type), enables
+  // without the Source's dialog, and transfers with Higher.
+  void Acquire(int mechanism, int pixelType = -1) {
+    ASSERT_EQ(TWAIN_State(), 4);
+    ASSERT_TRUE(LoggedSetOneValue(ICAP_XFERMECH, TWTY_UINT16, mechanism));
+    if (pixelType >= 0) {
+      ASSERT_TRUE(LoggedSetOneValue(ICAP_PIXELTYPE, TWTY_UINT16, pixelType));
+    }
+    TWAIN_SetUIHidden(true);
+    Click(window_->hwnd(), IDC_HIGHER);
+    ASSERT_TRUE(PumpUntilState(6)) << testing::PrintToString(Lines());
+    TW_IMAGEINFO info{};
+    ASSERT_TRUE(TWAIN_DS(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info));
+    pending_ = info;
+    Click(window_->hwnd(), IDC_HIGHER);
+  }
+  // Back to state 4 with End Xfer, Abort and Disable as the state asks.
+  void BackToFour() {
+    for (int i = 0; i < 6 && TWAIN_State() > 4; ++i) Click(window_->hwnd(), IDC_LOWER);
+    ASSERT_EQ(TWAIN_State(), 4);
+  }
+  std::string Info() const { return Text(GetDlgItem(page_->hwnd(), IDC_IMAGE_INFO)); }
+  // Shown by its own style: the page itself is hidden behind another tab.
+  bool Visible(HWND dialog, int id) const {
+    return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
+  }
+  int TabCount() const {
+    return static_cast<int>(
+        SendDlgItemMessageA(page_->hwnd(), IDC_IMAGE_TABS, TCM_GETITEMCOUNT, 0, 0));
+  }
+
+  std::unique_ptr<ProbeWindow> window_;
+  ImagesPage* page_ = nullptr;
+  TW_IMAGEINFO pending_{};
+};
+
+TEST_F(ImagesPageTest, StartsEmptyWithOneTabAndOneToOneZoom) {
+  EXPECT_EQ(page_->image().Handle(), nullptr);
+  EXPECT_EQ(TabCount(), 1);
+  EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)), "1x");
+  EXPECT_EQ(page_->infoText(), "no image");
+  EXPECT_TRUE(Visible(page_->paletteViewer().hwnd(), -1)) << "Empty Color Table";
+  EXPECT_FALSE(Visible(page_->paletteViewer().hwnd(), IDC_PALETTE_SWATCH));
+}
+
+TEST_F(ImagesPageTest, EachMechanismShowsTheChartWithItsReport) {
+  const std::pair<int, const char*> mechanisms[] = {{TWSX_NATIVE, " Received via Native Transfer"},
+                                                    {TWSX_FILE, " Received via File Transfer"},
+                                                    {TWSX_MEMORY, " Received via Memory Transfer"}};
+  std::vector<unsigned char> nativePixels;
+  for (const auto& [mechanism, heading] : mechanisms) {
+    SCOPED_TRACE(heading);
+    Acquire(mechanism);
+    ASSERT_EQ(TWAIN_State(), 7) << testing::PrintToString(Lines());
+    EXPECT_TRUE(StartsWith(Lines().back(), "Transfer Time: ")) << Lines().back();
+    ASSERT_EQ(page_->image().Check(), DibCheck::kOk);
+    EXPECT_EQ(page_->image().Width(), pending_.ImageWidth);
+    EXPECT_EQ(page_->image().Height(), pending_.ImageLength);
+    EXPECT_TRUE(StartsWith(Info(), heading)) << Info();
+    EXPECT_EQ(TabCount(), 2);
+    // The chart is larger than the view: it opens reduced.
+    EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)).find('/'), 1u);
+    EXPECT_FALSE(Visible(page_->paletteViewer().hwnd(), IDC_PALETTE_SWATCH)) << "24 bits";
+    if (mechanism == TWSX_NATIVE) nativePixels = Pixels(page_->image());
+    if (mechanism == TWSX_MEMORY) {
+      EXPECT_TRUE(Pixels(page_->image()) == nativePixels) << "native and memory agree";
+      EXPECT_NE(
+          Info().find(" Width           = " + std::to_string(pending_.ImageWidth) + " columns\r\n"),
+          std::string::npos);
+    }
+    BackToFour();
+  }
+}
+
+TEST_F(ImagesPageTest, GrayImagesShowThePaletteAndTheZoomButtonsStep) {
+  Acquire(TWSX_MEMORY, TWPT_GRAY);
+  ASSERT_EQ(page_->image().Depth(), 8);
+  HWND viewer = page_->paletteViewer().hwnd();
+  EXPECT_TRUE(Visible(viewer, IDC_PALETTE_SWATCH));
+  EXPECT_FALSE(Visible(viewer, -1));
+  // A click on the third cell of the second row: entry 18 of the gray ramp.
+  HWND swatch = GetDlgItem(viewer, IDC_PALETTE_SWATCH);
+  RECT client;
+  GetClientRect(swatch, &client);
+  const int cell = std::min(client.right, client.bottom) / 16;
+  SendMessageA(swatch, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2 * cell + 1, cell + 1));
+  EXPECT_EQ(Text(GetDlgItem(viewer, IDC_PALETTE_ENTRY)), "color 18: R( 18) G( 18) B( 18)");
+
+  const std::string fitted = Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT));
+  Click(page_->hwnd(), IDC_ZOOM_IN);
+  Click(page_->hwnd(), IDC_ZOOM_OUT);
+  EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)), fitted);
+  for (int i = 0; i < 8; ++i) Click(page_->hwnd(), IDC_ZOOM_IN);
+  EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)).back(), 'x');
+
+  // The Info tab shows the report; a failed next transfer falls back to the image tab.
+  page_->SelectTab(1);
+  EXPECT_TRUE(Visible(page_->hwnd(), IDC_IMAGE_INFO));
+  EXPECT_FALSE(Visible(page_->hwnd(), IDC_IMAGE_VIEW));
+  page_->Clear();
+  EXPECT_EQ(SendDlgItemMessageA(page_->hwnd(), IDC_IMAGE_TABS, TCM_GETCURSEL, 0, 0), 0);
+  EXPECT_TRUE(Visible(page_->hwnd(), IDC_IMAGE_VIEW));
+  EXPECT_FALSE(Visible(viewer, IDC_PALETTE_SWATCH));
+}
+
+TEST_F(ImagesPageTest, SavedBitmapsAndPngsReadBack) {
+  Acquire(TWSX_NATIVE, TWPT_GRAY);
+  ASSERT_EQ(page_->image().Check(), DibCheck::kOk);
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const std::string bmp = std::string(folder) + "vorrel-saved.bmp";
+  const std::string png = std::string(folder) + "vorrel-saved.png";
+  ASSERT_TRUE(SaveImageFile(bmp.c_str(), page_->image().Handle()));
+  {
+    platform::OpenedFile file(bmp.c_str());
+    DibImage loaded(ImageFile_Read(file.get()));
+    ASSERT_EQ(loaded.Check(), DibCheck::kOk);
+    EXPECT_TRUE(Pixels(loaded) == Pixels(page_->image()));
+    EXPECT_EQ(loaded.Color(200), page_->image().Color(200));
+  }
+  ASSERT_TRUE(SaveImageFile(png.c_str(), page_->image().Handle()));
+  // The PNG goes back through the same imaging component that wrote it.
+  IWICImagingFactory* factory = nullptr;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(
+      SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))));
+  std::wstring widePng(png.begin(), png.end());
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  ASSERT_TRUE(SUCCEEDED(factory->CreateDecoderFromFilename(
+      widePng.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand, &decoder)));
+  ASSERT_TRUE(SUCCEEDED(decoder->GetFrame(0, &frame)));
+  UINT width = 0, height = 0;
+  frame->GetSize(&width, &height);
+  WICPixelFormatGUID format{};
+  frame->GetPixelFormat(&format);
+  EXPECT_EQ(static_cast<int>(width), page_->image().Width());
+  EXPECT_EQ(static_cast<int>(height), page_->image().Height());
+  EXPECT_TRUE(IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed));
+  frame->Release();
+  decoder->Release();
+  factory->Release();
+  CoUninitialize();
+  DeleteFileA(bmp.c_str());
+  DeleteFileA(png.c_str());
+}
+
+TEST_F(ImagesPageTest, BrokenStripsAreNotedAndTheNextTransferWorks) {
+  const std::pair<const char*, const char*> faults[] = {
+      {"strip-overrun", "   BytesWritten ("},
+      {"strip-overlap", "YOffset ("},
+      {"strip-extra-rows", " rows beyond ImageLength ("}};
+  for (const auto& [fault, note] : faults) {
+    SCOPED_TRACE(fault);
+    OpenFaultLab(fault);
+    Acquire(TWSX_MEMORY);
+    const Strings lines = Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      return StartsWith(line, "   ") && line.find(note) != std::string::npos;
+    })) << testing::PrintToString(lines);
+    EXPECT_TRUE(LogHas("Memory transfer completed successfully.") ||
+                LogHas("Memory transfer failed."));
+    EXPECT_TRUE(StartsWith(lines.back(), "Transfer Time: "));
+    const int state = TWAIN_State();
+    EXPECT_TRUE(state == 6 || state == 7) << state;
+    BackToFour();
+  }
+  // The page is usable for the next transfer.
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
+  OpenFaultLab("");
+  Acquire(TWSX_MEMORY);
+  EXPECT_EQ(page_->image().Check(), DibCheck::kOk);
+  EXPECT_EQ(page_->image().Height(), pending_.ImageLength);
+}
+
+TEST_F(ImagesPageTest, LyingBitmapsAndFilesThatAreNotImagesShowNoImage) {
+  OpenFaultLab("bitmap-header-lies");
+  Acquire(TWSX_NATIVE);
+  EXPECT_TRUE(LogHas("DIB received"));
+  EXPECT_TRUE(LogHas("   the bitmap is not shown: the header describes more pixel data"))
+      << testing::PrintToString(Lines());
+  EXPECT_NE(page_->image().Check(), DibCheck::kOk);
+  EXPECT_EQ(TabCount(), 1);
+  BackToFour();
+
+  OpenFaultLab("file-not-image");
+  Acquire(TWSX_FILE);
+  EXPECT_TRUE(LogHas("File Xfer Done: \""));
+  const Strings lines = Lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("could not be read as a") != std::string::npos;
+  })) << testing::PrintToString(lines);
+  EXPECT_EQ(page_->image().Handle(), nullptr);
+  BackToFour();
+
+  // Afterwards a clean native transfer shows.
+  OpenFaultLab("");
+  Acquire(TWSX_NATIVE);
+  EXPECT_EQ(page_->image().Check(), DibCheck::kOk);
+}
+
+TEST_F(ImagesPageTest, PendingCountOfFfffKeepsTheLadderInStep) {
+  OpenFaultLab("pending-ffff");
+  ASSERT_TRUE(LoggedSetOneValue(CAP_FEEDERENABLED, TWTY_BOOL, 1));
+  Acquire(TWSX_NATIVE);
+  ASSERT_EQ(TWAIN_State(), 7);
+  Click(window_->hwnd(), IDC_LOWER);
+  EXPECT_EQ(TWAIN_State(), 6) << "more images pending";
+  EXPECT_EQ(Text(GetDlgItem(window_->hwnd(), IDC_HIGHER)), "Start Transfer");
+  Click(window_->hwnd(), IDC_HIGHER);
+  EXPECT_EQ(TWAIN_State(), 7);
+  EXPECT_EQ(page_->image().Check(), DibCheck::kOk);
+  BackToFour();
+}
+
+}  // namespace
