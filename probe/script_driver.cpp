@@ -84,6 +84,10 @@ CapabilitiesPage* CapabilitiesPageOf(ProbeWindow& window) {
 // "Save Report..." of the capability list's menu, offered once the list is filled.
 bool SaveReport(ProbeWindow& window, const ScriptStep& step, std::string& why) {
   CapabilitiesPage* page = CapabilitiesPageOf(window);
+  if (!page || !page->hwnd()) {
+    why = "the window has no Capabilities page";
+    return false;
+  }
   if (SendDlgItemMessageA(page->hwnd(), IDC_CAP_LIST, LB_GETCOUNT, 0, 0) <= 0) {
     why = "no capabilities are listed";
     return false;
@@ -100,13 +104,10 @@ ImagesPage* ImagesPageOf(ProbeWindow& window) {
   return dynamic_cast<ImagesPage*>(window.page(kImagesTab));
 }
 
-bool HasImagesPage(ProbeWindow& window) {
-  return ImagesPageOf(window) != nullptr;
-}
-
 // "Save Image..." of the picture's menu, with the file name the script gives.
 bool SaveImage(ProbeWindow& window, const ScriptStep& step, std::string& why) {
-  const DibHandle image = ImagesPageOf(window)->image().Handle();
+  ImagesPage* page = ImagesPageOf(window);
+  const DibHandle image = page ? page->image().Handle() : nullptr;
   if (!image) {
     why = "the Images page shows no image";
     return false;
@@ -119,18 +120,17 @@ bool SaveImage(ProbeWindow& window, const ScriptStep& step, std::string& why) {
   return true;
 }
 
+// The page steps this version builds; the transfer itself is Higher in
+// state 6, which the Images page carries out.
 struct PageRoute {
   StepWord word;
-  bool (*builds)(ProbeWindow& window);
   bool (*run)(ProbeWindow& window, const ScriptStep& step, std::string& why);
 };
 
 constexpr PageRoute kPageRoutes[] = {
-    {StepWord::kSaveReport, [](ProbeWindow& w) { return CapabilitiesPageOf(w) != nullptr; },
-     SaveReport},
-    // The transfer itself is Higher in state 6; the Images page is what makes it.
-    {StepWord::kTransfer, HasImagesPage, nullptr},
-    {StepWord::kSaveImage, HasImagesPage, SaveImage},
+    {StepWord::kSaveReport, SaveReport},
+    {StepWord::kTransfer, nullptr},
+    {StepWord::kSaveImage, SaveImage},
 };
 
 const PageRoute* RouteOf(StepWord word) {
@@ -143,13 +143,12 @@ const PageRoute* RouteOf(StepWord word) {
 }  // namespace
 
 bool ScriptDriver::Builds(StepWord word) {
-  const PageRoute* route = RouteOf(word);
-  return route && route->builds(window_);
+  return RouteOf(word) != nullptr;
 }
 
 bool ScriptDriver::PageStep(const ScriptStep& step, std::string& why) {
   const PageRoute* route = RouteOf(step.word);
-  if (!route || !route->builds(window_)) {
+  if (!route) {
     why = "'" + StepWordText(step.word) + "' is not built in this version";
     return false;
   }
