@@ -83,6 +83,47 @@ void ShowRequestedCapability(ProbeWindow& window) {
   }
 }
 
+// "--page TAB" shows that tab once the window is up and presses its GET:
+// for screenshots of a page with values. "Image Info" first enables the
+// Source without its dialog and waits for the image to be ready.
+struct ShownPage {
+  ProbeWindow* window = nullptr;
+  int tab = -1;
+  bool enabled = false;  // Higher is pressed once, however the Source answers
+};
+ShownPage g_shownPage;
+
+int PageArgument() {
+  constexpr const char* kTabs[] = {"Capabilities", "Image Info", "Layout", "Images", "Source"};
+  for (int i = 1; i + 1 < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--page") != 0) continue;
+    for (int tab = 0; tab < 5; ++tab) {
+      if (std::strcmp(__argv[i + 1], kTabs[tab]) == 0) return tab;
+    }
+  }
+  return -1;
+}
+
+void CALLBACK ShowPageStep(HWND, UINT, UINT_PTR timer, DWORD) {
+  ProbeWindow& window = *g_shownPage.window;
+  const int getButton = g_shownPage.tab == 1 ? IDC_IMAGE_INFO_GET : IDC_LAYOUT_GET;
+  if (g_shownPage.tab == 1 && TWAIN_State() == 4 && !g_shownPage.enabled) {
+    g_shownPage.enabled = true;
+    CheckDlgButton(window.hwnd(), IDC_DEVICE_UI, BST_UNCHECKED);
+    TWAIN_SetUIHidden(true);
+    SendMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_HIGHER, BN_CLICKED), 0);
+    return;
+  }
+  if (g_shownPage.tab == 1 && TWAIN_State() != 6) return;
+  KillTimer(nullptr, timer);
+  SendDlgItemMessageA(window.hwnd(), IDC_TABS, TCM_SETCURSEL, static_cast<WPARAM>(g_shownPage.tab),
+                      0);
+  window.ShowSelectedPage();
+  if ((g_shownPage.tab == 1 || g_shownPage.tab == 2) && window.page(g_shownPage.tab))
+    SendMessageA(window.page(g_shownPage.tab)->hwnd(), WM_COMMAND,
+                 MAKEWPARAM(getButton, BN_CLICKED), 0);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
@@ -97,6 +138,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   ShowRequestedCapability(window);
   if (AboutArgument())
     PostMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), 0);
+  if (int tab = PageArgument(); tab >= 0) {
+    g_shownPage = {&window, tab, false};
+    SetTimer(nullptr, 0, 300, ShowPageStep);
+  }
   window.Run();
   return 0;
 }

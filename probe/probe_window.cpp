@@ -8,6 +8,8 @@
 #include "probe/about_box.h"
 #include "probe/capabilities_page.h"
 #include "probe/images_page.h"
+#include "probe/image_info_page.h"
+#include "probe/layout_page.h"
 #include "probe/resource_ids.h"
 #include "probe/source_identity_page.h"
 #include "probe/window_rect.h"
@@ -111,6 +113,10 @@ BOOL ProbeWindow::OnInitDialog() {
       pages_[index] = std::make_unique<CapabilitiesPage>();
     } else if (kTabs[index].resource == IDD_IMAGES_PAGE) {
       pages_[index] = std::make_unique<ImagesPage>();
+    } else if (kTabs[index].resource == IDD_IMAGE_INFO_PAGE) {
+      pages_[index] = std::make_unique<ImageInfoPage>();
+    } else if (kTabs[index].resource == IDD_LAYOUT_PAGE) {
+      pages_[index] = std::make_unique<LayoutPage>();
     } else {
       pages_[index] = std::make_unique<PendingPage>();
     }

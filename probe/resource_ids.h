@@ -102,6 +102,26 @@
 #define IDC_PALETTE_ENTRY 1051
 #define IDC_PALETTE_SWATCH 1052
 
+// Image Info page (dialog 104).
+#define IDC_IMAGE_INFO_REPORT 1034
+#define IDC_IMAGE_INFO_GET 1029
+
+// Layout page (dialog 106) and its page diagram.
+#define IDB_LAYOUT_DIAGRAM 165
+#define IDC_LAYOUT_GET 1040
+#define IDC_LAYOUT_GETDEFAULT 1041
+#define IDC_LAYOUT_RESET 1042
+#define IDC_LAYOUT_SET 1043
+#define IDC_LAYOUT_LEFT 1044  // the seven fields follow in reading order
+#define IDC_LAYOUT_TOP 1045
+#define IDC_LAYOUT_RIGHT 1046
+#define IDC_LAYOUT_BOTTOM 1047
+#define IDC_LAYOUT_DOCUMENT_NUMBER 1048
+#define IDC_LAYOUT_PAGE_NUMBER 1049
+#define IDC_LAYOUT_FRAME_NUMBER 1050
+#define IDC_LAYOUT_FRAME_BOX 1051
+#define IDC_LAYOUT_DIAGRAM 1052
+
 // Log view context menu.
 #define IDM_LOG_COPY_ALL 40001
 #define IDM_LOG_SAVE 40002

@@ -88,3 +88,13 @@ button_picture value_toggle.bmp toggle -fill white -stroke '#404040' -draw 'rect
   -stroke black -strokewidth 2 -draw 'polyline 5,8 8,11 12,4'
 button_picture value_current.bmp current -fill '#d02020' -draw 'polygon 2,1 14,1 2,13'
 button_picture value_default.bmp default -fill '#2050d0' -draw 'polygon 15,2 15,14 3,14'
+# The Layout page's diagram (65 x 76): a white page with the frame (ROI) in
+# purple and grey guides from the page's top-left corner to each of its edges.
+convert -size 65x76 xc:white -fill none -stroke '#404040' -draw 'rectangle 0,0 64,75' \
+  -stroke '#a0a0a0' -draw 'line 24,1 24,30' -draw 'line 54,1 54,30' \
+  -draw 'line 1,34 20,34' -draw 'line 1,64 20,64' \
+  -stroke none -fill '#7030a0' -draw 'rectangle 24,34 54,64' \
+  -font DejaVu-Sans-Bold -pointsize 9 -fill white -annotate +28+53 'ROI' \
+  -font DejaVu-Sans -pointsize 8 -fill '#707070' \
+  -annotate +16+10 'L' -annotate +56+10 'R' -annotate +4+32 'T' -annotate +4+62 'B' \
+  +dither -colors 16 -type Palette BMP3:layout_diagram.bmp

@@ -13,6 +13,7 @@
 #                             screenshot at its end, exit with the script's status
 #   scripts/run.sh --capability ICAP_UNITS:ENUM [--drop-down]
 #                             show a capability with a SET tab (and its GET lines open)
+#   scripts/run.sh --page Layout    (no display) show a tab with its GET pressed
 set -uo pipefail
 script_arg=""
 if [[ "${1:-}" == "--script" ]]; then
@@ -106,7 +107,8 @@ for _ in $(seq 1 120); do
   [[ -f "$out/probe.log" ]] || continue
   if grep -E '^Opened .+ \[[0-9.]+s\]' "$out/probe.log" | grep -qv '^Opened Source Manager'; then
     reached=0
-    break
+    # A page's GET is logged once it has been pressed.
+    [[ "${extra[0]:-}" != --page ]] || grep -q '^(DG_' "$out/probe.log" && break
   fi
   if grep -qE '^(>>> Failed|Failed to open|Exception)' "$out/probe.log"; then break; fi
 done

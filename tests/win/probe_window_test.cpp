@@ -15,66 +15,10 @@
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/resource_ids.h"
+#include "probe_window_fixture.h"
 #include "session/twain_session.h"
 
 namespace {
-
-using Strings = std::vector<std::string>;
-
-std::string Text(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof(text));
-  return text;
-}
-
-class ProbeWindowTest : public testing::Test {
- protected:
-  void SetUp() override {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    ResetLoggedOperations();
-    TWAIN_Startup();
-  }
-  void TearDown() override {
-    window_.reset();
-    TWAIN_Shutdown();
-    ResetLog();
-  }
-
-  ProbeWindow& Open() {
-    window_ = std::make_unique<ProbeWindow>();
-    EXPECT_TRUE(window_->Open(SW_SHOWNORMAL));
-    return *window_;
-  }
-  Strings Lines() const {
-    Strings lines;
-    const LogStore& store = window_->log().store();
-    for (int i = 0; i < store.count(); ++i) lines.push_back(store.line(i));
-    return lines;
-  }
-  std::string Control(int id) const { return Text(GetDlgItem(window_->hwnd(), id)); }
-  void Click(int id) {
-    SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window_->hwnd(), id)));
-  }
-  // Runs the window's message loop until the state is reached or time is up.
-  bool PumpUntilState(int state, DWORD milliseconds = 5000) {
-    const DWORD start = GetTickCount();
-    while (TWAIN_State() != state && GetTickCount() - start < milliseconds) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (!DialogBase::PumpOne(window_->hwnd())) return false;
-      }
-      Sleep(10);
-    }
-    return TWAIN_State() == state;
-  }
-  int TabCount() const {
-    return static_cast<int>(SendDlgItemMessageA(window_->hwnd(), IDC_TABS, TCM_GETITEMCOUNT, 0, 0));
-  }
-
-  std::unique_ptr<ProbeWindow> window_;
-};
 
 TEST_F(ProbeWindowTest, StartupClimbReachesStateFourWithTheSampleFlatbed) {
   ProbeWindow& window = Open();

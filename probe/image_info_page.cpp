@@ -1,0 +1,21 @@
+#include "probe/image_info_page.h"
+
+#include "pages/image_info_report.h"
+#include "probe/resource_ids.h"
+
+BOOL ImageInfoPage::OnInitDialog() {
+  SendMessageA(Item(IDC_IMAGE_INFO_REPORT), WM_SETFONT,
+               reinterpret_cast<WPARAM>(GetStockObject(SYSTEM_FIXED_FONT)), FALSE);
+  return TRUE;
+}
+
+void ImageInfoPage::StateChanged(int newState, int shownState) {
+  if (auto enabled = ImageInfoGetEnabled(newState, shownState))
+    EnableWindow(Item(IDC_IMAGE_INFO_GET), *enabled);
+}
+
+void ImageInfoPage::OnCommand(int id, int code) {
+  if (id != IDC_IMAGE_INFO_GET || code != BN_CLICKED) return;
+  SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO_REPORT, "");
+  if (auto report = ImageInfoGet()) SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO_REPORT, report->c_str());
+}
