@@ -170,6 +170,12 @@ class ScriptRun {
     for (const Route& route : kRoutes) {
       if (route.word == step.word) return (this->*route.handler)(step);
     }
+    // The Layout and Image Info pages describe their triplets with result
+    // texts, as the logged operations do.
+    loggedOperation_ = step.word == StepWord::kLayoutGet ||
+                       step.word == StepWord::kLayoutGetDefault ||
+                       step.word == StepWord::kLayoutSet || step.word == StepWord::kLayoutReset ||
+                       step.word == StepWord::kImageInfo;
     std::string why;
     if (!host_.PageStep(step, why)) return Fails(why);
     return {};

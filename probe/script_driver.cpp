@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <commctrl.h>
+
+#include "caps/logged_operations.h"
 #include "pages/log.h"
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
@@ -11,6 +14,8 @@
 #include "probe/images_page.h"
 #include "probe/resource_ids.h"
 #include "session/twain_session.h"
+#include "vocab/number_text.h"
+#include "vocab/twain_names.h"
 
 namespace {
 
@@ -19,6 +24,8 @@ namespace {
 constexpr int kMessagesPerLook = 256;
 // The pages' places in the tab strip.
 constexpr int kCapabilitiesTab = 0;
+constexpr int kImageInfoTab = 1;
+constexpr int kLayoutTab = 2;
 constexpr int kImagesTab = 3;
 
 constexpr const char* kExitStatusNote = "Exit status %d";
@@ -120,6 +127,55 @@ bool SaveImage(ProbeWindow& window, const ScriptStep& step, std::string& why) {
   return true;
 }
 
+// A press of one of a page's buttons, with the page's tab picked first as a
+// person would; held when the triplet it sent succeeded.
+bool PressPageButton(ProbeWindow& window, int tab, int button, std::string& why) {
+  Page* page = window.page(tab);
+  if (!page || !page->hwnd()) {
+    why = "the window has no such page";
+    return false;
+  }
+  SendDlgItemMessageA(window.hwnd(), IDC_TABS, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+  window.ShowSelectedPage();
+  HWND control = GetDlgItem(page->hwnd(), button);
+  if (!control || !IsWindowEnabled(control)) {
+    why = FormatText("the page's button is disabled in state %d", TWAIN_State());
+    return false;
+  }
+  SendMessageA(page->hwnd(), WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(control));
+  if (LastResultText() != ResultCodeName(TWRC_SUCCESS)) {
+    why = "the Source answered " + LastResultText();
+    return false;
+  }
+  return true;
+}
+
+bool LayoutGet(ProbeWindow& window, const ScriptStep&, std::string& why) {
+  return PressPageButton(window, kLayoutTab, IDC_LAYOUT_GET, why);
+}
+bool LayoutGetDefault(ProbeWindow& window, const ScriptStep&, std::string& why) {
+  return PressPageButton(window, kLayoutTab, IDC_LAYOUT_GETDEFAULT, why);
+}
+bool LayoutReset(ProbeWindow& window, const ScriptStep&, std::string& why) {
+  return PressPageButton(window, kLayoutTab, IDC_LAYOUT_RESET, why);
+}
+
+// The frame's four fields are typed in, the number fields kept as they are.
+bool LayoutSet(ProbeWindow& window, const ScriptStep& step, std::string& why) {
+  Page* page = window.page(kLayoutTab);
+  if (page && page->hwnd()) {
+    for (int i = 0; i < 4; ++i) {
+      SetDlgItemTextA(page->hwnd(), IDC_LAYOUT_LEFT + i, ShortNumberText(step.frame[i]).c_str());
+    }
+  }
+  return PressPageButton(window, kLayoutTab, IDC_LAYOUT_SET, why);
+}
+
+bool ImageInfo(ProbeWindow& window, const ScriptStep&, std::string& why) {
+  return PressPageButton(window, kImageInfoTab, IDC_IMAGE_INFO_GET, why);
+}
+
 // The page steps this version builds; the transfer itself is Higher in
 // state 6, which the Images page carries out.
 struct PageRoute {
@@ -131,6 +187,11 @@ constexpr PageRoute kPageRoutes[] = {
     {StepWord::kSaveReport, SaveReport},
     {StepWord::kTransfer, nullptr},
     {StepWord::kSaveImage, SaveImage},
+    {StepWord::kLayoutGet, LayoutGet},
+    {StepWord::kLayoutGetDefault, LayoutGetDefault},
+    {StepWord::kLayoutSet, LayoutSet},
+    {StepWord::kLayoutReset, LayoutReset},
+    {StepWord::kImageInfo, ImageInfo},
 };
 
 const PageRoute* RouteOf(StepWord word) {

@@ -270,14 +270,14 @@ TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {
   EXPECT_TRUE(dsm.Calls().empty());
   EXPECT_EQ(TWAIN_State(), 4);
 
-  const Script pages = ReadScriptText("state 7\nsave image a.bmp\nlayout get\nstate 4\n");
+  const Script pages = ReadScriptText("state 7\nsave image a.bmp\nstate 4\nlayout get\n");
   ASSERT_TRUE(pages.errors.empty());
   const std::vector<ScriptError> unbuilt = UnbuiltSteps(pages, host);
   ASSERT_EQ(unbuilt.size(), 3u);
   EXPECT_EQ(unbuilt[0].line, 1);
   EXPECT_EQ(unbuilt[0].message, "'state 7' needs a page that is not built in this version");
   EXPECT_EQ(unbuilt[1].line, 2);
-  EXPECT_EQ(unbuilt[2].line, 3);
+  EXPECT_EQ(unbuilt[2].line, 4);
 }
 
 TEST_F(ScriptRunnerTest, ContainersAreSummedUpInOneLine) {

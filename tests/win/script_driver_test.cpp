@@ -124,36 +124,116 @@ TEST_F(ScriptDriverTest, BadScriptExitsTwoBeforeAnyTriplet) {
   EXPECT_EQ(Run("state 4\n"
                 "get ICAP_NOTHING\n"
                 "state 6\n"
-                "transfer\n"),
+                "set ICAP_UNITS onevalue uint16 TWUN_PIXELS\n"),
             kScriptBad);
   EXPECT_EQ(window_->hwnd(), nullptr) << "the window never opened";
   EXPECT_EQ(TWAIN_Session().managerLibrary, nullptr) << "the Source Manager was never loaded";
   EXPECT_NE(logText_.find(":2: 'ICAP_NOTHING' is not a capability"), std::string::npos) << logText_;
-  EXPECT_NE(logText_.find(":4: 'transfer' needs a page that is not built"), std::string::npos)
-      << logText_;
+  EXPECT_NE(logText_.find(":4: 'set' does not run in state 6"), std::string::npos) << logText_;
   EXPECT_TRUE(Logged("   Exit status 2"));
 
   EXPECT_EQ(Run(""), kScriptBad);
   EXPECT_TRUE(Logged(std::string("   ") + script_ + ": the script has no steps")) << logText_;
 }
 
+TEST_F(ScriptDriverTest, TransfersByEachMechanismAreMeasuredAndSavedByTheImagesPage) {
+  const std::string png = TempPath("vorrel-script-image.png");
+  const std::string bmp = TempPath("vorrel-script-image.bmp");
+  std::remove(png.c_str());
+  std::remove(bmp.c_str());
+  EXPECT_EQ(Run("ui off\n"
+                "set ICAP_XRESOLUTION onevalue fix32 50\n"
+                "set ICAP_YRESOLUTION onevalue fix32 50\n"
+                "mech native\n"
+                "state 6\n"
+                "transfer\n"
+                "expect width 425\n"
+                "expect height 550\n"
+                "expect depth 24\n"
+                "save image \"" +
+                png +
+                "\"\n"
+                "state 4\n"
+                "mech file\n"
+                "state 7\n"
+                "expect width 425\n"
+                "state 4\n"
+                "mech memory\n"
+                "state 7\n"
+                "expect height 550\n"
+                "save image \"" +
+                bmp +
+                "\"\n"
+                "expect depth 16\n"),
+            kScriptFailed)
+      << logText_;
+  EXPECT_TRUE(Logged("DIB received")) << logText_;
+  EXPECT_NE(logText_.find("File Xfer Done"), std::string::npos) << logText_;
+  EXPECT_TRUE(Logged("Memory transfer completed successfully.")) << logText_;
+  EXPECT_TRUE(Logged("   [20] failed: expected depth 16, the image has 24")) << logText_;
+  EXPECT_EQ(ReadAll(png).substr(0, 4), "\x89PNG");
+  EXPECT_EQ(ReadAll(bmp).substr(0, 2), "BM");
+  std::remove(png.c_str());
+  std::remove(bmp.c_str());
+}
+
+TEST_F(ScriptDriverTest, LayoutAndImageInfoGoThroughTheirPagesButtons) {
+  EXPECT_EQ(Run("ui off\n"
+                "layout reset\n"
+                "layout getdefault\n"
+                "layout set 1 1.5 4 5\n"
+                "expect result TWRC_SUCCESS\n"
+                "expect current ICAP_FRAMES 1,1.5,4,5\n"
+                "layout get\n"
+                "state 6\n"
+                "imageinfo\n"
+                "expect result TWRC_SUCCESS\n"
+                "transfer\n"
+                "expect width 300\n"
+                "expect height 350\n"),
+            kScriptPassed)
+      << logText_;
+  for (const char* line : {"(DG_IMAGE,DAT_IMAGELAYOUT,MSG_SET) -> TWRC_SUCCESS",
+                           "(DG_IMAGE,DAT_IMAGELAYOUT,MSG_GET) -> TWRC_SUCCESS",
+                           "(DG_IMAGE,DAT_IMAGELAYOUT,MSG_RESET) -> TWRC_SUCCESS",
+                           "(DG_IMAGE,DAT_IMAGELAYOUT,MSG_GETDEFAULT) -> TWRC_SUCCESS",
+                           "(DG_IMAGE,DAT_IMAGEINFO,MSG_GET) -> TWRC_SUCCESS"}) {
+    EXPECT_TRUE(Logged(line)) << line << "\n" << logText_;
+  }
+}
+
 TEST_F(ScriptDriverTest, FaultLabCrashInsideAScriptEndsItWithOneAndTheProbeExitsCleanly) {
-  SetEnvironmentVariableA("VORREL_FAULT_LAB", "crash-get:ICAP_PIXELTYPE");
+  // Met by Higher: the ladder's guard catches it and its box becomes a note.
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", "crash-enable");
   EXPECT_EQ(Run("source \"Sample Fault Lab\"\n"
                 "get ICAP_UNITS\n"
-                "get ICAP_PIXELTYPE\n"
+                "state 5\n"
                 "state 1\n"),
             kScriptFailed)
       << logText_;
   EXPECT_NE(logText_.find("Closed Sample Flatbed ["), std::string::npos);
   EXPECT_TRUE(Logged("MSG_GET(ICAP_UNITS) -> TWRC_SUCCESS"));
-  EXPECT_TRUE(Logged("   [3] failed: fault 0xc0000005 inside the Source or the Source Manager"))
-      << logText_;
+  EXPECT_TRUE(Logged("Exception during state change!")) << logText_;
+  EXPECT_TRUE(Logged("   [3] failed: the probe reported an error in a message box")) << logText_;
   EXPECT_FALSE(Logged("   [4] state 1"));
   EXPECT_TRUE(Logged("   Exit status 1"));
+  // The way out still closes the Source and unbinds the Manager.
+  EXPECT_NE(logText_.find("Closed Sample Fault Lab ["), std::string::npos) << logText_;
   EXPECT_TRUE(window_->ended());
   EXPECT_EQ(TWAIN_State(), 1);
   EXPECT_EQ(TWAIN_Session().callNesting, 0);
+
+  // Met by the Capabilities page while the script opens the Source: its box
+  // becomes a note and the script ends there.
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", "crash-get:ICAP_PIXELTYPE");
+  EXPECT_EQ(Run("source \"Sample Fault Lab\"\nstate 1\n"), kScriptFailed) << logText_;
+  EXPECT_NE(logText_.find("   message box \"Vorrel\": An exception (a fatal execution error) "
+                          "occurred during capability enumeration"),
+            std::string::npos)
+      << logText_;
+  EXPECT_TRUE(Logged("   [1] failed: the probe reported an error in a message box"));
+  EXPECT_TRUE(window_->ended());
+  EXPECT_EQ(TWAIN_State(), 1);
 }
 
 TEST_F(ScriptDriverTest, RefusedEnableIsAFailureUnlessTheScriptExpectsIt) {
