@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "probe/capabilities_page.h"
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
+#include "probe/script_driver.h"
 #include "session/twain2.h"
 #include "session/twain_session.h"
 
@@ -24,37 +26,50 @@ struct Application {
 
 Application g_application;
 
-// Beyond the program's own behaviour: "--log-file PATH" mirrors every final
-// log line to a file as it is written.
-const char* LogFileArgument() {
+// The value after an option ("--log-file PATH"), or null when it is absent.
+const char* Argument(const char* name) {
   for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--log-file") == 0) return __argv[i + 1];
+    if (std::strcmp(__argv[i], name) == 0) return __argv[i + 1];
   }
   return nullptr;
 }
 
-// "--manager PATH" binds that Source Manager file instead of searching;
-// "--twain2" makes the probe a 2.x application.
-const char* ManagerArgument() {
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--manager") == 0) return __argv[i + 1];
-  }
-  return nullptr;
-}
-
-bool Twain2Argument() {
+bool Flag(const char* name) {
   for (int i = 1; i < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--twain2") == 0) return true;
+    if (std::strcmp(__argv[i], name) == 0) return true;
   }
   return false;
 }
 
-// "--about" opens the About box once the window is up, for screenshots.
-bool AboutArgument() {
-  for (int i = 1; i < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--about") == 0) return true;
+// "--script FILE" runs a script of steps through the window and exits with
+// its status (0 passed, 1 failed, 2 a bad script).
+const char* ScriptArgument() {
+  // Without a file name it is still a scripted run, of a script that cannot be read.
+  if (const char* file = Argument("--script")) return file;
+  return Flag("--script") ? "" : nullptr;
+}
+
+// "--linger SECONDS" keeps a scripted run's window up after its last step.
+int LingerArgument() {
+  const char* seconds = Argument("--linger");
+  return seconds ? std::clamp(std::atoi(seconds), 0, 60) : 0;
+}
+
+// Beyond the program's own behaviour, for screenshots of the page:
+// "--capability NAME[:TAB]" shows a capability with a SET tab picked and
+// "--drop-down" opens its GET answer.
+void ShowRequestedCapability(ProbeWindow& window) {
+  const char* request = Argument("--capability");
+  if (!request) return;
+  std::string name = request;
+  std::string tab;
+  if (const auto colon = name.find(':'); colon != std::string::npos) {
+    tab = name.substr(colon + 1);
+    name.resize(colon);
   }
-  return false;
+  auto* page = static_cast<CapabilitiesPage*>(window.page(0));
+  if (!page || !page->ShowCapability(name.c_str(), tab.c_str())) return;
+  if (Flag("--drop-down")) page->DropDownGetAnswer();
 }
 
 // "--page TAB" shows that tab once the window is up and presses its GET:
@@ -69,11 +84,9 @@ ShownPage g_shownPage;
 
 int PageArgument() {
   constexpr const char* kTabs[] = {"Capabilities", "Image Info", "Layout", "Images", "Source"};
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--page") != 0) continue;
-    for (int tab = 0; tab < 5; ++tab) {
-      if (std::strcmp(__argv[i + 1], kTabs[tab]) == 0) return tab;
-    }
+  const char* page = Argument("--page");
+  for (int tab = 0; page && tab < 5; ++tab) {
+    if (std::strcmp(page, kTabs[tab]) == 0) return tab;
   }
   return -1;
 }
@@ -98,44 +111,25 @@ void CALLBACK ShowPageStep(HWND, UINT, UINT_PTR timer, DWORD) {
                  MAKEWPARAM(getButton, BN_CLICKED), 0);
 }
 
-// "--capability NAME[:TAB]" shows a capability with a SET tab picked and
-// "--drop-down" opens its GET answer, for screenshots of the page.
-const char* Argument(const char* name) {
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], name) == 0) return __argv[i + 1];
-  }
-  return nullptr;
-}
-
-void ShowRequestedCapability(ProbeWindow& window) {
-  const char* request = Argument("--capability");
-  if (!request) return;
-  std::string name = request;
-  std::string tab;
-  if (const auto colon = name.find(':'); colon != std::string::npos) {
-    tab = name.substr(colon + 1);
-    name.resize(colon);
-  }
-  auto* page = static_cast<CapabilitiesPage*>(window.page(0));
-  if (!page || !page->ShowCapability(name.c_str(), tab.c_str())) return;
-  for (int i = 1; i < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--drop-down") == 0) page->DropDownGetAnswer();
-  }
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   platform::SetSettingsLocation("Kandrith", "Vorrel");
-  TWAIN_SetManagerPath(ManagerArgument());
-  TWAIN_SetTwain2(Twain2Argument());
+  // "--manager PATH" binds that Source Manager file instead of searching;
+  // "--twain2" makes the probe a 2.x application.
+  TWAIN_SetManagerPath(Argument("--manager"));
+  TWAIN_SetTwain2(Flag("--twain2"));
   ProbeWindow window;
-  window.MirrorLogTo(LogFileArgument());
+  if (const char* script = ScriptArgument())
+    return RunScriptedProbe(window, script, Argument("--log-file"), show, LingerArgument());
+  window.MirrorLogTo(Argument("--log-file"));
   if (!window.Open(show)) return 1;
   ShowRequestedCapability(window);
-  if (AboutArgument())
+  // "--about" opens the About box once the window is up, for screenshots;
+  // "--log-file PATH" mirrors every final log line to a file.
+  if (Flag("--about"))
     PostMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), 0);
   if (int tab = PageArgument(); tab >= 0) {
     g_shownPage = {&window, tab, false};

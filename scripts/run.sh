@@ -7,10 +7,19 @@
 # the status is 0 only when state 4 was reached.
 #   scripts/run.sh            run the probe
 #   scripts/run.sh --about    (no display) also open the About box for the screenshot
-#   scripts/run.sh --page Layout    (no display) show a tab with its GET pressed
+#   scripts/run.sh --script FILE
+#                             run a script of steps through the window (headless
+#                             under Xvfb without a display), write the log and a
+#                             screenshot at its end, exit with the script's status
 #   scripts/run.sh --capability ICAP_UNITS:ENUM [--drop-down]
 #                             show a capability with a SET tab (and its GET lines open)
+#   scripts/run.sh --page Layout    (no display) show a tab with its GET pressed
 set -uo pipefail
+script_arg=""
+if [[ "${1:-}" == "--script" ]]; then
+  [[ -n "${2:-}" ]] || { echo "run: --script needs a file" >&2; exit 2; }
+  script_arg=$(realpath -m "$2")
+fi
 cd "$(dirname "$0")/.."
 root=$(pwd)
 extra=("$@")
@@ -30,6 +39,19 @@ rm -f "$out/probe.log" "$out/probe.png"
 probe=$root/build/win64/probe/vorrel.exe
 log_windows=$(winepath -w "$out/probe.log" 2>/dev/null)
 
+if [[ -n "$script_arg" ]]; then
+  [[ -f "$script_arg" ]] || { echo "run: no script $script_arg" >&2; exit 2; }
+  script_windows=$(winepath -w "$script_arg" 2>/dev/null)
+fi
+
+if [[ -n "${DISPLAY:-}" && -n "$script_arg" ]]; then
+  timeout 10m wine "$probe" --script "$script_windows" --log-file "$log_windows"
+  status=$?
+  timeout 60 wineserver -k 2>/dev/null
+  cat "$out/probe.log" 2>/dev/null
+  exit $status
+fi
+
 if [[ -n "${DISPLAY:-}" ]]; then
   # An interactive session: generous, but every wine call has a timeout.
   timeout 12h wine "$probe" --log-file "$log_windows" "${extra[@]}"
@@ -46,6 +68,36 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
 export DISPLAY=$display
 sleep 1
+
+if [[ -n "$script_arg" ]]; then
+  # The probe runs inside Wine's virtual desktop, which keeps no exit status;
+  # the probe's last log note says it. The window lingers after the last step
+  # so the screenshot shows where the script left it.
+  start=$(date +%s%N)
+  timeout 10m wine explorer /desktop=probe,1024x768 "$probe" --script "$script_windows" \
+    --log-file "$log_windows" --linger 3 >/dev/null 2>&1 &
+  runner=$!
+  while kill -0 $runner 2>/dev/null && ! grep -q '^   Exit status ' "$out/probe.log" 2>/dev/null; do
+    sleep 0.2
+  done
+  if grep -q '^   Exit status ' "$out/probe.log" 2>/dev/null && kill -0 $runner 2>/dev/null; then
+    sleep 1
+    import -window root "$out/probe.png"
+  fi
+  wait $runner
+  end=$(date +%s%N)
+  timeout 60 wineserver -k 2>/dev/null
+  cat "$out/probe.log" 2>/dev/null
+  status=$(sed -n 's/^   Exit status \([0-9]\+\).*/\1/p' "$out/probe.log" 2>/dev/null | tail -1)
+  status=${status:-1}
+  ms=$(((end - start) / 1000000))
+  shot="no screenshot: the window never opened"
+  [[ -f "$out/probe.png" ]] && shot="screenshot in $out/probe.png"
+  printf 'run: log in %s, %s; exit status %s [%d.%03ds]\n' "$out/probe.log" "$shot" "$status" \
+    $((ms / 1000)) $((ms % 1000))
+  exit "$status"
+fi
+
 timeout 120 wine explorer /desktop=probe,1024x768 "$probe" --log-file "$log_windows" "${extra[@]}" \
   >/dev/null 2>&1 &
 

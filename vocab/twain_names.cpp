@@ -1,5 +1,7 @@
 #include "vocab/twain_names.h"
 
+#include <algorithm>
+#include <cctype>
 #include <span>
 
 #include "vocab/code_table.h"
@@ -162,6 +164,20 @@ std::string CapName(int cap) {
   const auto code = static_cast<unsigned>(cap);
   if (const char* name = FindName(kCapNames, code)) return name;
   return FormatText(code < CAP_CUSTOMBASE ? "0x%04x" : "CAP_0x%04x", code);
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::optional<int> CapCode(std::string_view name) {
+  for (const CodeName& row : kCapNames) {
+    if (EqualIgnoringCase(row.name, name)) return static_cast<int>(row.code);
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> ConstantName(int cap, int value) {

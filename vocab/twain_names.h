@@ -5,9 +5,15 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 // "ICAP_UNITS"; unlisted codes below 0x8000 "0x%04x", custom ones "CAP_0x%04x".
 std::string CapName(int cap);
+// Names typed by a person are matched without regard to case.
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+// The capability a standard name stands for, ignoring case; nothing for a
+// name no table lists.
+std::optional<int> CapCode(std::string_view name);
 // The name of a capability's value ("TWUN_INCHES"), or nothing when the
 // capability has no names or none for this value. The capability-list
 // capabilities name every value with CapName.

@@ -1,0 +1,268 @@
+#include "pages/script_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "twain/twain.h"
+
+namespace {
+
+std::string Errors(const Script& script) {
+  std::string text;
+  for (const ScriptError& error : script.errors) text += ScriptErrorText("s", error) + "\n";
+  return text;
+}
+
+// The one step of a one-line script, which must read cleanly.
+ScriptStep Only(const std::string& line) {
+  const Script script = ReadScriptText(line);
+  EXPECT_TRUE(script.errors.empty()) << line << "\n" << Errors(script);
+  EXPECT_EQ(script.steps.size(), 1u) << line;
+  return script.steps.empty() ? ScriptStep{} : script.steps[0];
+}
+
+// The first error of a script, as it is shown.
+std::string FirstError(const std::string& text) {
+  const Script script = ReadScriptText(text);
+  return script.errors.empty() ? "" : ScriptErrorText("s", script.errors[0]);
+}
+
+TEST(ScriptReaderTest, EveryStepWordReadsWithItsValues) {
+  const Script script = ReadScriptText(
+      "# a comment line\n"
+      "\n"
+      "source \"Sample Flatbed\"   # a trailing comment\r\n"
+      "ui off\n"
+      "mech memory\n"
+      "timeout 5\n"
+      "get icap_pixeltype\n"
+      "getcurrent 0x0101\n"
+      "getdefault 257\n"
+      "reset ICAP_UNITS\n"
+      "layout get\n"
+      "layout getdefault\n"
+      "layout set 0 0 8.5 11\n"
+      "layout reset\n"
+      "state 6\n"
+      "imageinfo\n"
+      "transfer\n"
+      "save image out.bmp\n"
+      "expect width 850\n"
+      "expect height 1400\n"
+      "expect depth 24\n"
+      "state 4\n"
+      "save report \"C:\\caps report.txt\"\n"
+      "expect state 4\n"
+      "expect result TWRC_FAILURE TWCC_BADVALUE\n"
+      "expect current ICAP_FRAMES \"0, 0, 8.5, 14\"\n");
+  ASSERT_TRUE(script.errors.empty()) << Errors(script);
+  const StepWord words[] = {StepWord::kSource,       StepWord::kUi,
+                            StepWord::kMech,         StepWord::kTimeout,
+                            StepWord::kGet,          StepWord::kGetCurrent,
+                            StepWord::kGetDefault,   StepWord::kReset,
+                            StepWord::kLayoutGet,    StepWord::kLayoutGetDefault,
+                            StepWord::kLayoutSet,    StepWord::kLayoutReset,
+                            StepWord::kState,        StepWord::kImageInfo,
+                            StepWord::kTransfer,     StepWord::kSaveImage,
+                            StepWord::kExpectWidth,  StepWord::kExpectHeight,
+                            StepWord::kExpectDepth,  StepWord::kState,
+                            StepWord::kSaveReport,   StepWord::kExpectState,
+                            StepWord::kExpectResult, StepWord::kExpectCurrent};
+  ASSERT_EQ(script.steps.size(), std::size(words));
+  for (std::size_t i = 0; i < std::size(words); ++i) {
+    EXPECT_EQ(script.steps[i].word, words[i]) << script.steps[i].text;
+  }
+  const auto& s = script.steps;
+  EXPECT_EQ(s[0].name, "Sample Flatbed");
+  EXPECT_EQ(s[0].line, 3);
+  EXPECT_EQ(s[0].text, "source \"Sample Flatbed\"") << "comment and line end are not the step's";
+  EXPECT_EQ(s[1].number, 0);
+  EXPECT_EQ(s[2].number, TWSX_MEMORY);
+  EXPECT_EQ(s[3].number, 5);
+  EXPECT_EQ(s[4].cap, ICAP_PIXELTYPE);
+  EXPECT_EQ(s[5].cap, 0x0101);
+  EXPECT_EQ(s[6].cap, 257);
+  EXPECT_EQ(s[10].frame[2], 8.5);
+  EXPECT_EQ(s[10].frame[3], 11);
+  EXPECT_EQ(s[12].number, 6);
+  EXPECT_EQ(s[16].number, 850);
+  EXPECT_EQ(s[20].name, "C:\\caps report.txt");
+  EXPECT_EQ(s[22].number, TWRC_FAILURE);
+  EXPECT_EQ(s[22].conditionCode, TWCC_BADVALUE);
+  EXPECT_EQ(s[23].cap, ICAP_FRAMES);
+  ASSERT_EQ(s[23].values.size(), 1u);
+  EXPECT_EQ(s[23].values[0].text, "0, 0, 8.5, 14");
+  EXPECT_EQ(Only("expect result TWRC_SUCCESS").conditionCode, -1);
+}
+
+TEST(ScriptReaderTest, SetTakesEachShapeInTheEditorsTextForms) {
+  ScriptStep one = Only("set ICAP_PIXELTYPE onevalue uint16 TWPT_GRAY");
+  EXPECT_EQ(one.shape, TWON_ONEVALUE);
+  EXPECT_EQ(one.itemType, TWTY_UINT16);
+  ASSERT_EQ(one.values.size(), 1u);
+  EXPECT_EQ(one.values[0].number, 1) << "a constant's name stands for its value";
+  EXPECT_EQ(Only("set ICAP_PIXELTYPE onevalue uint16 2").values[0].number, 2);
+  EXPECT_EQ(Only("set CAP_INDICATORS onevalue bool TRUE").values[0].number, 1);
+  EXPECT_EQ(Only("set ICAP_BRIGHTNESS onevalue fix32 -12.5").values[0].number, -12.5);
+  EXPECT_EQ(Only("set CAP_AUTHOR onevalue str128 \"Ann Lee\"").values[0].text, "Ann Lee");
+  EXPECT_EQ(Only("set ICAP_FRAMES onevalue frame 0,0,8.5,14").values[0].text, "0,0,8.5,14");
+
+  const ScriptStep list =
+      Only("set ICAP_XFERMECH enumeration uint16 TWSX_MEMORY TWSX_NATIVE current=1 default=0");
+  EXPECT_EQ(list.shape, TWON_ENUMERATION);
+  ASSERT_EQ(list.values.size(), 2u);
+  EXPECT_EQ(list.values[0].number, TWSX_MEMORY);
+  EXPECT_EQ(list.current, 1);
+  EXPECT_EQ(list.fallback, 0);
+
+  const ScriptStep range = Only("set ICAP_CONTRAST range fix32 -1000 1000 10 current=50");
+  EXPECT_EQ(range.shape, TWON_RANGE);
+  EXPECT_EQ(range.current, 50);
+  EXPECT_EQ(range.fallback, -1000) << "a default left out is the minimum";
+
+  const ScriptStep array = Only("set 0x8100 array uint16 0 128 255");
+  EXPECT_EQ(array.shape, TWON_ARRAY);
+  EXPECT_EQ(array.cap, 0x8100);
+  EXPECT_EQ(array.values.size(), 3u);
+}
+
+TEST(ScriptReaderTest, EveryWrongLineIsNamedWithItsNumberAndWhatIsWrong) {
+  const Script script = ReadScriptText(
+      "state 4\n"                                         // 1: fine
+      "jump 3\n"                                          // 2
+      "state\n"                                           // 3
+      "state 9\n"                                         // 4
+      "get ICAP_NOSUCH\n"                                 // 5
+      "set ICAP_PIXELTYPE onevalue uint16 TWPT_PURPLE\n"  // 6
+      "set ICAP_PIXELTYPE onevalue uint16 70000\n"        // 7
+      "set ICAP_PIXELTYPE onevalue uint16 1.5\n"          // 8
+      "set ICAP_FRAMES onevalue frame 1,2,3\n"            // 9
+      "set CAP_AUTHOR onevalue str32 \"" +
+      std::string(40, 'x') +
+      "\"\n"                                                 // 10
+      "set ICAP_UNITS onevalue bool 0x1\n"                   // 11
+      "set ICAP_UNITS cube uint16 1\n"                       // 12
+      "set ICAP_UNITS onevalue word 1\n"                     // 13
+      "set ICAP_UNITS onevalue uint16 1 2\n"                 // 14
+      "set ICAP_UNITS enumeration uint16 1 2 current=2\n"    // 15
+      "set ICAP_CONTRAST range fix32 0 100 10 current=15\n"  // 16
+      "set ICAP_FRAMES range frame 0 1 1\n"                  // 17
+      "source \"Sample Flatbed\n"                            // 18
+      "save image out.gif\n"                                 // 19
+      "expect result TWRC_FINE\n"                            // 20
+      "layout\n"                                             // 21
+      "mech fax\n");                                         // 22: past the error limit
+  ASSERT_EQ(script.errors.size(), static_cast<std::size_t>(kMaxScriptErrors)) << Errors(script);
+  for (std::size_t i = 0; i < script.errors.size(); ++i) {
+    EXPECT_EQ(script.errors[i].line, static_cast<int>(i) + 2) << Errors(script);
+  }
+  const std::string text = Errors(script);
+  for (const char* part :
+       {"s:2: unknown step 'jump'",
+        "s:3: wrong number of values; write: state N",
+        "'9' is not a state",
+        "'ICAP_NOSUCH' is not a capability",
+        "'TWPT_PURPLE' is not a uint16 value of ICAP_PIXELTYPE",
+        "'70000' is outside what a uint16 holds",
+        "'1.5' is outside",
+        "is not a frame",
+        "longer than a str32 holds (33 characters)",
+        "'0x1' is not a bool value",
+        "'cube' is not a container shape",
+        "'word' is not an item type",
+        "a onevalue takes one value",
+        "current= takes an item's index, 0 to 1",
+        "current= must be a value of the range",
+        "a range holds numbers, not frame",
+        "a quote is not closed",
+        "saved as .bmp or .png",
+        "'TWRC_FINE' is not a return code",
+        "'layout' needs one of its words after it (get, getdefault, set, reset)"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+  EXPECT_TRUE(script.steps.size() == 1u) << "only the good line is a step";
+  EXPECT_EQ(
+      FirstError("mech fax"),
+      "s:1: 'fax' is not a transfer mechanism (native, file or memory) (mech native|file|memory)");
+}
+
+TEST(ScriptReaderTest, StatesTheScriptItselfFixesAreChecked) {
+  // After `state 6` the session is known to be in 6, where SET is refused.
+  EXPECT_EQ(FirstError("state 6\nset ICAP_UNITS onevalue uint16 0\n"),
+            "s:2: 'set' does not run in state 6, where line 1 leaves the session");
+  EXPECT_EQ(FirstError("source \"Sample Flatbed\"\n\ntransfer\n"),
+            "s:3: 'transfer' does not run in state 4, where line 1 leaves the session");
+  EXPECT_EQ(FirstError("state 6\ntransfer\nexpect state 4\nexpect width 3\n"), "")
+      << "an image stays the last image after the session moves";
+  EXPECT_EQ(FirstError("state 4\nsave image a.png\n"),
+            "s:2: no image has been transferred before this line");
+  // Before any step fixes the state the start-up climb decides: checked at run time.
+  EXPECT_EQ(FirstError("set ICAP_UNITS onevalue uint16 0\nimageinfo\n"), "");
+  EXPECT_TRUE(StepAllowedIn(StepWord::kSet, 4));
+  EXPECT_FALSE(StepAllowedIn(StepWord::kSet, 5));
+  EXPECT_TRUE(StepAllowedIn(StepWord::kGet, 7));
+  EXPECT_FALSE(StepAllowedIn(StepWord::kGet, 3));
+  EXPECT_FALSE(StepAllowedIn(StepWord::kState, 0));
+}
+
+TEST(ScriptReaderTest, HugeOrBrokenScriptsStopAtTheirLimitsWithoutRunningAway) {
+  // A million lines: reading stops at the first line past the limit.
+  std::string huge;
+  huge.reserve(8'000'000);
+  for (int i = 0; i < 1'000'000; ++i) huge += "state 4\n";
+  Script script = ReadScriptText(huge);
+  ASSERT_EQ(script.errors.size(), 1u);
+  EXPECT_EQ(script.errors[0].line, kMaxScriptLines + 1);
+  EXPECT_EQ(script.steps.size(), static_cast<std::size_t>(kMaxScriptLines));
+
+  EXPECT_NE(FirstError("state 4\n" + std::string(5000, 'x') + "\n").find("s:2: the line is longer"),
+            std::string::npos);
+  EXPECT_NE(
+      FirstError(std::string("state 4\nstate\0 4\n", 17)).find("s:2: the line holds a zero byte"),
+      std::string::npos);
+  EXPECT_EQ(FirstError("# nothing but comments\n\n"), "s: the script has no steps");
+
+  // No more than kMaxScriptErrors are kept.
+  std::string bad;
+  for (int i = 0; i < 100; ++i) bad += "nonsense\n";
+  EXPECT_EQ(ReadScriptText(bad).errors.size(), static_cast<std::size_t>(kMaxScriptErrors));
+}
+
+TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
+  const std::string path = testing::TempDir() + "vorrel_script_reader_test.txt";
+  const std::string text = "state 4\r\nset ICAP_UNITS onevalue uint16 TWUN_PIXELS\r\n" +
+                           std::string(9000, 'y') + "\r\nexpect state 4";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+  const Script fromFile = ReadScriptFile(path.c_str());
+  std::remove(path.c_str());
+  ASSERT_EQ(fromFile.steps.size(), 3u) << Errors(fromFile);
+  EXPECT_EQ(fromFile.steps[1].values[0].number, TWUN_PIXELS);
+  EXPECT_EQ(fromFile.steps[2].line, 4) << "the last line needs no line end";
+  ASSERT_EQ(fromFile.errors.size(), 1u);
+  EXPECT_EQ(fromFile.errors[0].line, 3);
+
+  const Script missing = ReadScriptFile((testing::TempDir() + "no_such_script.txt").c_str());
+  ASSERT_EQ(missing.errors.size(), 1u);
+  EXPECT_EQ(missing.errors[0].line, 0);
+  EXPECT_NE(missing.errors[0].message.find("cannot read the script"), std::string::npos);
+  EXPECT_EQ(ReadScriptFile("").errors.at(0).message, "no script file was named");
+}
+
+TEST(ScriptReaderTest, FramesReadInBothTheEditorsAndTheDisplaysForm) {
+  double frame[4];
+  ASSERT_TRUE(ParseFrameText("4, 1.5, 6, 10.125", frame));
+  EXPECT_EQ(frame[1], 1.5);
+  EXPECT_EQ(frame[3], 10.125);
+  ASSERT_TRUE(ParseFrameText("Frame(0, 0, 8.5, 14)", frame));
+  EXPECT_EQ(frame[2], 8.5);
+  EXPECT_FALSE(ParseFrameText("1,2,3,4,5", frame));
+  EXPECT_FALSE(ParseFrameText("1,2,,4", frame));
+  EXPECT_FALSE(ParseFrameText("1,2,3,40000", frame)) << "beyond what a TW_FIX32 holds";
+}
+
+}  // namespace

@@ -1,0 +1,299 @@
+#include "pages/script_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "caps/logged_operations.h"
+#include "pages/log.h"
+#include "pages/log_store.h"
+#include "session_test_support.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The window as a script sees it: a Data Source list, a device U/I switch,
+// a message loop that hands the Source one event per turn, and no pages.
+class FakeScriptHost : public ScriptHost, public LadderView {
+ public:
+  // ScriptHost.
+  SessionLadder& Ladder() override { return ladder; }
+  LadderView& View() override { return *this; }
+  bool Pump(std::uint32_t milliseconds) override {
+    ++pumps;
+    platform::host::AdvanceTickCount(milliseconds);
+    if (ladder.shownState() >= 5) ladder.SourceEvent(platform::Message{window, 0x0200});
+    return !closed;
+  }
+  void ClickDeviceUi(bool checked) override {
+    deviceUiChecked = checked;
+    TWAIN_SetUIHidden(!checked);
+  }
+  bool Builds(StepWord) override { return false; }
+  bool PageStep(const ScriptStep&, std::string& why) override {
+    why = "not built";
+    return false;
+  }
+  bool LastImage(int&, int&, int&) override { return false; }
+
+  // LadderView.
+  platform::WindowHandle Handle() override { return window; }
+  void EnableWindow() override {}
+  void EnableLadderButtons(bool, bool) override {}
+  void SetLadderLabels(const char*, const char*) override {}
+  void SetStatePicture(int, bool) override {}
+  void ShowDeviceUiSwitch(bool) override {}
+  void SetDeviceUiCheck(bool checked) override { deviceUiChecked = checked; }
+  void ShowXferMechText(bool) override {}
+  void SetXferMechText(const char*) override {}
+  void ClearSources() override {
+    sources.clear();
+    selected = -1;
+  }
+  int AddSource(const char* name) override {
+    sources.push_back(name);
+    return static_cast<int>(sources.size()) - 1;
+  }
+  int SourceCount() override { return static_cast<int>(sources.size()); }
+  int SelectedSource() override { return selected; }
+  void SelectSource(int index) override { selected = index; }
+  std::string SourceText(int index) override { return sources.at(index); }
+  void EnableSourceList(bool) override {}
+  void BeginWaitCursor() override {}
+  void EndWaitCursor() override {}
+  void InfoBox(const char* text) override { platform::InfoBox(window, text, "Vorrel"); }
+  void CloseWindow() override { closed = true; }
+  void PagesStateChanged(int, int) override {}
+  void EnumerateCapabilities() override {}
+  bool TransferImage() override { return false; }
+  void AppendTabs() override {}
+  void ShowSelectedPage() override {}
+
+  platform::WindowHandle window = platform::host::CreateTestWindow();
+  SessionLadder ladder{*this};
+  Strings sources;
+  int selected = -1;
+  bool deviceUiChecked = true;
+  bool closed = false;
+  int pumps = 0;
+};
+
+__attribute__((noinline, no_sanitize("undefined"))) void Crash() {
+  volatile int* nowhere = reinterpret_cast<int*>(8);
+  *nowhere = 1;
+}
+
+class ScriptRunnerTest : public SessionTest {
+ protected:
+  ScriptRunnerTest() { SetLogSink(ToStore, &log); }
+
+  static void ToStore(const char* text, bool final, void* context) {
+    static_cast<LogStore*>(context)->Write(text, final);
+  }
+  // The window as it stands after its start-up climb.
+  void Climb() {
+    host.ladder.Refresh();
+    host.ladder.StartupClimb();
+    ASSERT_EQ(TWAIN_State(), 4) << dsm.Transcript();
+    dsm.ClearCalls();
+  }
+  int Run(const std::string& text) {
+    const Script script = ReadScriptText(text);
+    EXPECT_TRUE(script.errors.empty()) << ScriptErrorText("s", script.errors.at(0));
+    return RunScript(script, host);
+  }
+  Strings Lines() const {
+    Strings lines;
+    for (int i = 0; i < log.count(); ++i) lines.push_back(log.line(i));
+    return lines;
+  }
+  bool Logged(const std::string& line) const {
+    const Strings lines = Lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  std::string LastLine() const { return log.count() ? log.line(log.count() - 1) : ""; }
+
+  LogStore log;
+  FakeScriptHost host;
+};
+
+TEST_F(ScriptRunnerTest, PassingScriptRunsThroughTheLadderAndLogsEachLine) {
+  Climb();
+  dsm.OnCap(ICAP_PIXELTYPE, MSG_SET).Return(TWRC_SUCCESS);
+  dsm.QueueEvent(MSG_XFERREADY);
+  EXPECT_EQ(Run("ui off\n"
+                "set ICAP_PIXELTYPE onevalue uint16 TWPT_GRAY\n"
+                "expect result TWRC_SUCCESS\n"
+                "state 6   # enables, then waits for the Source\n"
+                "expect state 6\n"
+                "state 1\n"),
+            kScriptPassed)
+      << testing::PrintToString(Lines());
+  EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_FALSE(host.deviceUiChecked);
+
+  // The SET carried the container the line describes.
+  const std::vector<fake::Call> sets = dsm.CallsOf(DG_CONTROL, DAT_CAPABILITY, MSG_SET);
+  ASSERT_GE(sets.size(), 1u);
+  const std::vector<std::uint8_t> gray = {TWTY_UINT16, 0, TWPT_GRAY, 0, 0, 0};
+  EXPECT_EQ(sets[0].Cap(), ICAP_PIXELTYPE);
+  EXPECT_EQ(sets[0].container, gray);
+  // Enabled with the device U/I hidden, as the switch said.
+  const std::vector<fake::Call> enables = dsm.CallsOf(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS);
+  ASSERT_EQ(enables.size(), 1u);
+  TW_USERINTERFACE ui;
+  std::memcpy(&ui, enables[0].record.data(), sizeof(ui));
+  EXPECT_EQ(ui.ShowUI, 0);
+
+  // Each script line is named before the lines its clicks write.
+  const Strings lines = Lines();
+  auto at = [&](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) - lines.begin();
+  };
+  EXPECT_LT(at("   [2] set ICAP_PIXELTYPE onevalue uint16 TWPT_GRAY"),
+            at("MSG_SET(ICAP_PIXELTYPE) -> TWRC_SUCCESS"));
+  EXPECT_LT(at("   [4] state 6"), at("received MSG_XFERREADY"));
+  EXPECT_LT(at("received MSG_XFERREADY"), at("   [5] expect state 6"));
+  EXPECT_TRUE(Logged("   [4] state 6")) << "the comment is not part of the step";
+  EXPECT_EQ(LastLine().rfind("   Script passed: 6 steps [", 0), 0u) << LastLine();
+}
+
+TEST_F(ScriptRunnerTest, FailedExpectationEndsTheScriptAtItsLine) {
+  Climb();
+  dsm.OnCap(ICAP_PIXELTYPE, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ONEVALUE, {TWTY_UINT16, 0, 2, 0, 0, 0});
+  EXPECT_EQ(Run("getcurrent ICAP_PIXELTYPE\n"
+                "expect current ICAP_PIXELTYPE TWPT_GRAY\n"
+                "state 1\n"),
+            kScriptFailed);
+  EXPECT_TRUE(Logged("   uint16 ONEVALUE = TWPT_RGB")) << testing::PrintToString(Lines());
+  EXPECT_TRUE(
+      Logged("   [2] failed: expected ICAP_PIXELTYPE current TWPT_GRAY, the Source has TWPT_RGB"))
+      << testing::PrintToString(Lines());
+  EXPECT_EQ(LastLine(), "   Script failed at line 2: expect current ICAP_PIXELTYPE TWPT_GRAY");
+  EXPECT_EQ(TWAIN_State(), 4) << "nothing after the failed line runs";
+
+  // The same value in the other text forms the editors accept holds.
+  EXPECT_EQ(Run("expect current ICAP_PIXELTYPE 2\nexpect current ICAP_PIXELTYPE twpt_rgb\n"),
+            kScriptPassed);
+}
+
+TEST_F(ScriptRunnerTest, FailedStepPassesOnlyWhenTheNextLineChecksItsResult) {
+  Climb();
+  dsm.OnCap(ICAP_UNITS, MSG_SET).Return(TWRC_FAILURE).Condition(TWCC_BADVALUE);
+  const std::string set = "set ICAP_UNITS onevalue uint16 TWUN_PIXELS\n";
+  EXPECT_EQ(Run(set + "expect result TWRC_FAILURE TWCC_BADVALUE\n"), kScriptPassed);
+  EXPECT_EQ(Run(set + "expect result TWRC_FAILURE\n"), kScriptPassed);
+  EXPECT_EQ(Run(set + "expect state 4\n"), kScriptFailed);
+  EXPECT_EQ(LastLine(), "   Script failed at line 1: set ICAP_UNITS onevalue uint16 TWUN_PIXELS");
+  EXPECT_EQ(Run(set), kScriptFailed);
+  EXPECT_EQ(Run(set + "expect result TWRC_SUCCESS\n"), kScriptFailed);
+  EXPECT_TRUE(Logged(
+      "   [2] failed: expected TWRC_SUCCESS, the last step gave TWRC_FAILURE, TWCC_BADVALUE"))
+      << testing::PrintToString(Lines());
+
+  // A ladder step the Source refuses, with the refusal's condition code.
+  dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+      .Return(TWRC_FAILURE)
+      .Condition(TWCC_OPERATIONERROR);
+  EXPECT_EQ(Run("state 5\nexpect result TWRC_FAILURE TWCC_OPERATIONERROR\nexpect state 4\n"),
+            kScriptPassed)
+      << testing::PrintToString(Lines());
+  EXPECT_EQ(Run("state 5\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [1] failed: 'Higher' in state 4 left the session in state 4"));
+}
+
+TEST_F(ScriptRunnerTest, EveryWaitEndsAtItsLimit) {
+  Climb();
+  // The Source never says an image is ready.
+  EXPECT_EQ(Run("ui off\ntimeout 2\nstate 6\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [3] failed: no image became ready within 2 s in state 5"))
+      << testing::PrintToString(Lines());
+  EXPECT_EQ(TWAIN_State(), 5);
+  EXPECT_LE(host.pumps, 2000 / 50 + 10) << "the wait ends near its limit";
+}
+
+TEST_F(ScriptRunnerTest, WrongStateAtRunTimeAndFaultsEndTheScriptWithoutSendingMore) {
+  host.ladder.Refresh();
+  host.ladder.StepUp();
+  host.ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 3);
+  dsm.ClearCalls();
+  EXPECT_EQ(Run("set ICAP_UNITS onevalue uint16 0\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [1] failed: 'set' does not run in state 3"));
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CAPABILITY, MSG_SET), 0u);
+
+  host.ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 4);
+  dsm.OnCap(ICAP_PIXELTYPE, MSG_GET).Run([](const fake::Call&, TW_MEMREF) {
+    Crash();
+    return TWRC_SUCCESS;
+  });
+  EXPECT_EQ(Run("get ICAP_PIXELTYPE\nstate 1\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [1] failed: fault 0xc0000005 inside the Source or the Source Manager"))
+      << testing::PrintToString(Lines());
+  EXPECT_EQ(TWAIN_Session().callNesting, 0);
+  EXPECT_EQ(TWAIN_State(), 4);
+
+  // A fault the ladder's own guard catches shows its box: the step failed.
+  dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS).Run([](const fake::Call&, TW_MEMREF) {
+    Crash();
+    return TWRC_SUCCESS;
+  });
+  EXPECT_EQ(Run("state 5\nexpect result TWRC_SUCCESS\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("Exception during state change!"));
+  EXPECT_TRUE(Logged(std::string("   message box \"Vorrel\": ") +
+                     "An exception (a fatal execution error) has been detected in the active Data "
+                     "Source or TWAIN Manager  Vorrel is probably unstable now. We recommend you "
+                     "exit or at least close the DS."))
+      << testing::PrintToString(Lines());
+  EXPECT_TRUE(Logged("   [1] failed: the probe reported an error in a message box"));
+}
+
+TEST_F(ScriptRunnerTest, SourceIsChosenByItsListedName) {
+  Climb();
+  EXPECT_EQ(Run("source camera\nexpect state 4\n"), kScriptPassed)
+      << testing::PrintToString(Lines());
+  EXPECT_STREQ(TWAIN_SourceProductName(), "Camera");
+  EXPECT_TRUE(Logged("Closed Flatbed [0.00s]")) << "the ladder's own steps did it";
+  EXPECT_EQ(Run("source Camera\n"), kScriptPassed);
+  EXPECT_TRUE(Logged("   Camera is open already"));
+  EXPECT_EQ(Run("source Scanner\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [1] failed: no Source named \"Scanner\" is listed (Flatbed, Camera)"));
+}
+
+TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {
+  Climb();
+  const Script bad = ReadScriptText("state 1\nfly\n");
+  EXPECT_EQ(RunScript(bad, host), kScriptBad);
+  EXPECT_TRUE(dsm.Calls().empty());
+  EXPECT_EQ(TWAIN_State(), 4);
+
+  const Script pages = ReadScriptText("state 7\nsave image a.bmp\nstate 4\nlayout get\n");
+  ASSERT_TRUE(pages.errors.empty());
+  const std::vector<ScriptError> unbuilt = UnbuiltSteps(pages, host);
+  ASSERT_EQ(unbuilt.size(), 3u);
+  EXPECT_EQ(unbuilt[0].line, 1);
+  EXPECT_EQ(unbuilt[0].message, "'state 7' needs a page that is not built in this version");
+  EXPECT_EQ(unbuilt[1].line, 2);
+  EXPECT_EQ(unbuilt[2].line, 4);
+}
+
+TEST_F(ScriptRunnerTest, ContainersAreSummedUpInOneLine) {
+  Climb();
+  dsm.OnCap(ICAP_XFERMECH, MSG_GET).ReplyContainer(TWON_ENUMERATION, {TWTY_UINT16, 0, 3, 0, 0, 0, 2,
+                                                                      0,           0, 0, 0, 0, 0, 0,
+                                                                      0,           0, 1, 0, 2, 0});
+  dsm.OnCap(ICAP_CONTRAST, MSG_GET).ReplyContainer(TWON_RANGE, {TWTY_FIX32, 0, 0x18, 0xfc, 0,  0,
+                                                                0xe8,       3, 0,    0,    10, 0,
+                                                                0,          0, 0,    0,    0,  0,
+                                                                0,          0, 0,    0,    0,  0});
+  EXPECT_EQ(Run("get ICAP_XFERMECH\nget ICAP_CONTRAST\n"), kScriptPassed);
+  EXPECT_TRUE(Logged("   uint16 ENUMERATION of 3, current TWSX_MEMORY, default TWSX_NATIVE"))
+      << testing::PrintToString(Lines());
+  EXPECT_TRUE(Logged("   fix32 RANGE -1000 to 1000 step 10, current 0, default 0"))
+      << testing::PrintToString(Lines());
+}
+
+}  // namespace
