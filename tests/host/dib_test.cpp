@@ -92,6 +92,8 @@ TEST(DibColorCount, SetColorWritesInsideTheTableAndSaysWhetherItDid) {
   const std::vector<unsigned char> before = bytes;
   EXPECT_FALSE(DIB_LayoutSetColor(bytes.data(), layout, 4, 9, 9, 9)) << "past the table";
   EXPECT_FALSE(DIB_LayoutSetColor(nullptr, layout, 0, 9, 9, 9));
+  EXPECT_EQ(DIB_LayoutColor(nullptr, layout, 0), 0u);
+  EXPECT_EQ(DIB_LayoutRow(nullptr, layout, 0), nullptr);
   EXPECT_EQ(bytes, before);
 }
 
@@ -210,6 +212,16 @@ TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
   DibHandle dib = ToBlock(bytes);
   ASSERT_TRUE(DIB_Draw(dib, &context, 10, 20, 50, 30, 0, 0));
   EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 5, 0)) << "source origin outside";
+  EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, -1, 0));
+  EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 0, -1));
+  for (std::uint32_t compression : {4u, 5u}) {
+    test::BitmapSpec embedded{40, 5, 3, 24, compression};
+    embedded.pixelBytes = 16;
+    DibHandle other = ToBlock(PackedBitmap(embedded));
+    EXPECT_EQ(DIB_CheckBlock(other, nullptr), DibCheck::kOk) << "a well-formed block";
+    EXPECT_FALSE(DIB_Draw(other, &context, 0, 0, 5, 3, 0, 0)) << compression;
+    platform::MemFree(other);
+  }
   std::vector<platform::host::DibDrawRecord> draws = platform::host::TakeDibDraws();
   ASSERT_EQ(draws.size(), 1u);
   const platform::host::DibDrawRecord& draw = draws[0];

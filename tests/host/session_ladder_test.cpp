@@ -312,6 +312,31 @@ TEST(LadderWithoutSourcesTest, NoSourcesMeansNoOpeningStep) {
   EXPECT_TRUE(view.sources.empty());
 }
 
+TEST_F(LadderTest, StepsDownRunWithTheLadderDisabled) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  bool enabledDuringStep = true;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS).Observe([&](const fake::Call&) {
+    enabledDuringStep = view.higherEnabled || view.lowerEnabled || view.sourceListEnabled;
+  });
+  ladder.StepDown();
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_FALSE(enabledDuringStep);
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
+}
+
+TEST_F(LadderTest, ClimbingAgainAfterAHardResetListsEachSourceOnce) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ASSERT_EQ(TWAIN_State(), 4);
+  Restart();  // the state drops to 1 without passing through 2
+  ladder.Refresh();
+  ladder.StepUp();
+  ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(view.sources, (Strings{"Flatbed", "Camera"}));
+}
+
 TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
   dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE);
   ladder.Refresh();
