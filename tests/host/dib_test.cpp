@@ -54,6 +54,11 @@ TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
     }
     platform::MemFree(dib);
   }
+  DibHandle empty = DIB_Create(8, 0, 1);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(platform::MemSize(empty), 40u + 4 * 256);
+  EXPECT_EQ(ColorOf(empty, 255), 0xFFFFFFu);
+  platform::MemFree(empty);
   EXPECT_EQ(DIB_RowBytes(1, 1), 4u);
   EXPECT_EQ(DIB_RowBytes(24, 3), 12u);
   // No bitmap for these, and none larger than the address space.

@@ -91,10 +91,12 @@ class FakeLadderView : public LadderView {
 
 class LadderTest : public SessionTest {
  protected:
-  LadderTest() { SetLogSink(ToStore, &log); }
+  LadderTest() { SetLogSink(ToStore, this); }
 
   static void ToStore(const char* text, bool final, void* context) {
-    static_cast<LogStore*>(context)->Write(text, final);
+    auto* self = static_cast<LadderTest*>(context);
+    self->log.Write(text, final);
+    self->writes.push_back((final ? "final: " : "provisional: ") + std::string(text));
   }
   Strings Lines() const {
     Strings lines;
@@ -113,6 +115,7 @@ class LadderTest : public SessionTest {
   }
 
   LogStore log;
+  Strings writes;  // every write, provisional ones included
   FakeLadderView view;
   SessionLadder ladder{view};
 };
@@ -172,6 +175,12 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   ASSERT_EQ(TWAIN_State(), 4) << dsm.Transcript();
   EXPECT_EQ(Lines(), (Strings{"Loaded TWAIN Source Manager [0.00s]",
                               "Opened Source Manager [1.23s]", "Opened Camera [0.00s]"}));
+  EXPECT_EQ(writes, (Strings{"provisional: Loading TWAIN Source Manager...",
+                             "final: Loaded TWAIN Source Manager [0.00s]",
+                             "provisional: Opening Source Manager...",
+                             "final: Opened Source Manager [1.23s]",
+                             "provisional: Enumerating Data Sources...",
+                             "provisional: Opening Camera...", "final: Opened Camera [0.00s]"}));
   EXPECT_EQ(view.sources, (Strings{"Flatbed", "Camera"}));
   EXPECT_EQ(view.selected, 1) << "the default Source is selected";
   EXPECT_EQ(view.tabsAppended, 1);
