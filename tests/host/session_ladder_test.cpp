@@ -261,6 +261,22 @@ TEST_F(LadderTest, SourceEventsMoveTheLadder) {
   EXPECT_EQ(view.enumerations, 1) << "coming back to 4 from above does not enumerate again";
 }
 
+TEST_F(LadderTest, LeavingStateSevenPutsItsPictureBack) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ladder.StepUp();
+  dsm.QueueEvent(MSG_XFERREADY);
+  ladder.SourceEvent(platform::Message{});
+  dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_XFERDONE).Times(1);
+  TW_HANDLE image = nullptr;
+  TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image);
+  ladder.Refresh();
+  ASSERT_EQ(CurrentPicture(), 7);
+  ladder.StepDown();
+  EXPECT_FALSE(view.pictures[7]) << "state 7 still shown as current";
+  EXPECT_EQ(CurrentPicture(), TWAIN_State());
+}
+
 TEST_F(LadderTest, TransferIsNotPretendedWhileTheImagesPageIsMissing) {
   ladder.Refresh();
   ladder.StartupClimb();
