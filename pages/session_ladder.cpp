@@ -110,13 +110,17 @@ class SessionLadder::StepMark {
   SessionLadder& ladder_;
 };
 
-void SessionLadder::StepUp() {
+void SessionLadder::RunStep(void (SessionLadder::*step)()) {
   if (stepping_) return;
   {
     StepMark mark(*this);
-    StepUpInStep();
+    (this->*step)();
   }
   FinishStep();
+}
+
+void SessionLadder::StepUp() {
+  RunStep(&SessionLadder::StepUpInStep);
 }
 
 void SessionLadder::StepUpInStep() {
@@ -185,11 +189,7 @@ void SessionLadder::StepDown() {
     view_.CloseWindow();
     return;
   }
-  {
-    StepMark mark(*this);
-    StepDownInStep();
-  }
-  FinishStep();
+  RunStep(&SessionLadder::StepDownInStep);
 }
 
 void SessionLadder::StepDownInStep() {
@@ -261,17 +261,16 @@ void SessionLadder::EnumerateSources() {
 }
 
 void SessionLadder::ChangeSource() {
-  if (stepping_) return;
-  {
-    StepMark mark(*this);
-    if (TWAIN_State() > 6) StepDownInStep();
-    if (TWAIN_State() > 5) StepDownInStep();
-    if (TWAIN_State() > 4) StepDownInStep();
-    if (TWAIN_State() > 3) StepDownInStep();
-    if (TWAIN_State() == 3) StepUpInStep();
-  }
-  FinishStep();
+  RunStep(&SessionLadder::ChangeSourceInStep);
   view_.ShowSelectedPage();
+}
+
+void SessionLadder::ChangeSourceInStep() {
+  if (TWAIN_State() > 6) StepDownInStep();
+  if (TWAIN_State() > 5) StepDownInStep();
+  if (TWAIN_State() > 4) StepDownInStep();
+  if (TWAIN_State() > 3) StepDownInStep();
+  if (TWAIN_State() == 3) StepUpInStep();
 }
 
 void SessionLadder::ArriveAt(int state, int old) {
@@ -297,16 +296,12 @@ void SessionLadder::ArriveAt(int state, int old) {
 }
 
 void SessionLadder::Refresh() {
+  // Inside a step the ladder stays disabled until the step returns.
   if (stepping_) {
-    // Inside a step the ladder stays disabled until the step returns.
     Arrange();
-    return;
+  } else {
+    RunStep(&SessionLadder::Arrange);
   }
-  {
-    StepMark mark(*this);
-    Arrange();
-  }
-  FinishStep();
 }
 
 void SessionLadder::Arrange() {

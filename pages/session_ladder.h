@@ -95,6 +95,9 @@ class SessionLadder {
  private:
   class StepMark;
 
+  // Runs a step under the mark, then enables the ladder for the state reached.
+  void RunStep(void (SessionLadder::*step)());
+  void ChangeSourceInStep();
   void StepUpInStep();
   void StepUpBody();
   void StepDownInStep();

@@ -163,6 +163,7 @@ TEST_F(CapabilityCallsTest, CurrentValueCopiesCompatibleCurrentItemsOnly) {
        LeBytes().U16(TWTY_INT16).U32(2).U32(1).U32(0).U16(0).U16(3), TWUN_POINTS},
       {"range", TWON_RANGE, LeBytes().U16(TWTY_UINT16).U32(0).U32(5).U32(1).U32(0).U32(4),
        TWUN_TWIPS},
+      {"uint16 one-value", TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16).U32(TWUN_PIXELS), TWUN_PIXELS},
       {"fix32 one-value", TWON_ONEVALUE, LeBytes().U16(TWTY_FIX32).U32(0x10000), TWUN_INCHES},
       {"array", TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(1).U16(TWUN_PIXELS), TWUN_INCHES},
       // Untrusted: the index is below NumItems but beyond the block.

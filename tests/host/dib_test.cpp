@@ -54,6 +54,11 @@ TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
     }
     platform::MemFree(dib);
   }
+  DibHandle empty = DIB_Create(8, 0, 1);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(platform::MemSize(empty), 40u + 4 * 256);
+  EXPECT_EQ(ColorOf(empty, 255), 0xFFFFFFu);
+  platform::MemFree(empty);
   EXPECT_EQ(DIB_RowBytes(1, 1), 4u);
   EXPECT_EQ(DIB_RowBytes(24, 3), 12u);
   // No bitmap for these, and none larger than the address space.
@@ -92,6 +97,8 @@ TEST(DibColorCount, SetColorWritesInsideTheTableAndSaysWhetherItDid) {
   const std::vector<unsigned char> before = bytes;
   EXPECT_FALSE(DIB_LayoutSetColor(bytes.data(), layout, 4, 9, 9, 9)) << "past the table";
   EXPECT_FALSE(DIB_LayoutSetColor(nullptr, layout, 0, 9, 9, 9));
+  EXPECT_EQ(DIB_LayoutColor(nullptr, layout, 0), 0u);
+  EXPECT_EQ(DIB_LayoutRow(nullptr, layout, 0), nullptr);
   EXPECT_EQ(bytes, before);
 }
 
@@ -210,6 +217,16 @@ TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
   DibHandle dib = ToBlock(bytes);
   ASSERT_TRUE(DIB_Draw(dib, &context, 10, 20, 50, 30, 0, 0));
   EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 5, 0)) << "source origin outside";
+  EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, -1, 0));
+  EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 0, -1));
+  for (std::uint32_t compression : {4u, 5u}) {
+    test::BitmapSpec embedded{40, 5, 3, 24, compression};
+    embedded.pixelBytes = 16;
+    DibHandle other = ToBlock(PackedBitmap(embedded));
+    EXPECT_EQ(DIB_CheckBlock(other, nullptr), DibCheck::kOk) << "a well-formed block";
+    EXPECT_FALSE(DIB_Draw(other, &context, 0, 0, 5, 3, 0, 0)) << compression;
+    platform::MemFree(other);
+  }
   std::vector<platform::host::DibDrawRecord> draws = platform::host::TakeDibDraws();
   ASSERT_EQ(draws.size(), 1u);
   const platform::host::DibDrawRecord& draw = draws[0];

@@ -93,10 +93,12 @@ class FakeLadderView : public LadderView {
 
 class LadderTest : public SessionTest {
  protected:
-  LadderTest() { SetLogSink(ToStore, &log); }
+  LadderTest() { SetLogSink(ToStore, this); }
 
   static void ToStore(const char* text, bool final, void* context) {
-    static_cast<LogStore*>(context)->Write(text, final);
+    auto* self = static_cast<LadderTest*>(context);
+    self->log.Write(text, final);
+    self->writes.push_back((final ? "final: " : "provisional: ") + std::string(text));
   }
   Strings Lines() const {
     Strings lines;
@@ -115,6 +117,7 @@ class LadderTest : public SessionTest {
   }
 
   LogStore log;
+  Strings writes;  // every write, provisional ones included
   FakeLadderView view;
   SessionLadder ladder{view};
 };
@@ -178,6 +181,13 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   EXPECT_EQ(Lines(), (Strings{"Loaded TWAIN Source Manager [0.00s]",
                               "   Source Manager: C:\\WINDOWS\\TWAIN_32.DLL",
                               "Opened Source Manager [1.23s]", "Opened Camera [0.00s]"}));
+  EXPECT_EQ(writes, (Strings{"provisional: Loading TWAIN Source Manager...",
+                             "final: Loaded TWAIN Source Manager [0.00s]",
+                             "final:    Source Manager: C:\\WINDOWS\\TWAIN_32.DLL",
+                             "provisional: Opening Source Manager...",
+                             "final: Opened Source Manager [1.23s]",
+                             "provisional: Enumerating Data Sources...",
+                             "provisional: Opening Camera...", "final: Opened Camera [0.00s]"}));
   EXPECT_EQ(view.sources, (Strings{"Flatbed", "Camera"}));
   EXPECT_EQ(view.selected, 1) << "the default Source is selected";
   EXPECT_EQ(view.tabsAppended, 1);
@@ -300,6 +310,22 @@ TEST_F(LadderTest, CallbackEventsClimbToSixAndBackWithTheMessagePathsLines) {
   EXPECT_EQ(LastLine(), "   Callback with MSG_XFERREADY in state 4, no Source enabled: ignored");
 }
 
+TEST_F(LadderTest, LeavingStateSevenPutsItsPictureBack) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ladder.StepUp();
+  dsm.QueueEvent(MSG_XFERREADY);
+  ladder.SourceEvent(platform::Message{});
+  dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_XFERDONE).Times(1);
+  TW_HANDLE image = nullptr;
+  TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image);
+  ladder.Refresh();
+  ASSERT_EQ(CurrentPicture(), 7);
+  ladder.StepDown();
+  EXPECT_FALSE(view.pictures[7]) << "state 7 still shown as current";
+  EXPECT_EQ(CurrentPicture(), TWAIN_State());
+}
+
 TEST_F(LadderTest, HigherInStateSixTransfersThroughThePageAndTimesIt) {
   ladder.Refresh();
   ladder.StartupClimb();
@@ -380,6 +406,31 @@ TEST(LadderWithoutSourcesTest, NoSourcesMeansNoOpeningStep) {
   EXPECT_EQ(TWAIN_State(), 3);
   EXPECT_FALSE(view.higherEnabled);
   EXPECT_TRUE(view.sources.empty());
+}
+
+TEST_F(LadderTest, StepsDownRunWithTheLadderDisabled) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  bool enabledDuringStep = true;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS).Observe([&](const fake::Call&) {
+    enabledDuringStep = view.higherEnabled || view.lowerEnabled || view.sourceListEnabled;
+  });
+  ladder.StepDown();
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_FALSE(enabledDuringStep);
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
+}
+
+TEST_F(LadderTest, ClimbingAgainAfterAHardResetListsEachSourceOnce) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ASSERT_EQ(TWAIN_State(), 4);
+  Restart();  // the state drops to 1 without passing through 2
+  ladder.Refresh();
+  ladder.StepUp();
+  ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(view.sources, (Strings{"Flatbed", "Camera"}));
 }
 
 TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {

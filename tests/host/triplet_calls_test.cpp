@@ -184,7 +184,13 @@ TEST_F(SessionTest, ManagerCallsMoveTheStateOnlyOnSuccess) {
   TW_IDENTITY listed{};
   EXPECT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &listed));
   EXPECT_EQ(TWAIN_State(), 4) << "listing moves nothing";
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS).Return(TWRC_FAILURE).Times(1);
+  EXPECT_FALSE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &camera));
+  EXPECT_EQ(TWAIN_State(), 4);
   EXPECT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &camera));
+  EXPECT_EQ(TWAIN_State(), 3);
+  dsm.On(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM).Return(TWRC_FAILURE).Times(1);
+  EXPECT_FALSE(TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent));
   EXPECT_EQ(TWAIN_State(), 3);
   EXPECT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent));
   EXPECT_EQ(TWAIN_State(), 2);

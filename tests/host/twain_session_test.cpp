@@ -56,6 +56,10 @@ TEST_F(SessionTest, StartupCountsAndOnlyTheLastShutdownResets) {
   EXPECT_EQ(LiveModuleCount(), 0);
   EXPECT_TRUE(dsm.Calls().empty()) << "a hard reset sends nothing: " << dsm.Transcript();
   EXPECT_EQ(TWAIN_Startup(), 1);
+  // A shutdown too many does not make the next start-up skip its work.
+  TWAIN_Shutdown();
+  TWAIN_Shutdown();
+  EXPECT_EQ(TWAIN_Startup(), 1);
   TW_IDENTITY cleared{};
   EXPECT_EQ(std::memcmp(&TWAIN_Session().sourceIdentity, &cleared, sizeof(cleared)), 0);
 }
@@ -87,6 +91,10 @@ TEST_F(SessionTest, AppIdentityDefaultsAndIsTruncatedTo32Characters) {
   EXPECT_EQ(app.ProductName[32], 0);
   EXPECT_EQ(app.ProductName[33], 0);
   EXPECT_EQ(app.Version.MinorNum, 26);
+  EXPECT_EQ(app.Version.MajorNum, 1);
+  EXPECT_STREQ(app.Version.Info, "1.26");
+  EXPECT_STREQ(app.Manufacturer, "Kandrith");
+  EXPECT_STREQ(app.ProductFamily, "Ambit Tools");
   EXPECT_EQ(app.ProtocolMajor, 1);
   EXPECT_EQ(app.ProtocolMinor, 8);
   GoTo(3);
@@ -183,6 +191,7 @@ TEST(BindManagerTest, DirectoryEndingInAColonGetsNoBackslash) {
   ASSERT_TRUE(TWAIN_JoinPath("D:\\WIN", "TWAIN_32.DLL", path, sizeof(path)));
   EXPECT_STREQ(path, "D:\\WIN\\TWAIN_32.DLL");
   EXPECT_FALSE(TWAIN_JoinPath("D:\\WIN", "TWAIN_32.DLL", path, 19)) << "one byte short";
+  EXPECT_TRUE(TWAIN_JoinPath("D:\\WIN", "TWAIN_32.DLL", path, 20)) << "exactly room";
 
   platform::host::SetWindowsDirectory("Q:");
   platform::host::SetSystemDirectory("Q:\\none");
@@ -202,6 +211,8 @@ TEST_F(SessionTest, ManagerOpenInStateThreeSendsNothingButReplacesTheParent) {
   platform::WindowHandle window = platform::host::CreateTestWindow();
   EXPECT_TRUE(TWAIN_ManagerOpen(window));
   EXPECT_TRUE(dsm.Calls().empty());
+  EXPECT_EQ(TWAIN_Session().parentWindow, window);
+  EXPECT_TRUE(TWAIN_SourceOpenDefault());
   EXPECT_EQ(TWAIN_Session().parentWindow, window);
 }
 
@@ -285,10 +296,17 @@ TEST_F(SessionTest, EnableBelowStateFourOpensTheDefaultSourceFirst) {
   // A Source that cannot be opened is not enabled, and the failure is told.
   Restart();
   GoTo(3);
-  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE);
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE).Times(1);
   EXPECT_FALSE(TWAIN_SourceEnable(nullptr));
   EXPECT_EQ(Sent(), Strings{"DG_CONTROL / DAT_IDENTITY / MSG_OPENDS"});
   EXPECT_EQ(TWAIN_State(), 3);
+
+  // Above state 4 the triplet is still sent: the Source answers for itself.
+  Restart();
+  GoTo(5);
+  dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS).Return(TWRC_FAILURE);
+  EXPECT_TRUE(TWAIN_SourceEnable(nullptr));
+  EXPECT_EQ(Sent(), (Strings{"DG_CONTROL / DAT_USERINTERFACE / MSG_ENABLEDS"}));
 }
 
 TEST_F(SessionTest, EnableRefusedStaysInFourAndCheckStatusCountsAsEnabled) {
