@@ -94,7 +94,6 @@ class CapabilitiesPageTest : public ProbeWindowTest {
     SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
   }
-
 };
 
 TEST_F(CapabilitiesPageTest, StartupListsWhatTheSampleFlatbedAnswersAndShowsTheFirstEntry) {
