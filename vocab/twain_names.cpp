@@ -159,9 +159,13 @@ std::string NameOr(const char* name, const char* fallback, int code) {
 }  // namespace
 
 std::string CapName(int cap) {
+  if (const char* name = KnownCapName(cap)) return name;
   const auto code = static_cast<unsigned>(cap);
-  if (const char* name = FindName(kCapNames, code)) return name;
   return FormatText(code < CAP_CUSTOMBASE ? "0x%04x" : "CAP_0x%04x", code);
+}
+
+const char* KnownCapName(int cap) {
+  return FindName(kCapNames, static_cast<unsigned>(cap));
 }
 
 std::optional<std::string> ConstantName(int cap, int value) {

@@ -8,6 +8,8 @@
 
 // "ICAP_UNITS"; unlisted codes below 0x8000 "0x%04x", custom ones "CAP_0x%04x".
 std::string CapName(int cap);
+// The listed name alone, or null: no text is built, for loops over every code.
+const char* KnownCapName(int cap);
 // The name of a capability's value ("TWUN_INCHES"), or nothing when the
 // capability has no names or none for this value. The capability-list
 // capabilities name every value with CapName.

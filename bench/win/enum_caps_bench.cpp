@@ -73,8 +73,8 @@ struct BareManager {
   std::size_t Scans() {
     std::set<TW_UINT16> found;
     for (TW_UINT32 cap = 0; cap <= kLastStandardCode; ++cap) {
-      const std::string name = CapName(static_cast<int>(cap));
-      if ((name[0] == 'C' || name[0] == 'I') && Get(static_cast<TW_UINT16>(cap)))
+      const char* name = KnownCapName(static_cast<int>(cap));
+      if (name && (name[0] == 'C' || name[0] == 'I') && Get(static_cast<TW_UINT16>(cap)))
         found.insert(static_cast<TW_UINT16>(cap));
     }
     for (TW_UINT32 cap = CAP_CUSTOMBASE; cap < CAP_CUSTOMBASE + kCustomCodes; ++cap) {
