@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/ratio_line.h"
+#include "bench/win/window_bench.h"
 #include "caps/logged_operations.h"
 #include "pages/log.h"
 #include "platform/message_box.h"
@@ -23,13 +24,6 @@
 namespace {
 
 constexpr int kRounds = 3;
-
-double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(count.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart);
-}
 
 class Driver {
  public:
@@ -111,10 +105,7 @@ class Driver {
 }  // namespace
 
 int main() {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-  platform::CaptureMessageBoxes(true);
-  TWAIN_Startup();
+  StartBenchProcess();
   auto window = std::make_unique<ProbeWindow>();
   if (!window->Open(SW_SHOWNORMAL) || TWAIN_State() != 4) {
     std::printf("memory_transfer_bench: the Sample Flatbed did not open (state %d)\n",
