@@ -68,11 +68,11 @@ void AddAndLearn(CapabilityListView& list, std::uint32_t cap) {
 }
 
 // Whether the standard scan asks for the code: only named ones are. The
-// name is gone before the Source is called, as a fault abandons the frame.
+// name is a static text, so nothing is left behind if a fault abandons the frame.
 bool AnnounceStandard(std::uint32_t cap, ProgressThrottle& progress) {
-  const std::string name = CapName(static_cast<int>(cap));
-  if (name[0] != 'I' && name[0] != 'C') return false;
-  if (progress.Due()) LogProgress("TWAIN_Get(%s)", name.c_str());
+  const char* name = KnownCapName(static_cast<int>(cap));
+  if (!name || (name[0] != 'I' && name[0] != 'C')) return false;
+  if (progress.Due()) LogProgress("TWAIN_Get(%s)", name);
   return true;
 }
 

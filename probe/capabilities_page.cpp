@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -125,6 +126,7 @@ void CapabilitiesPage::EnumerateCapabilities() {
 
 void CapabilitiesPage::ClearCapabilities() {
   SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_RESETCONTENT, 0, 0);
+  listed_.clear();
 }
 
 void CapabilitiesPage::EnableCapabilities(bool enabled) {
@@ -134,12 +136,15 @@ void CapabilitiesPage::EnableCapabilities(bool enabled) {
 void CapabilitiesPage::AddCapability(const std::string& text, int code) {
   HWND list = Item(IDC_CAP_LIST);
   const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  if (index >= 0) SendMessageA(list, LB_SETITEMDATA, index, code);
+  if (index < 0) return;
+  SendMessageA(list, LB_SETITEMDATA, index, code);
+  listed_.push_back(text);
 }
 
 bool CapabilitiesPage::HasCapabilityBeginning(const std::string& prefix) {
-  return SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_FINDSTRING, static_cast<WPARAM>(-1),
-                             reinterpret_cast<LPARAM>(prefix.c_str())) != LB_ERR;
+  return std::any_of(listed_.begin(), listed_.end(), [&](const std::string& text) {
+    return _strnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
+  });
 }
 
 void CapabilitiesPage::SelectFirstCapability() {

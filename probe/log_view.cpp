@@ -99,10 +99,14 @@ RECT LogView::RowRect(int line) const {
 }
 
 void LogView::UpdateScrollBar(bool range) {
-  if (range) {
-    SetScrollRange(hwnd_, SB_VERT, 0, std::max(0, store_.count() - 1), TRUE);
-  }
-  SetScrollPos(hwnd_, SB_VERT, store_.topLine(), TRUE);
+  // One call, so the bar is redrawn once: under Wine each redraw costs milliseconds.
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_POS | (range ? SIF_RANGE : 0);
+  info.nMin = 0;
+  info.nMax = std::max(0, store_.count() - 1);
+  info.nPos = store_.topLine();
+  SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
 }
 
 void LogView::Write(const char* text, bool final) {
@@ -116,8 +120,9 @@ void LogView::Write(const char* text, bool final) {
   // between wait for the next paint.
   const DWORD now = GetTickCount();
   if (painted_ && now - lastPaint_ < kRepaintIntervalMs) {
+    // Once invalidated, the window stays so until it paints (which catches up).
+    if (!behind_) InvalidateRect(hwnd_, nullptr, FALSE);
     behind_ = true;
-    InvalidateRect(hwnd_, nullptr, FALSE);
     return;
   }
   painted_ = true;
@@ -126,15 +131,14 @@ void LogView::Write(const char* text, bool final) {
     CatchUp();
     return;
   }
-  if (!replacing || store_.count() != countBefore) UpdateScrollBar(true);
+  const bool rangeChanged = !replacing || store_.count() != countBefore;
+  if (rangeChanged || update != LogStore::Update::kDrawLastRow) UpdateScrollBar(rangeChanged);
   if (update == LogStore::Update::kRepaintAll) {
-    UpdateScrollBar(false);
     InvalidateRect(hwnd_, nullptr, FALSE);
     UpdateWindow(hwnd_);
     return;
   }
   if (update == LogStore::Update::kScrollThenDraw) {
-    UpdateScrollBar(false);
     ScrollWindow(hwnd_, 0, -lineHeight_, nullptr, nullptr);
     UpdateWindow(hwnd_);
   }
@@ -173,7 +177,6 @@ void LogView::MoveTopLine(int line) {
 void LogView::CatchUp() {
   behind_ = false;
   UpdateScrollBar(true);
-  UpdateScrollBar(false);
   InvalidateRect(hwnd_, nullptr, FALSE);
   UpdateWindow(hwnd_);
 }
@@ -182,7 +185,6 @@ void LogView::Paint() {
   if (behind_) {
     behind_ = false;
     UpdateScrollBar(true);
-    UpdateScrollBar(false);
   }
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(hwnd_, &paint);

@@ -161,8 +161,8 @@ std::string NameOr(const char* name, const char* fallback, int code) {
 }  // namespace
 
 std::string CapName(int cap) {
+  if (const char* name = KnownCapName(cap)) return name;
   const auto code = static_cast<unsigned>(cap);
-  if (const char* name = FindName(kCapNames, code)) return name;
   return FormatText(code < CAP_CUSTOMBASE ? "0x%04x" : "CAP_0x%04x", code);
 }
 
@@ -178,6 +178,10 @@ std::optional<int> CapCode(std::string_view name) {
     if (EqualIgnoringCase(row.name, name)) return static_cast<int>(row.code);
   }
   return std::nullopt;
+}
+
+const char* KnownCapName(int cap) {
+  return FindName(kCapNames, static_cast<unsigned>(cap));
 }
 
 std::optional<std::string> ConstantName(int cap, int value) {

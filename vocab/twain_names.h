@@ -14,6 +14,8 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b);
 // The capability a standard name stands for, ignoring case; nothing for a
 // name no table lists.
 std::optional<int> CapCode(std::string_view name);
+// The listed name alone, or null: no text is built, for loops over every code.
+const char* KnownCapName(int cap);
 // The name of a capability's value ("TWUN_INCHES"), or nothing when the
 // capability has no names or none for this value. The capability-list
 // capabilities name every value with CapName.

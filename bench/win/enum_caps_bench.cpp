@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/ratio_line.h"
+#include "bench/win/window_bench.h"
 #include "pages/capability_enumeration.h"
 #include "pages/log.h"
 #include "platform/message_box.h"
@@ -24,13 +25,6 @@
 namespace {
 
 constexpr int kRounds = 5;
-
-double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(count.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart);
-}
 
 // The Manager, its identities, and nothing of ours in between.
 struct BareManager {
@@ -73,8 +67,8 @@ struct BareManager {
   std::size_t Scans() {
     std::set<TW_UINT16> found;
     for (TW_UINT32 cap = 0; cap <= kLastStandardCode; ++cap) {
-      const std::string name = CapName(static_cast<int>(cap));
-      if ((name[0] == 'C' || name[0] == 'I') && Get(static_cast<TW_UINT16>(cap)))
+      const char* name = KnownCapName(static_cast<int>(cap));
+      if (name && (name[0] == 'C' || name[0] == 'I') && Get(static_cast<TW_UINT16>(cap)))
         found.insert(static_cast<TW_UINT16>(cap));
     }
     for (TW_UINT32 cap = CAP_CUSTOMBASE; cap < CAP_CUSTOMBASE + kCustomCodes; ++cap) {
@@ -111,10 +105,7 @@ class MemoryList : public CapabilityListView {
 }  // namespace
 
 int main() {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-  platform::CaptureMessageBoxes(true);
-  TWAIN_Startup();
+  StartBenchProcess();
 
   const double start = Now();
   auto window = std::make_unique<ProbeWindow>();

@@ -3,63 +3,34 @@
 // through each of the four editors reaching the Source.
 #include "probe/capabilities_page.h"
 
-#include <commctrl.h>
-
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "caps/logged_operations.h"
 #include "caps/set_rules.h"
-#include "pages/log.h"
 #include "platform/message_box.h"
 #include "platform/settings.h"
-#include "probe/probe_window.h"
-#include "probe/resource_ids.h"
-#include "session/twain_session.h"
+#include "probe_window_fixture.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
-
-std::string Text(HWND window) {
-  char text[512] = {};
-  GetWindowTextA(window, text, sizeof(text));
-  return text;
-}
-
-class CapabilitiesPageTest : public testing::Test {
+class CapabilitiesPageTest : public ProbeWindowTest {
  protected:
   void SetUp() override {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
     platform::SetSettingsLocation("Kandrith", "VorrelTests");
-    ResetLoggedOperations();
-    TWAIN_Startup();
+    ProbeWindowTest::SetUp();
   }
   void TearDown() override {
-    window_.reset();
-    TWAIN_Shutdown();
-    ResetLog();
+    ProbeWindowTest::TearDown();
     SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
   }
 
   CapabilitiesPage& Open() {
-    window_ = std::make_unique<ProbeWindow>();
-    EXPECT_TRUE(window_->Open(SW_SHOWNORMAL));
+    ProbeWindowTest::Open();
     return Page();
   }
   CapabilitiesPage& Page() { return *static_cast<CapabilitiesPage*>(window_->page(0)); }
   HWND Control(int id) { return GetDlgItem(Page().hwnd(), id); }
-  Strings Lines() const {
-    Strings lines;
-    const LogStore& store = window_->log().store();
-    for (int i = 0; i < store.count(); ++i) lines.push_back(store.line(i));
-    return lines;
-  }
   Strings Listed() {
     Strings texts;
     HWND list = Control(IDC_CAP_LIST);
@@ -79,10 +50,6 @@ class CapabilitiesPageTest : public testing::Test {
         << name;
     SendMessageA(Page().hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CAP_LIST, LBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
-  }
-  void Click(HWND dialog, int id) {
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
   }
   // Picks the SET strip's tab for the container type, as a click does.
   void PickTab(int conType) {
@@ -127,8 +94,6 @@ class CapabilitiesPageTest : public testing::Test {
     SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
   }
-
-  std::unique_ptr<ProbeWindow> window_;
 };
 
 TEST_F(CapabilitiesPageTest, StartupListsWhatTheSampleFlatbedAnswersAndShowsTheFirstEntry) {
@@ -180,10 +145,10 @@ TEST_F(CapabilitiesPageTest, SetThroughEachEditorReachesTheSourceAndResetUndoesI
   PickTab(TWON_ONEVALUE);
   ValueEditor* oneValue = page.Editor(TWON_ONEVALUE);
   SendDlgItemMessageA(oneValue->hwnd(), IDC_ONEVALUE_LIST, LB_SETCURSEL, TWUN_CENTIMETERS, 0);
-  Click(page.hwnd(), IDC_CAP_SET);
+  ClickOn(page.hwnd(), IDC_CAP_SET);
   EXPECT_EQ(Lines().back(), "MSG_SET(ICAP_UNITS) -> TWRC_SUCCESS");
   EXPECT_EQ(Current(), Strings{"uint16 ONEVALUE = TWUN_CENTIMETERS"});
-  Click(page.hwnd(), IDC_CAP_RESET);
+  ClickOn(page.hwnd(), IDC_CAP_RESET);
   EXPECT_EQ(Lines().back(), "MSG_RESET(ICAP_UNITS) -> TWRC_SUCCESS");
   EXPECT_EQ(Current(), Strings{"uint16 ONEVALUE = TWUN_INCHES"});
 
@@ -196,8 +161,8 @@ TEST_F(CapabilitiesPageTest, SetThroughEachEditorReachesTheSourceAndResetUndoesI
   selected.stateMask = selected.state = LVIS_SELECTED;
   SendMessageA(values, LVM_SETITEMSTATE, TWPT_GRAY, reinterpret_cast<LPARAM>(&selected));
   SendMessageA(values, LVM_SETITEMSTATE, TWPT_RGB, reinterpret_cast<LPARAM>(&selected));
-  Click(enumeration->hwnd(), IDC_VALUE_TOGGLE);
-  Click(page.hwnd(), IDC_CAP_SET);
+  ClickOn(enumeration->hwnd(), IDC_VALUE_TOGGLE);
+  ClickOn(page.hwnd(), IDC_CAP_SET);
   EXPECT_EQ(Lines().back().rfind("MSG_SET(ICAP_PIXELTYPE) -> ", 0), 0u) << "no note: kept";
   EXPECT_EQ(Current(), Strings{"uint16 ONEVALUE = TWPT_GRAY"}) << testing::PrintToString(Lines());
 
@@ -210,7 +175,7 @@ TEST_F(CapabilitiesPageTest, SetThroughEachEditorReachesTheSourceAndResetUndoesI
   SetDlgItemTextA(range, IDC_RANGE_STEP, "10.0");
   SetDlgItemTextA(range, IDC_RANGE_CURRENT_LIST, "250");
   SetDlgItemTextA(range, IDC_RANGE_DEFAULT_LIST, "0");
-  Click(page.hwnd(), IDC_CAP_SET);
+  ClickOn(page.hwnd(), IDC_CAP_SET);
   EXPECT_EQ(Text(GetDlgItem(range, IDC_RANGE_STEP)), "10");
   EXPECT_EQ(Current(), Strings{"fix32 ONEVALUE = 250"}) << testing::PrintToString(Lines());
 
@@ -221,7 +186,7 @@ TEST_F(CapabilitiesPageTest, SetThroughEachEditorReachesTheSourceAndResetUndoesI
   EditItem(array, 0, "10");
   EditItem(array, 1, "200");
   EditItem(array, 2, "30");
-  Click(page.hwnd(), IDC_CAP_SET);
+  ClickOn(page.hwnd(), IDC_CAP_SET);
   EXPECT_EQ(Current(), (Strings{"uint16 ARRAY", "0. 10", "1. 200", "2. 30"}))
       << testing::PrintToString(Lines());
 }
@@ -231,7 +196,7 @@ TEST_F(CapabilitiesPageTest, ASourceThatKeepsAnotherValueGetsAReadBackNote) {
   Select("ICAP_XRESOLUTION");
   PickTab(TWON_ONEVALUE);
   SetDlgItemTextA(page.Editor(TWON_ONEVALUE)->hwnd(), IDC_ONEVALUE_EDIT, "250");
-  Click(page.hwnd(), IDC_CAP_SET);
+  ClickOn(page.hwnd(), IDC_CAP_SET);
   const Strings lines = Lines();
   EXPECT_EQ(lines[lines.size() - 2].rfind("MSG_SET(ICAP_XRESOLUTION) -> TWRC_CHECKSTATUS", 0), 0u);
   EXPECT_EQ(lines.back(), "   current value is now 200 (sent 250)");
