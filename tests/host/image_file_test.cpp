@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -164,6 +165,10 @@ TEST(ImageFileJpeg, ReportsFailuresAsNegativeNumbers) {
   const std::vector<unsigned char> colour = FileBytes(Fixture("colour.jpg"));
   std::vector<unsigned char> broken(colour.begin(), colour.begin() + 20);  // JFIF, then noise
   broken.resize(200, 0x55);
+  // An APP0 that is not JFIF's is not recognised either, however decodable.
+  std::vector<unsigned char> otherApp0 = colour;
+  std::memcpy(otherApp0.data() + 6, "JFXX", 4);
+  EXPECT_EQ(ImageFile_Load(WriteTemp("app0.jpg", otherApp0).c_str()), nullptr);
   EXPECT_EQ(ImageFile_Load(Fixture("cmyk.jpg").c_str()), nullptr);
   EXPECT_EQ(ImageFile_Load(WriteTemp("broken.jpg", broken).c_str()), nullptr);
   platform::host::FailAllocations(1);

@@ -1,0 +1,42 @@
+#include "imaging/strip_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "imaging/dib.h"
+#include "platform/host/host_platform.h"
+#include "platform/memory.h"
+
+namespace {
+
+std::vector<unsigned char> BlockBytes(DibHandle bitmap) {
+  platform::MemLockGuard lock(bitmap);
+  const auto* bytes = static_cast<const unsigned char*>(lock.data());
+  return {bytes, bytes + platform::MemSize(bitmap)};
+}
+
+// A strip that reaches past the last row writes every row it has room for
+// and nothing outside the pixels: the header and colour table stay as made.
+TEST(StripWriterTest, RowsBeyondTheBitmapAreSkippedAndTheHeaderIsLeftAlone) {
+  DibHandle bitmap = DIB_Create(8, 4, 2);
+  ASSERT_NE(bitmap, nullptr);
+  const std::vector<unsigned char> before = BlockBytes(bitmap);
+  const std::size_t pixelsAt = before.size() - 2 * 4;
+  const std::vector<unsigned char> strip(3 * 4, 0xAB);
+  {
+    StripWriter writer(bitmap);
+    ASSERT_TRUE(writer.ok());
+    writer.Write(0, 3, 4, strip.data(), strip.size());
+  }
+  const std::vector<unsigned char> after = BlockBytes(bitmap);
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + pixelsAt, after.begin()))
+      << "header or colour table written";
+  EXPECT_EQ(std::vector<unsigned char>(after.begin() + pixelsAt, after.end()),
+            std::vector<unsigned char>(8, 0xAB));
+  EXPECT_EQ(platform::host::GetMemoryStats().outstandingLocks, 0);
+  platform::MemFree(bitmap);
+}
+
+}  // namespace
