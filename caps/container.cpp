@@ -371,9 +371,35 @@ double ReadItemNumber(const void* item, int itemType) {
   return 0.0;
 }
 
+namespace {
+
+// A capability scan attaches and frees handles by the dozen; a few freed
+// ones are kept for the next rather than handed back to the heap each time.
+struct HandleSpares {
+  static constexpr int kCapacity = 8;
+  ContainerHandle* items[kCapacity] = {};
+  int count = 0;
+};
+HandleSpares g_spares;
+
+ContainerHandle* NewHandle() {
+  if (g_spares.count > 0) return g_spares.items[--g_spares.count];
+  return new (std::nothrow) ContainerHandle;
+}
+
+void DeleteHandle(ContainerHandle* h) {
+  if (g_spares.count < HandleSpares::kCapacity) {
+    g_spares.items[g_spares.count++] = h;
+  } else {
+    delete h;
+  }
+}
+
+}  // namespace
+
 ContainerHandle* CONTAINER_Attach(int format, TW_HANDLE block) {
   void* data = platform::MemLock(block);
-  auto* h = data ? new (std::nothrow) ContainerHandle : nullptr;
+  auto* h = data ? NewHandle() : nullptr;
   if (h) {
     h->magic = kContainerMagic;
     h->format = format;
@@ -421,7 +447,7 @@ void CONTAINER_Free(ContainerHandle* h) {
   h->magic = 0;
   platform::MemUnlock(h->block);
   platform::MemFree(h->block);
-  delete h;
+  DeleteHandle(h);
 }
 
 bool CONTAINER_IsValid(const ContainerHandle* h) {

@@ -53,8 +53,24 @@ void FreeContainer(ContainerHandle* h) {
   CONTAINER_Free(h);
 }
 
+// The name the list shows for a code: a listed name is a static text, only
+// the others are built (into built).
+std::string_view ListName(std::uint32_t cap, std::string& built) {
+  if (const char* known = KnownCapName(static_cast<int>(cap))) return known;
+  built = CapName(static_cast<int>(cap));
+  return built;
+}
+
 void AddEntry(CapabilityListView& list, std::uint32_t cap) {
-  list.AddCapability(CapName(static_cast<int>(cap)), static_cast<int>(cap));
+  std::string built;
+  list.AddCapability(ListName(cap, built), static_cast<int>(cap));
+}
+
+// The supported-caps scan's prefix test. Its own frame, so the built name is
+// gone before anything asks the Source (a fault there abandons frames unwound).
+bool Listed(CapabilityListView& list, std::uint32_t cap) {
+  std::string built;
+  return list.HasCapabilityBeginning(ListName(cap, built));
 }
 
 void AddAndLearn(CapabilityListView& list, std::uint32_t cap) {
@@ -67,25 +83,20 @@ void AddAndLearn(CapabilityListView& list, std::uint32_t cap) {
   AddEntry(list, cap);
 }
 
-// Whether the standard scan asks for the code: only named ones are. The
-// name is a static text, so nothing is left behind if a fault abandons the frame.
-bool AnnounceStandard(std::uint32_t cap, ProgressThrottle& progress) {
-  const char* name = KnownCapName(static_cast<int>(cap));
-  if (!name || (name[0] != 'I' && name[0] != 'C')) return false;
-  if (progress.Due()) LogProgress("TWAIN_Get(%s)", name);
-  return true;
-}
-
 void StandardScan(CapabilityListView& list) {
   ProgressThrottle progress;
-  // nCap itself is the loop counter: after a scan it holds the code past its end.
-  for (g_progress.nCap = 0; g_progress.nCap <= kLastStandardCode; ++g_progress.nCap) {
-    const std::uint32_t cap = g_progress.nCap;
-    if (!AnnounceStandard(cap, progress)) continue;
+  // Only named codes are asked, so the scan walks the names in code order
+  // rather than looking up each of the 4,608 codes. The names are static
+  // texts: nothing is left behind if a fault abandons the frame.
+  for (const CodeName& row : KnownCapNames()) {
+    if (row.code > kLastStandardCode) break;
+    g_progress.nCap = row.code;
+    if (row.name[0] != 'I' && row.name[0] != 'C') continue;
+    if (progress.Due()) LogProgress("TWAIN_Get(%s)", row.name);
     Act("TWAIN_Get (standard)");
-    if (IsRefusedCapability(static_cast<int>(cap))) continue;
-    ContainerHandle* h = TWAIN_Get(static_cast<TW_UINT16>(cap));
-    if (Exists()) AddEntry(list, cap);
+    if (IsRefusedCapability(static_cast<int>(row.code))) continue;
+    ContainerHandle* h = TWAIN_Get(static_cast<TW_UINT16>(row.code));
+    if (Exists()) list.AddCapability(row.name, static_cast<int>(row.code));
     FreeContainer(h);
   }
 }
@@ -123,8 +134,7 @@ void SupportedCapsScan(CapabilityListView& list) {
       for (int i = 0; i < count; ++i) {
         Act("CONTAINER_IntValue");
         g_progress.nCap = static_cast<std::uint32_t>(CONTAINER_IntValue(h, i));
-        if (!list.HasCapabilityBeginning(CapName(static_cast<int>(g_progress.nCap))))
-          AddAndLearn(list, g_progress.nCap);
+        if (!Listed(list, g_progress.nCap)) AddAndLearn(list, g_progress.nCap);
       }
     }
   }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/handles.h"
 
@@ -16,9 +17,9 @@ class CapabilityListView {
   virtual ~CapabilityListView() = default;
   virtual void ClearCapabilities() = 0;
   virtual void EnableCapabilities(bool enabled) = 0;
-  virtual void AddCapability(const std::string& text, int code) = 0;
+  virtual void AddCapability(std::string_view text, int code) = 0;
   // Whether an entry's text begins with prefix, ignoring case.
-  virtual bool HasCapabilityBeginning(const std::string& prefix) = 0;
+  virtual bool HasCapabilityBeginning(std::string_view prefix) = 0;
   // Selects the first entry and shows its capability.
   virtual void SelectFirstCapability() = 0;
 };

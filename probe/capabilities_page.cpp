@@ -126,25 +126,25 @@ void CapabilitiesPage::EnumerateCapabilities() {
 
 void CapabilitiesPage::ClearCapabilities() {
   SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_RESETCONTENT, 0, 0);
-  listed_.clear();
+  listed_.Clear();
 }
 
 void CapabilitiesPage::EnableCapabilities(bool enabled) {
   EnableWindow(Item(IDC_CAP_LIST), enabled);
 }
 
-void CapabilitiesPage::AddCapability(const std::string& text, int code) {
+void CapabilitiesPage::AddCapability(std::string_view text, int code) {
   HWND list = Item(IDC_CAP_LIST);
-  const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  const std::string terminated(text);
+  const LRESULT index =
+      SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(terminated.c_str()));
   if (index < 0) return;
   SendMessageA(list, LB_SETITEMDATA, index, code);
-  listed_.push_back(text);
+  listed_.Add(text);
 }
 
-bool CapabilitiesPage::HasCapabilityBeginning(const std::string& prefix) {
-  return std::any_of(listed_.begin(), listed_.end(), [&](const std::string& text) {
-    return _strnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
-  });
+bool CapabilitiesPage::HasCapabilityBeginning(std::string_view prefix) {
+  return listed_.HasBeginning(prefix);
 }
 
 void CapabilitiesPage::SelectFirstCapability() {

@@ -10,6 +10,7 @@
 
 #include "pages/capabilities_page_model.h"
 #include "pages/capability_enumeration.h"
+#include "pages/capability_name_index.h"
 #include "probe/page.h"
 #include "probe/value_editors.h"
 
@@ -33,8 +34,8 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
   // CapabilityListView.
   void ClearCapabilities() override;
   void EnableCapabilities(bool enabled) override;
-  void AddCapability(const std::string& text, int code) override;
-  bool HasCapabilityBeginning(const std::string& prefix) override;
+  void AddCapability(std::string_view text, int code) override;
+  bool HasCapabilityBeginning(std::string_view prefix) override;
   void SelectFirstCapability() override;
 
   // CapabilitiesPageView.
@@ -65,7 +66,7 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
   CapabilitiesPageModel model_;
   // The list's texts, so the scan's prefix checks need no list box search,
   // which costs tens of microseconds a call under Wine.
-  std::vector<std::string> listed_;
+  CapabilityNameIndex listed_;
   ArrayEditor arrayEditor_;
   EnumEditor enumEditor_;
   OneValueEditor oneValueEditor_;

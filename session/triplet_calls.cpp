@@ -1,5 +1,6 @@
 #include "session/triplet_calls.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/debug_output.h"
@@ -91,9 +92,19 @@ constexpr EffectRule kSourceEffects[] = {
     {DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, WholeImage},
 };
 
+// One bit per DAT that some rule names (by its low six bits), so the
+// triplets no rule names, a capability scan's thousands among them, skip the search.
+constexpr std::uint64_t DatsWithEffects() {
+  std::uint64_t bits = 0;
+  for (const EffectRule& rule : kSourceEffects) bits |= std::uint64_t{1} << (rule.dat & 63);
+  return bits;
+}
+constexpr std::uint64_t kDatsWithEffects = DatsWithEffects();
+
 const EffectRule* FindEffect(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
+  if ((kDatsWithEffects >> (dat & 63) & 1) == 0) return nullptr;
   for (const EffectRule& rule : kSourceEffects) {
-    if (rule.dg == dg && rule.dat == dat && rule.msg == msg) return &rule;
+    if (rule.dat == dat && rule.msg == msg && rule.dg == dg) return &rule;
   }
   return nullptr;
 }

@@ -184,6 +184,10 @@ const char* KnownCapName(int cap) {
   return FindName(kCapNames, static_cast<unsigned>(cap));
 }
 
+std::span<const CodeName> KnownCapNames() {
+  return kCapNames;
+}
+
 std::optional<std::string> ConstantName(int cap, int value) {
   const auto code = static_cast<TW_UINT32>(cap);
   if (std::find(std::begin(kCapabilityLists), std::end(kCapabilityLists), code) !=

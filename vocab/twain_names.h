@@ -4,8 +4,11 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "vocab/code_table.h"
 
 // "ICAP_UNITS"; unlisted codes below 0x8000 "0x%04x", custom ones "CAP_0x%04x".
 std::string CapName(int cap);
@@ -16,6 +19,8 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b);
 std::optional<int> CapCode(std::string_view name);
 // The listed name alone, or null: no text is built, for loops over every code.
 const char* KnownCapName(int cap);
+// Every listed capability, ascending by code: for loops that ask only named codes.
+std::span<const CodeName> KnownCapNames();
 // The name of a capability's value ("TWUN_INCHES"), or nothing when the
 // capability has no names or none for this value. The capability-list
 // capabilities name every value with CapName.

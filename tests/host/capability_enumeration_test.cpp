@@ -19,8 +19,10 @@ class FakeCapabilityList : public CapabilityListView {
  public:
   void ClearCapabilities() override { entries.clear(); }
   void EnableCapabilities(bool on) override { enabled = on; }
-  void AddCapability(const std::string& text, int code) override { entries.insert({text, code}); }
-  bool HasCapabilityBeginning(const std::string& prefix) override {
+  void AddCapability(std::string_view text, int code) override {
+    entries.insert({std::string(text), code});
+  }
+  bool HasCapabilityBeginning(std::string_view prefix) override {
     for (const auto& [text, code] : entries) {
       if (text.size() >= prefix.size() &&
           std::equal(prefix.begin(), prefix.end(), text.begin(),

@@ -225,6 +225,23 @@ TEST(ContainerTest, HandlesHoldOneLockUntilFreed) {
   EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
 }
 
+// Freed handles are kept for reuse; many alive at once, freed and made
+// again, must each stay distinct, valid and free their own block once.
+TEST(ContainerTest, ManyHandlesComeAndGoWithoutSharingState) {
+  for (int round = 0; round < 3; ++round) {
+    std::vector<ContainerHandle*> handles;
+    for (int i = 0; i < 20; ++i) handles.push_back(CONTAINER_CreateOneValue(TWTY_UINT16, i));
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_TRUE(CONTAINER_IsValid(handles[i]));
+      EXPECT_EQ(CONTAINER_ItemValue(handles[i], 0), i);
+    }
+    EXPECT_EQ(GetMemoryStats().liveBlocks, 20);
+    for (ContainerHandle* h : handles) CONTAINER_Free(h);
+    EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+    EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
+  }
+}
+
 // What a Source hands over is read within its block, whatever it declares.
 TEST(ContainerTest, SourceBlocksAreReadWithinTheirSize) {
   // Declares 1000 items but holds two and a half.
