@@ -85,15 +85,6 @@ class CapabilitiesPageTest : public ProbeWindowTest {
     info.item.pszText = const_cast<char*>(text);
     SendMessageA(editor->hwnd(), WM_NOTIFY, IDC_VALUE_LIST, reinterpret_cast<LPARAM>(&info));
   }
-  void OpenFaultLab() {
-    HWND list = GetDlgItem(window_->hwnd(), IDC_SOURCE_LIST);
-    const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                       reinterpret_cast<LPARAM>("Sample Fault Lab"));
-    ASSERT_NE(index, CB_ERR);
-    SendMessageA(list, CB_SETCURSEL, index, 0);
-    SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
-  }
 };
 
 TEST_F(CapabilitiesPageTest, StartupListsWhatTheSampleFlatbedAnswersAndShowsTheFirstEntry) {
@@ -221,7 +212,7 @@ TEST_F(CapabilitiesPageTest, TheChosenContainerIsKeptInTheRegistryAndUsedAfterAR
 TEST_F(CapabilitiesPageTest, CrashInAGetIsReportedTheSessionResetAndTheWindowClimbsAgain) {
   Open();
   SetEnvironmentVariableA("VORREL_FAULT_LAB", "crash-get:ICAP_PIXELTYPE");
-  OpenFaultLab();
+  ChooseSource("Sample Fault Lab");
   SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
   EXPECT_EQ(TWAIN_State(), 1);
   const Strings lines = Lines();
@@ -249,7 +240,7 @@ TEST_F(CapabilitiesPageTest,
        OvercountedContainersAreShownWithinTheirBlockAndAFailedCapOnlyInItsAnswer) {
   Open();
   SetEnvironmentVariableA("VORREL_FAULT_LAB", "container-overcount, fail-cap:ICAP_BITDEPTH");
-  OpenFaultLab();
+  ChooseSource("Sample Fault Lab");
   SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
   ASSERT_EQ(TWAIN_State(), 4) << testing::PrintToString(Lines());
   EXPECT_TRUE(IsWindowEnabled(Control(IDC_CAP_LIST)));

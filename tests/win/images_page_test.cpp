@@ -21,19 +21,11 @@
 #include "probe/image_saving.h"
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
+#include "probe_window_fixture.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 
 namespace {
-
-using Strings = std::vector<std::string>;
-
-std::string Text(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-  text.resize(text.size() - 1);
-  return text;
-}
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.rfind(prefix, 0) == 0;
@@ -50,63 +42,30 @@ std::vector<unsigned char> Pixels(const DibImage& image) {
   return pixels;
 }
 
-class ImagesPageTest : public testing::Test {
+class ImagesPageTest : public ProbeWindowTest {
  protected:
   void SetUp() override {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    ResetLoggedOperations();
-    TWAIN_Startup();
-    window_ = std::make_unique<ProbeWindow>();
-    ASSERT_TRUE(window_->Open(SW_SHOWNORMAL));
+    ProbeWindowTest::SetUp();
+    Open();
     ASSERT_EQ(TWAIN_State(), 4);
     page_ = static_cast<ImagesPage*>(window_->page(3));
     ASSERT_NE(page_->hwnd(), nullptr);
   }
   void TearDown() override {
     SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
-    window_.reset();
-    TWAIN_Shutdown();
-    ResetLog();
+    ProbeWindowTest::TearDown();
     platform::TakeCapturedMessageBoxes();
   }
 
-  Strings Lines() const {
-    Strings lines;
-    const LogStore& store = window_->log().store();
-    for (int i = 0; i < store.count(); ++i) lines.push_back(store.line(i));
-    return lines;
-  }
   bool LogHas(const std::string& prefix) const {
     const Strings lines = Lines();
     return std::any_of(lines.begin(), lines.end(),
                        [&](const std::string& line) { return StartsWith(line, prefix); });
   }
-  void Click(HWND dialog, int id) {
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-  }
-  bool PumpUntilState(int state, DWORD milliseconds = 10000) {
-    const DWORD start = GetTickCount();
-    while (TWAIN_State() != state && GetTickCount() - start < milliseconds) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (!DialogBase::PumpOne(window_->hwnd())) return false;
-      }
-      Sleep(10);
-    }
-    return TWAIN_State() == state;
-  }
   // Opens the Fault Lab with the misbehaviour chosen.
   void OpenFaultLab(const char* faults) {
     SetEnvironmentVariableA("VORREL_FAULT_LAB", faults);
-    HWND list = GetDlgItem(window_->hwnd(), IDC_SOURCE_LIST);
-    const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                       reinterpret_cast<LPARAM>("Sample Fault Lab"));
-    ASSERT_NE(index, CB_ERR);
-    SendMessageA(list, CB_SETCURSEL, index, 0);
-    SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
+    ChooseSource("Sample Fault Lab");
     ASSERT_STREQ(TWAIN_SourceProductName(), "Sample Fault Lab");
     ASSERT_EQ(TWAIN_State(), 4);
   }
@@ -119,16 +78,16 @@ class ImagesPageTest : public testing::Test {
       ASSERT_TRUE(LoggedSetOneValue(ICAP_PIXELTYPE, TWTY_UINT16, pixelType));
     }
     TWAIN_SetUIHidden(true);
-    Click(window_->hwnd(), IDC_HIGHER);
+    Click(IDC_HIGHER);
     ASSERT_TRUE(PumpUntilState(6)) << testing::PrintToString(Lines());
     TW_IMAGEINFO info{};
     ASSERT_TRUE(TWAIN_DS(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info));
     pending_ = info;
-    Click(window_->hwnd(), IDC_HIGHER);
+    Click(IDC_HIGHER);
   }
   // Back to state 4 with End Xfer, Abort and Disable as the state asks.
   void BackToFour() {
-    for (int i = 0; i < 6 && TWAIN_State() > 4; ++i) Click(window_->hwnd(), IDC_LOWER);
+    for (int i = 0; i < 6 && TWAIN_State() > 4; ++i) Click(IDC_LOWER);
     ASSERT_EQ(TWAIN_State(), 4);
   }
   std::string Info() const { return Text(GetDlgItem(page_->hwnd(), IDC_IMAGE_INFO)); }
@@ -136,19 +95,18 @@ class ImagesPageTest : public testing::Test {
   bool Visible(HWND dialog, int id) const {
     return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
   }
-  int TabCount() const {
+  int ImageTabCount() const {
     return static_cast<int>(
         SendDlgItemMessageA(page_->hwnd(), IDC_IMAGE_TABS, TCM_GETITEMCOUNT, 0, 0));
   }
 
-  std::unique_ptr<ProbeWindow> window_;
   ImagesPage* page_ = nullptr;
   TW_IMAGEINFO pending_{};
 };
 
 TEST_F(ImagesPageTest, StartsEmptyWithOneTabAndOneToOneZoom) {
   EXPECT_EQ(page_->image().Handle(), nullptr);
-  EXPECT_EQ(TabCount(), 1);
+  EXPECT_EQ(ImageTabCount(), 1);
   EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)), "1x");
   EXPECT_EQ(page_->infoText(), "no image");
   EXPECT_TRUE(Visible(page_->paletteViewer().hwnd(), -1)) << "Empty Color Table";
@@ -169,7 +127,7 @@ TEST_F(ImagesPageTest, EachMechanismShowsTheChartWithItsReport) {
     EXPECT_EQ(page_->image().Width(), pending_.ImageWidth);
     EXPECT_EQ(page_->image().Height(), pending_.ImageLength);
     EXPECT_TRUE(StartsWith(Info(), heading)) << Info();
-    EXPECT_EQ(TabCount(), 2);
+    EXPECT_EQ(ImageTabCount(), 2);
     // The chart is larger than the view: it opens reduced.
     EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)).find('/'), 1u);
     EXPECT_FALSE(Visible(page_->paletteViewer().hwnd(), IDC_PALETTE_SWATCH)) << "24 bits";
@@ -199,10 +157,10 @@ TEST_F(ImagesPageTest, GrayImagesShowThePaletteAndTheZoomButtonsStep) {
   EXPECT_EQ(Text(GetDlgItem(viewer, IDC_PALETTE_ENTRY)), "color 18: R( 18) G( 18) B( 18)");
 
   const std::string fitted = Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT));
-  Click(page_->hwnd(), IDC_ZOOM_IN);
-  Click(page_->hwnd(), IDC_ZOOM_OUT);
+  ClickOn(page_->hwnd(), IDC_ZOOM_IN);
+  ClickOn(page_->hwnd(), IDC_ZOOM_OUT);
   EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)), fitted);
-  for (int i = 0; i < 8; ++i) Click(page_->hwnd(), IDC_ZOOM_IN);
+  for (int i = 0; i < 8; ++i) ClickOn(page_->hwnd(), IDC_ZOOM_IN);
   EXPECT_EQ(Text(GetDlgItem(page_->hwnd(), IDC_ZOOM_TEXT)).back(), 'x');
 
   // The Info tab shows the report; a failed next transfer falls back to the image tab.
@@ -293,7 +251,7 @@ TEST_F(ImagesPageTest, LyingBitmapsAndFilesThatAreNotImagesShowNoImage) {
   EXPECT_TRUE(LogHas("   the bitmap is not shown: the header describes more pixel data"))
       << testing::PrintToString(Lines());
   EXPECT_NE(page_->image().Check(), DibCheck::kOk);
-  EXPECT_EQ(TabCount(), 1);
+  EXPECT_EQ(ImageTabCount(), 1);
   BackToFour();
 
   OpenFaultLab("file-not-image");
@@ -317,10 +275,10 @@ TEST_F(ImagesPageTest, PendingCountOfFfffKeepsTheLadderInStep) {
   ASSERT_TRUE(LoggedSetOneValue(CAP_FEEDERENABLED, TWTY_BOOL, 1));
   Acquire(TWSX_NATIVE);
   ASSERT_EQ(TWAIN_State(), 7);
-  Click(window_->hwnd(), IDC_LOWER);
+  Click(IDC_LOWER);
   EXPECT_EQ(TWAIN_State(), 6) << "more images pending";
   EXPECT_EQ(Text(GetDlgItem(window_->hwnd(), IDC_HIGHER)), "Start Transfer");
-  Click(window_->hwnd(), IDC_HIGHER);
+  Click(IDC_HIGHER);
   EXPECT_EQ(TWAIN_State(), 7);
   EXPECT_EQ(page_->image().Check(), DibCheck::kOk);
   BackToFour();

@@ -58,7 +58,7 @@ class ProbeWindowTest : public testing::Test {
                  reinterpret_cast<LPARAM>(GetDlgItem(window_->hwnd(), id)));
   }
   // Runs the window's message loop until the state is reached or time is up.
-  bool PumpUntilState(int state, DWORD milliseconds = 5000) {
+  bool PumpUntilState(int state, DWORD milliseconds = 10000) {
     const DWORD start = GetTickCount();
     while (TWAIN_State() != state && GetTickCount() - start < milliseconds) {
       MSG message;
@@ -77,6 +77,16 @@ class ProbeWindowTest : public testing::Test {
   void ClickOn(HWND dialog, int id) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  }
+  // Picks a Source in the list as the user does; the window opens it.
+  void ChooseSource(const char* productName) {
+    HWND list = GetDlgItem(window_->hwnd(), IDC_SOURCE_LIST);
+    const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(productName));
+    ASSERT_NE(index, CB_ERR) << productName;
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SOURCE_LIST, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
   }
   // Selects a tab as a click on the strip does.
   void SelectTab(int index) {
