@@ -17,6 +17,9 @@
 namespace {
 
 EnumerationProgress g_progress;
+// When the current run began: a run too short for anyone to watch writes no
+// progress lines at all.
+std::uint32_t g_runStart = 0;
 
 void Act(const char* action) {
   g_progress.action = action;
@@ -119,7 +122,9 @@ bool IsPlainNumberType(int itemType) {
 }
 
 void SupportedCapsScan(CapabilityListView& list) {
-  LogProgress("TWAIN_Get(CAP_SUPPORTEDCAPS)");
+  if (platform::TickCount() - g_runStart >= kProgressIntervalMs) {
+    LogProgress("TWAIN_Get(CAP_SUPPORTEDCAPS)");
+  }
   Act("TWAIN_Get(CAP_SUPPORTEDCAPS)");
   ContainerHandle* h = LoggedGet(CAP_SUPPORTEDCAPS);
   if (!h) return;
@@ -199,6 +204,7 @@ void EnumCaps(CapabilityListView& list, platform::WindowHandle owner) {
     return;
   }
   LogLine("Enumerating capabilities...");
+  g_runStart = platform::TickCount();
   bool clean = RunScan(StandardScan, list, owner);
   if (TWAIN_State() == 4) clean = RunScan(CustomScan, list, owner) && clean;
   if (TWAIN_State() == 4) clean = RunScan(SupportedCapsScan, list, owner) && clean;

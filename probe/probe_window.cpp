@@ -134,7 +134,6 @@ INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       } else {
         log_.WriteProvisional(text);
       }
-      SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, 0);
       return TRUE;
     }
     case WM_TIMER:

@@ -172,10 +172,6 @@ bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF dat
   return ok;
 }
 
-int TWAIN_GetResultCode() {
-  return TWAIN_Session().lastResultCode;
-}
-
 TW_UINT16 TWAIN_GetConditionCode() {
   TwainSession& s = TWAIN_Session();
   const TW_INT16 remembered = s.lastResultCode;

@@ -2,13 +2,16 @@
 // first-failure record and the library's error box.
 #pragma once
 
+#include "session/twain_session.h"
 #include "twain/twain.h"
 
 // To the open Source; moves the state by the triplet's outcome.
 bool TWAIN_DS(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
 // To the Source Manager itself.
 bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
-int TWAIN_GetResultCode();
+inline int TWAIN_GetResultCode() {
+  return TWAIN_Session().lastResultCode;
+}
 TW_UINT16 TWAIN_GetConditionCode();
 void TWAIN_RecordFailure(int kind);
 void TWAIN_ErrorBox(const char* text);

@@ -10,6 +10,8 @@
 #include "session/triplet_calls.h"
 #include "session/twain2.h"
 
+TwainSession g_twainSession;
+
 namespace {
 
 // Text fields are 34 bytes; at most 32 characters are written so the last
@@ -22,8 +24,6 @@ void CopyText(char (&field)[34], const char* text) {
 constexpr std::size_t kDirectoryBuffer = 128;
 constexpr std::size_t kPathBuffer = 260;
 constexpr std::int32_t kLibraryVersion = 267;
-
-TwainSession g_session;
 
 using DirectoryQuery = std::size_t (*)(char*, std::size_t);
 struct ManagerCandidate {
@@ -40,7 +40,7 @@ constexpr ManagerCandidate kManagerCandidates[] = {
 
 // Binds one file if it exists, loads and exports DSM_Entry; records how it fared.
 bool TryBind(const std::string& path) {
-  ManagerAttempt& attempt = g_session.managerAttempts.emplace_back();
+  ManagerAttempt& attempt = g_twainSession.managerAttempts.emplace_back();
   attempt.path = path;
   if (!platform::FileExists(path.c_str())) {
     attempt.outcome = ManagerOutcome::kMissing;
@@ -59,9 +59,9 @@ bool TryBind(const std::string& path) {
     return false;
   }
   attempt.outcome = ManagerOutcome::kBound;
-  g_session.managerLibrary = library;
-  g_session.managerEntry = entry;
-  g_session.managerFile = path;
+  g_twainSession.managerLibrary = library;
+  g_twainSession.managerEntry = entry;
+  g_twainSession.managerFile = path;
   TWAIN_SetState(2);
   return true;
 }
@@ -84,49 +84,45 @@ TW_IDENTITY DefaultAppIdentity() {
   return identity;
 }
 
-TwainSession& TWAIN_Session() {
-  return g_session;
-}
-
 void TWAIN_ResetSession() {
-  if (g_session.managerLibrary) platform::UnloadModule(g_session.managerLibrary);
-  if (g_session.proxyWindow) platform::DestroyWindowHandle(g_session.proxyWindow);
+  if (g_twainSession.managerLibrary) platform::UnloadModule(g_twainSession.managerLibrary);
+  if (g_twainSession.proxyWindow) platform::DestroyWindowHandle(g_twainSession.proxyWindow);
   TWAIN_DropEntryPoint();
-  platform::MemFree(g_session.ownXferResult);
-  if (g_session.releaseJpegLibrary) g_session.releaseJpegLibrary();
-  g_session = TwainSession{};
+  platform::MemFree(g_twainSession.ownXferResult);
+  if (g_twainSession.releaseJpegLibrary) g_twainSession.releaseJpegLibrary();
+  g_twainSession = TwainSession{};
 }
 
 int TWAIN_Startup() {
-  if (++g_session.startupCount == 1) {
-    g_session.moduleInstance = platform::ProgramModule();
-    std::memset(&g_session.sourceIdentity, 0, sizeof(g_session.sourceIdentity));
-    g_session.sourceProductName[0] = '\0';
-    g_session.appIdentity.Id = 0;
+  if (++g_twainSession.startupCount == 1) {
+    g_twainSession.moduleInstance = platform::ProgramModule();
+    std::memset(&g_twainSession.sourceIdentity, 0, sizeof(g_twainSession.sourceIdentity));
+    g_twainSession.sourceProductName[0] = '\0';
+    g_twainSession.appIdentity.Id = 0;
   }
-  return g_session.startupCount;
+  return g_twainSession.startupCount;
 }
 
 void TWAIN_Shutdown() {
-  if (g_session.startupCount == 1) {
+  if (g_twainSession.startupCount == 1) {
     TWAIN_SetState(1);
     TWAIN_DropEntryPoint();
-    if (g_session.managerLibrary) platform::UnloadModule(g_session.managerLibrary);
-    g_session.managerLibrary = nullptr;
-    g_session.managerEntry = nullptr;
-    if (g_session.releaseJpegLibrary) g_session.releaseJpegLibrary();
-    g_session.releaseJpegLibrary = nullptr;
+    if (g_twainSession.managerLibrary) platform::UnloadModule(g_twainSession.managerLibrary);
+    g_twainSession.managerLibrary = nullptr;
+    g_twainSession.managerEntry = nullptr;
+    if (g_twainSession.releaseJpegLibrary) g_twainSession.releaseJpegLibrary();
+    g_twainSession.releaseJpegLibrary = nullptr;
     // An abandoned session has no triplet in progress, even when a fault
     // left a call without its return.
-    g_session.callNesting = 0;
+    g_twainSession.callNesting = 0;
   }
-  if (g_session.startupCount > 0) --g_session.startupCount;
+  if (g_twainSession.startupCount > 0) --g_twainSession.startupCount;
 }
 
 void TWAIN_SetAppIdentity(TW_UINT16 majorNum, TW_UINT16 minorNum, TW_UINT16 language,
                           TW_UINT16 country, const char* versionInfo, const char* manufacturer,
                           const char* productFamily, const char* productName) {
-  TW_IDENTITY& app = g_session.appIdentity;
+  TW_IDENTITY& app = g_twainSession.appIdentity;
   app.Id = 0;
   app.Version.MajorNum = majorNum;
   app.Version.MinorNum = minorNum;
@@ -143,12 +139,8 @@ void TWAIN_SetAppIdentity(TW_UINT16 majorNum, TW_UINT16 minorNum, TW_UINT16 lang
   TWAIN_SetTwain2(TWAIN_Twain2());
 }
 
-int TWAIN_State() {
-  return g_session.state;
-}
-
 void TWAIN_SetState(int state) {
-  g_session.state = state;
+  g_twainSession.state = state;
 }
 
 bool TWAIN_JoinPath(const char* directory, const char* file, char* out, std::size_t capacity) {
@@ -164,23 +156,23 @@ bool TWAIN_JoinPath(const char* directory, const char* file, char* out, std::siz
 }
 
 void TWAIN_SetManagerPath(const char* path) {
-  g_session.managerPathOverride = path ? path : "";
+  g_twainSession.managerPathOverride = path ? path : "";
 }
 
 const std::string& TWAIN_ManagerFile() {
-  return g_session.managerFile;
+  return g_twainSession.managerFile;
 }
 
 const std::vector<ManagerAttempt>& TWAIN_ManagerAttempts() {
-  return g_session.managerAttempts;
+  return g_twainSession.managerAttempts;
 }
 
 bool TWAIN_BindManager() {
-  if (g_session.state >= 2) return true;
-  g_session.managerAttempts.clear();
-  g_session.managerFile.clear();
-  if (!g_session.managerPathOverride.empty()) {
-    if (TryBind(g_session.managerPathOverride)) return true;
+  if (g_twainSession.state >= 2) return true;
+  g_twainSession.managerAttempts.clear();
+  g_twainSession.managerFile.clear();
+  if (!g_twainSession.managerPathOverride.empty()) {
+    if (TryBind(g_twainSession.managerPathOverride)) return true;
   } else {
     for (const ManagerCandidate& candidate : kManagerCandidates) {
       char directory[kDirectoryBuffer];
@@ -190,111 +182,111 @@ bool TWAIN_BindManager() {
       if (TryBind(path)) return true;
     }
   }
-  g_session.managerLibrary = nullptr;
-  g_session.managerEntry = nullptr;
+  g_twainSession.managerLibrary = nullptr;
+  g_twainSession.managerEntry = nullptr;
   return false;
 }
 
 bool TWAIN_ManagerOpen(platform::WindowHandle window) {
-  g_session.parentWindow = TWAIN_ParentWindow(window);
-  if (g_session.state < 3 && TWAIN_BindManager()) {
+  g_twainSession.parentWindow = TWAIN_ParentWindow(window);
+  if (g_twainSession.state < 3 && TWAIN_BindManager()) {
     // DF_DSM2 is the Manager's answer to this call, not ours to send.
-    g_session.appIdentity.SupportedGroups &= ~DF_DSM2;
-    if (TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &g_session.parentWindow)) {
+    g_twainSession.appIdentity.SupportedGroups &= ~DF_DSM2;
+    if (TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &g_twainSession.parentWindow)) {
       TWAIN_AskEntryPoint();
     }
   }
-  return g_session.state >= 3;
+  return g_twainSession.state >= 3;
 }
 
 bool TWAIN_SourceOpenDefault() {
-  if (g_session.state >= 4) return g_session.state == 4;
-  if (g_session.state < 3 && !TWAIN_ManagerOpen(nullptr)) return false;
-  std::memset(&g_session.scratchIdentity, 0, sizeof(g_session.scratchIdentity));
-  TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &g_session.scratchIdentity);
-  return g_session.state == 4;
+  if (g_twainSession.state >= 4) return g_twainSession.state == 4;
+  if (g_twainSession.state < 3 && !TWAIN_ManagerOpen(nullptr)) return false;
+  std::memset(&g_twainSession.scratchIdentity, 0, sizeof(g_twainSession.scratchIdentity));
+  TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &g_twainSession.scratchIdentity);
+  return g_twainSession.state == 4;
 }
 
 bool TWAIN_SourceEnable(platform::WindowHandle window) {
-  if (g_session.state < 4 && !TWAIN_SourceOpenDefault()) return false;
-  g_session.userInterface.ShowUI = g_session.hideDeviceUI ? TW_FALSE : TW_TRUE;
-  g_session.userInterface.hParent = TWAIN_ParentWindow(window);
-  TWAIN_DS(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &g_session.userInterface);
-  return g_session.state == 5;
+  if (g_twainSession.state < 4 && !TWAIN_SourceOpenDefault()) return false;
+  g_twainSession.userInterface.ShowUI = g_twainSession.hideDeviceUI ? TW_FALSE : TW_TRUE;
+  g_twainSession.userInterface.hParent = TWAIN_ParentWindow(window);
+  TWAIN_DS(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &g_twainSession.userInterface);
+  return g_twainSession.state == 5;
 }
 
 bool TWAIN_SourceDisable() {
-  if (g_session.state >= 5 &&
-      TWAIN_DS(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &g_session.userInterface)) {
+  if (g_twainSession.state >= 5 &&
+      TWAIN_DS(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &g_twainSession.userInterface)) {
     TWAIN_DrainMessages();
   }
-  return g_session.state < 5;
+  return g_twainSession.state < 5;
 }
 
 bool TWAIN_SourceClose() {
-  g_session.lastResultCode = TWRC_SUCCESS;
-  if (g_session.state == 4) {
-    TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &g_session.sourceIdentity);
+  g_twainSession.lastResultCode = TWRC_SUCCESS;
+  if (g_twainSession.state == 4) {
+    TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &g_twainSession.sourceIdentity);
   }
-  return g_session.state <= 3;
+  return g_twainSession.state <= 3;
 }
 
 bool TWAIN_ManagerClose(platform::WindowHandle window) {
   TWAIN_DrainMessages();
-  g_session.parentWindow = TWAIN_ParentWindow(window);
-  g_session.lastResultCode = TWRC_SUCCESS;
+  g_twainSession.parentWindow = TWAIN_ParentWindow(window);
+  g_twainSession.lastResultCode = TWRC_SUCCESS;
   if (TWAIN_SourceClose()) {
-    TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &g_session.parentWindow);
+    TWAIN_ManagerCall(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &g_twainSession.parentWindow);
   }
-  return g_session.state <= 2;
+  return g_twainSession.state <= 2;
 }
 
 bool TWAIN_UnbindManager() {
   TWAIN_ManagerClose(nullptr);
-  if (g_session.proxyWindow) {
-    platform::DestroyWindowHandle(g_session.proxyWindow);
-    g_session.proxyWindow = nullptr;
+  if (g_twainSession.proxyWindow) {
+    platform::DestroyWindowHandle(g_twainSession.proxyWindow);
+    g_twainSession.proxyWindow = nullptr;
   }
-  if (g_session.state == 2) {
-    platform::UnloadModule(g_session.managerLibrary);
-    g_session.managerLibrary = nullptr;
-    g_session.managerEntry = nullptr;
+  if (g_twainSession.state == 2) {
+    platform::UnloadModule(g_twainSession.managerLibrary);
+    g_twainSession.managerLibrary = nullptr;
+    g_twainSession.managerEntry = nullptr;
     TWAIN_SetState(1);
   }
-  return g_session.state == 1;
+  return g_twainSession.state == 1;
 }
 
 bool TWAIN_XferEnd() {
-  if (g_session.state == 7) {
-    TWAIN_DS(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &g_session.pendingXfers);
+  if (g_twainSession.state == 7) {
+    TWAIN_DS(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &g_twainSession.pendingXfers);
   }
-  return g_session.state < 7;
+  return g_twainSession.state < 7;
 }
 
 bool TWAIN_XferAbortAll() {
   TWAIN_XferEnd();
-  if (g_session.state == 6) {
-    TWAIN_DS(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &g_session.pendingXfers);
+  if (g_twainSession.state == 6) {
+    TWAIN_DS(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &g_twainSession.pendingXfers);
     TWAIN_DrainMessages();
   }
-  return g_session.state < 6;
+  return g_twainSession.state < 6;
 }
 
 int TWAIN_SetUIHidden(bool hidden) {
-  g_session.hideDeviceUI = hidden;
+  g_twainSession.hideDeviceUI = hidden;
   return hidden ? 1 : 0;
 }
 
 int TWAIN_UIHidden() {
-  return g_session.hideDeviceUI ? 1 : 0;
+  return g_twainSession.hideDeviceUI ? 1 : 0;
 }
 
 const char* TWAIN_SourceProductName() {
-  return g_session.sourceProductName;
+  return g_twainSession.sourceProductName;
 }
 
 int TWAIN_CopySourceIdentity(TW_IDENTITY* destination) {
-  if (destination) std::memcpy(destination, &g_session.sourceIdentity, sizeof(TW_IDENTITY));
+  if (destination) std::memcpy(destination, &g_twainSession.sourceIdentity, sizeof(TW_IDENTITY));
   return static_cast<int>(sizeof(TW_IDENTITY));
 }
 

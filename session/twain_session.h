@@ -81,8 +81,12 @@ struct TwainSession {
   Twain2Record twain2;
 };
 
-// The record itself, for the library's own files and for tests.
-TwainSession& TWAIN_Session();
+// The record itself, for the library's own files and for tests. Read inline:
+// a capability scan asks for it several times per triplet.
+extern TwainSession g_twainSession;
+inline TwainSession& TWAIN_Session() {
+  return g_twainSession;
+}
 // Back to the state of a freshly loaded process (tests only; the program
 // resets through TWAIN_Shutdown and TWAIN_Startup).
 void TWAIN_ResetSession();
@@ -92,7 +96,9 @@ void TWAIN_Shutdown();
 void TWAIN_SetAppIdentity(TW_UINT16 majorNum, TW_UINT16 minorNum, TW_UINT16 language,
                           TW_UINT16 country, const char* versionInfo, const char* manufacturer,
                           const char* productFamily, const char* productName);
-int TWAIN_State();
+inline int TWAIN_State() {
+  return g_twainSession.state;
+}
 void TWAIN_SetState(int state);
 
 bool TWAIN_BindManager();

@@ -233,4 +233,17 @@ TEST_F(CapabilityEnumerationTest, ProgressLinesAreWrittenAtAVisibleRateNotPerCod
   EXPECT_EQ(progress.back(), "TWAIN_Get(CAP_SUPPORTEDCAPS)");
 }
 
+TEST_F(CapabilityEnumerationTest, ARunTooShortToWatchWritesNoProgressLines) {
+  GoTo(4);
+  AnswerEveryGet(TWCC_BADCAP);
+  Strings progress;
+  SetLogSink(
+      [](const char* text, bool final, void* c) {
+        if (!final) static_cast<Strings*>(c)->push_back(text);
+      },
+      &progress);
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(progress, Strings{});
+}
+
 }  // namespace
