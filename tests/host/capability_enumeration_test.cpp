@@ -136,6 +136,26 @@ TEST_F(CapabilityEnumerationTest, SupportedCapsOfAnotherShapeAddsNothing) {
   EXPECT_EQ(Texts(), Strings{"CAP_SUPPORTEDCAPS"});
 }
 
+TEST_F(CapabilityEnumerationTest, SupportedCapsOfEveryPlainNumberTypeAreReadAndNoOther) {
+  GoTo(4);
+  AnswerEveryGet(TWCC_BADCAP);
+  // The narrowest type, and the fixed-point one read by its whole part.
+  dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET)
+      .ReplyContainer(TWON_ARRAY, LeBytes().U16(TWTY_INT8).U32(1).U8(CAP_XFERCOUNT));
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(Texts(), (Strings{"CAP_SUPPORTEDCAPS", "CAP_XFERCOUNT"}));
+  dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET)
+      .ReplyContainer(TWON_ARRAY, LeBytes().U16(TWTY_FIX32).U32(1).U16(CAP_AUTHOR).U16(0));
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(Texts(), (Strings{"CAP_AUTHOR", "CAP_SUPPORTEDCAPS"}));
+  // A frame is no capability code, whatever its bytes say.
+  dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET)
+      .ReplyContainer(TWON_ARRAY,
+                      LeBytes().U16(TWTY_FRAME).U32(1).U32(CAP_AUTHOR).U32(0).U32(0).U32(0));
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(Texts(), Strings{"CAP_SUPPORTEDCAPS"});
+}
+
 TEST_F(CapabilityEnumerationTest, RefusedCapabilityIsListedButNeverAsked) {
   TWAIN_Shutdown();
   TWAIN_Startup();
@@ -179,6 +199,9 @@ TEST_F(CapabilityEnumerationTest, FaultOnTheFifthCapabilityIsReportedAndResetsTh
                                "problem to Kandrith ("),
             std::string::npos);
   EXPECT_EQ(TWAIN_Session().callNesting, 0);
+  // The hard reset starts the library again, with no Source identity left.
+  EXPECT_STREQ(TWAIN_SourceProductName(), "");
+  EXPECT_EQ(TWAIN_Session().startupCount, 1);
 
   // The probe goes on: the session climbs again and a clean run clears the flag.
   GoTo(4);
