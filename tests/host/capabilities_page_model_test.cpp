@@ -33,7 +33,7 @@ class FakePageView : public CapabilitiesPageView {
   void EnableSetReset(bool on) override { setResetEnabled = on; }
   void LoadEditor(int con, int cap, int type) override { loaded = {con, cap, type}; }
   void ShowEditor(int con) override { shownEditor = con; }
-  void LayOutLog() override {}
+  void LayOutLog() override { ++layouts; }
   ContainerHandle* BuildFromEditor(int con) override {
     builtWith = con;
     return build ? build() : nullptr;
@@ -50,6 +50,7 @@ class FakePageView : public CapabilitiesPageView {
   std::vector<int> loaded;
   int shownEditor = -2;
   int builtWith = 0;
+  int layouts = 0;
   std::function<ContainerHandle*()> build;
 };
 
@@ -128,8 +129,16 @@ TEST_F(CapabilitiesPageModelTest, RangeAndArrayLinesAndReadOnlyCapabilities) {
   EXPECT_EQ(view.itemTypeLabel, "<hidden>");
 
   // No selection: refusal texts, disabled, no statics, nothing sent.
+  page.Select(ICAP_UNITS);
   dsm.ClearCalls();
+  const int layouts = view.layouts;
   page.Select(-1);
+  EXPECT_EQ(view.title, "");
+  EXPECT_FALSE(view.tabsVisible);
+  EXPECT_FALSE(view.setResetEnabled);
+  EXPECT_EQ(view.shownEditor, -1);
+  EXPECT_EQ(view.itemTypeLabel, "<hidden>");
+  EXPECT_GT(view.layouts, layouts) << "the log takes back the editor's room";
   EXPECT_EQ(view.answers[kAnswerCurrent].text, " with this DataSource.");
   EXPECT_FALSE(view.answerEnabled[kAnswerCurrent]);
   EXPECT_FALSE(view.getsEnabled);
@@ -210,8 +219,19 @@ TEST_F(CapabilitiesPageModelTest, TheChosenContainerIsRememberedPerCapability) {
   EXPECT_EQ(view.selectedTab, -1);
   EXPECT_EQ(view.loaded, (std::vector<int>{TWON_ARRAY, 0x8001, TWTY_UINT16}));
 
+  int layouts = view.layouts;
+  page.PickTab(0);
+  EXPECT_GT(view.layouts, layouts);
+  layouts = view.layouts;
   page.Shown(false);
   EXPECT_EQ(view.shownEditor, -1);
+  EXPECT_GT(view.layouts, layouts) << "the log takes back the editor's room";
+
+  // Only closing the Source from State 4 or above drops the selection.
+  for (const auto& [now, shown] : {std::pair{4, 5}, {3, 3}, {5, 4}, {2, 3}}) {
+    page.StateChanged(now, shown);
+    EXPECT_EQ(page.selected(), 0x8001) << now << " after " << shown;
+  }
   page.StateChanged(3, 4);
   EXPECT_EQ(page.selected(), -1);
 }

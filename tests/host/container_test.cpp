@@ -56,6 +56,7 @@ TEST(ContainerTest, SizesAndFix32Conversions) {
   // Values no integer holds convert without an undefined cast.
   EXPECT_EQ(TruncateToInt64(__builtin_nan("")), 0);
   EXPECT_EQ(TruncateToInt64(-1e300), INT64_MIN);
+  EXPECT_EQ(TruncateToInt64(9223372036854775808.0), INT64_MAX);
 }
 
 TEST(ContainerTest, OneValueStoresLowBytesExtendedIntoItsSlot) {
