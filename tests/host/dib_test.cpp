@@ -61,8 +61,8 @@ TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
   platform::MemFree(empty);
   EXPECT_EQ(DIB_RowBytes(1, 1), 4u);
   EXPECT_EQ(DIB_RowBytes(24, 3), 12u);
-  EXPECT_EQ(DIB_RowBytes(-8, 3), 0u);
-  EXPECT_EQ(DIB_RowBytes(8, -3), 0u);
+  EXPECT_EQ(DIB_RowBytes(-1, 100), 0u);
+  EXPECT_EQ(DIB_RowBytes(8, -100), 0u);
   // No bitmap for these, and none larger than the address space.
   EXPECT_EQ(DIB_Create(0, 4, 4), nullptr);
   EXPECT_EQ(DIB_Create(8, -4, 4), nullptr);

@@ -40,6 +40,7 @@ TEST(ImageZoomTest, FactorsStopAtTheBoundAndLengthsStayInRange) {
   EXPECT_EQ(ZoomedLength(3, out), 0);
   EXPECT_EQ(ZoomedLength(3, Zoom{1, 0}), 0);
   EXPECT_EQ(ZoomedLength(3, Zoom{0, 1}), 0);
+  EXPECT_EQ(ZoomedLength(-3, Zoom{}), 0);
 }
 
 }  // namespace

@@ -264,7 +264,7 @@ TEST(ScriptReaderTest, FramesReadInBothTheEditorsAndTheDisplaysForm) {
   EXPECT_FALSE(ParseFrameText("1,2,3,4,5", frame));
   EXPECT_FALSE(ParseFrameText("1,2,,4", frame));
   EXPECT_FALSE(ParseFrameText("1,2,3,40000", frame)) << "beyond what a TW_FIX32 holds";
-  EXPECT_TRUE(ParseFrameText("-32768, 0, 32767.5, 1", frame));
+  EXPECT_TRUE(ParseFrameText("-32768, 0, 32767.99998474, 1", frame));
   EXPECT_FALSE(ParseFrameText("-32768.5, 0, 1, 1", frame));
 }
 
@@ -284,6 +284,7 @@ TEST(ScriptReaderTest, ValuesReadAsTheEditorsReadThemWithinTheirItemTypes) {
       {TWTY_UINT16, 0x8001, "0x10", std::nullopt},
       {TWTY_UINT16, 0x8001, "0X10", std::nullopt},
       {TWTY_UINT16, 0x8001, "5x", std::nullopt},
+      {TWTY_UINT16, 0x8001, " 5", std::nullopt},
       {TWTY_FIX32, 0x8001, "1e999", std::nullopt},
       {TWTY_INT8, 0x8001, "-128", -128},
       {TWTY_INT8, 0x8001, "-129", std::nullopt},
