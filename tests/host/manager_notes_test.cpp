@@ -71,15 +71,8 @@ TEST_F(SessionTest, AOneXManagerMayNumberTheOpenedSourceAnew) {
   SetLogSink([](const char* text, bool, void* c) { static_cast<Strings*>(c)->push_back(text); },
              &notes);
   dsm.SetTwain2(false);
-  GoTo(3);
-  TW_IDENTITY listed{};
-  ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &listed));
-  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_SUCCESS).Fill([](TW_MEMREF data) {
-    static_cast<TW_IDENTITY*>(data)->Id = 42;
-  });
-  TW_IDENTITY opening = listed;
-  ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &opening));
-  LogSourceOpenNotes(true, listed.Id);
+  GoTo(4);
+  LogSourceOpenNotes(true, TWAIN_Session().sourceIdentity.Id + 1);
   EXPECT_EQ(notes, Strings{});
 }
 
