@@ -294,6 +294,7 @@ TEST_F(LadderTest, CallbackEventsClimbToSixAndBackWithTheMessagePathsLines) {
   EXPECT_EQ(TWAIN_State(), 6);
   EXPECT_EQ(LastLine(), "received MSG_XFERREADY");
   ExpectLabels("Start Transfer", "Abort Transfer");
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled) << "the buttons work again after the event";
 
   ladder.StepDown();
   dsm.Callback(0x0999);
