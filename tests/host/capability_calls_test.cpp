@@ -205,6 +205,7 @@ TEST_F(CapabilityCallsTest, CurrentValueReportsWhetherItCopied) {
        false, 0xAAAAAAAA},
       {"array has no current item", TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(1).U16(5),
        TWTY_UINT16, false, 0xAAAAAAAA},
+      {"empty block", TWON_ONEVALUE, {}, TWTY_UINT16, false, 0xAAAAAAAA},
   };
   for (const auto& c : cases) {
     dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).ReplyContainer(c.conType, c.bytes).Times(1);

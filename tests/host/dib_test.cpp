@@ -172,6 +172,19 @@ TEST(DibCheckLayout, RefusesHeadersThatDoNotFitTheirBlock) {
   EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
 }
 
+TEST(DibReadHeader, ReadsAHeaderThatFillsItsBlockExactly) {
+  BitmapInfoHeader header{};
+  header.biSize = 40;
+  header.biWidth = 5;
+  header.biHeight = 3;
+  header.biBitCount = 8;
+  DibLayout layout;
+  ASSERT_TRUE(DIB_ReadHeader(&header, sizeof(header), &layout));
+  EXPECT_EQ(layout.width, 5);
+  EXPECT_EQ(layout.depth, 8);
+  EXPECT_FALSE(DIB_ReadHeader(&header, sizeof(header) - 1, &layout));
+}
+
 TEST(DibRows, WriteRowCopiesAPaddedRowAndSwapTouchesOnlyTwentyFourBits) {
   DibHandle dib = DIB_Create(24, 3, 2);  // rows of 9 bytes padded to 12
   const unsigned char source[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
