@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "twain/twain.h"
 
@@ -386,6 +388,15 @@ TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
     const Script script = ReadScriptText(c.line);
     EXPECT_EQ(script.errors.empty(), c.good) << c.line.substr(0, 60) << "\n" << Errors(script);
   }
+  // The text is read within its bounds: nothing after its last byte is looked at.
+  const std::string last = "get ICAP_UNITS";
+  const std::vector<char> unterminated(last.begin(), last.end());
+  const Script bounded = ReadScriptText(std::string_view(unterminated.data(), unterminated.size()));
+  ASSERT_EQ(bounded.steps.size(), 1u);
+  EXPECT_EQ(bounded.steps[0].cap, ICAP_UNITS);
+  EXPECT_NE(FirstError("set ICAP_UNITS enumeration uint16 1 2 current=").find("current= takes"),
+            std::string::npos)
+      << "an option with nothing after it is still the option";
   std::string items = "set 0x8001 array uint16";
   for (int i = 0; i < kMaxScriptItems; ++i) items += " 1";
   EXPECT_EQ(Errors(ReadScriptText(items)), "");
