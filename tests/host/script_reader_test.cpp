@@ -230,7 +230,9 @@ TEST(ScriptReaderTest, HugeOrBrokenScriptsStopAtTheirLimitsWithoutRunningAway) {
   // No more than kMaxScriptErrors are kept.
   std::string bad;
   for (int i = 0; i < 100; ++i) bad += "nonsense\n";
-  EXPECT_EQ(ReadScriptText(bad).errors.size(), static_cast<std::size_t>(kMaxScriptErrors));
+  const Script stopped = ReadScriptText(bad + "state 4\n");
+  EXPECT_EQ(stopped.errors.size(), static_cast<std::size_t>(kMaxScriptErrors));
+  EXPECT_TRUE(stopped.steps.empty()) << "reading stops at the last error kept";
 }
 
 TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
