@@ -330,6 +330,10 @@ TEST_F(ScriptRunnerTest, ExpectCurrentComparesEachShapeItemByItem) {
   dsm.OnCap(0x8006, MSG_GETCURRENT)
       .ReplyContainer(TWON_ENUMERATION,
                       LeBytes().U16(TWTY_INT16).U32(3).U32(1).U32(0).U16(7).U16(0xFFFF).U16(9));
+  // A one-value whose block ends before its item.
+  dsm.OnCap(0x8007, MSG_GETCURRENT).ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16));
+  dsm.OnCap(0x8008, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_FIX32).U16(2).U16(0x8000));
   const struct {
     std::string line;
     int result;
@@ -348,9 +352,13 @@ TEST_F(ScriptRunnerTest, ExpectCurrentComparesEachShapeItemByItem) {
       {"expect current 0x8004 An", kScriptFailed},
       {"expect current 0x8005 \"0, 0, 8.5, 14\"", kScriptPassed},
       {"expect current 0x8005 \"0, 0, 8.5, 14.01\"", kScriptFailed},
+      {"expect current 0x8005 \"0, 0, 8.5, 14.0000152587890625\"", kScriptPassed},
       {"expect current 0x8006 -1", kScriptPassed},
       {"expect current 0x8006 7", kScriptFailed},
       {"expect current 0x8006 -1 -1", kScriptFailed},
+      {"expect current 0x8007 0", kScriptFailed},
+      {"expect current 0x8008 2.500001", kScriptPassed},
+      {"expect current 0x8008 2.51", kScriptFailed},
   };
   for (const auto& c : cases) EXPECT_EQ(Run(c.line), c.result) << c.line;
   EXPECT_TRUE(Logged("   [1] failed: expected 0x8001 current 1 3, the Source has 1 2") ||
