@@ -206,6 +206,16 @@ TEST_F(Twain2Test, OneXManagerOrOneXApplicationNeverAsksTheTwoXTriplets) {
   EXPECT_EQ(CallbackNoteText("Flatbed"), "");
 }
 
+TEST_F(Twain2Test, OnlyXferReadyMovesTheStateWhenTaken) {
+  AddDs2Default();
+  GoTo(5);
+  platform::Message message;
+  dsm.Callback(MSG_CLOSEDSREQ);
+  ASSERT_TRUE(platform::PeekRemoveMessage(message));
+  EXPECT_EQ(TWAIN_TakeCallbackEvent(message).kind, CallbackEventKind::kAccepted);
+  EXPECT_EQ(TWAIN_State(), 5) << "the request is the caller's to answer";
+}
+
 TEST_F(Twain2Test, CallbackEventsArePostedAndTakenOutsideTheCallback) {
   AddDs2Default();
   GoTo(5);
