@@ -206,6 +206,15 @@ TEST_F(Twain2Test, OneXManagerOrOneXApplicationNeverAsksTheTwoXTriplets) {
   EXPECT_EQ(CallbackNoteText("Flatbed"), "");
 }
 
+TEST_F(Twain2Test, AHardResetStopsUsingTheManagersMemory) {
+  GoTo(4);
+  ASSERT_TRUE(platform::UsingMemoryFunctions());
+  TWAIN_Shutdown();  // the Manager is unloaded with the session
+  EXPECT_FALSE(platform::UsingMemoryFunctions());
+  EXPECT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kNotAsked);
+  TWAIN_Startup();
+}
+
 TEST_F(Twain2Test, OnlyXferReadyMovesTheStateWhenTaken) {
   AddDs2Default();
   GoTo(5);
