@@ -214,6 +214,19 @@ TEST_F(CapabilityCallsTest, CurrentValueReportsWhetherItCopied) {
     EXPECT_EQ(value, c.value) << c.what << ": only the item's own bytes are written";
   }
   EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+
+  // A block that cannot be locked is not read, and is still freed.
+  dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).Run([](const fake::Call&, TW_MEMREF data) {
+    auto* record = static_cast<TW_CAPABILITY*>(data);
+    record->ConType = TWON_ONEVALUE;
+    record->hContainer = platform::MemAlloc(6);
+    platform::host::FailLocks(1);
+    return TWRC_SUCCESS;
+  });
+  std::uint16_t value = 7;
+  EXPECT_FALSE(TWAIN_GetCurrentValue(ICAP_UNITS, TWTY_UINT16, &value));
+  EXPECT_EQ(value, 7);
+  EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
 }
 
 }  // namespace

@@ -449,9 +449,14 @@ TEST_F(LadderTest, ClimbingAgainAfterAHardResetListsEachSourceOnce) {
 
 TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
   dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE);
+  int waitDuringOpen = -1;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Observe([&](const fake::Call&) {
+    waitDuringOpen = view.waitDepth;
+  });
   ladder.Refresh();
   ladder.StartupClimb();
   EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(waitDuringOpen, 1) << "the first listed Source opens under the wait cursor too";
   const Strings lines = Lines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2], "Failed to open: Flatbed");
