@@ -117,6 +117,10 @@ TEST(ContainerTest, RangesCountClampAndSelect) {
   EXPECT_FALSE(CONTAINER_SetItemValue(h, 0, 20));
   EXPECT_EQ(CONTAINER_CreateRange(TWTY_FRAME, 0, 1, 1), nullptr);
   EXPECT_TRUE(platform::TakeCapturedMessageBoxes().empty());
+  // Only a range has range fields.
+  Owned one(CONTAINER_CreateOneValue(TWTY_UINT32, 5));
+  EXPECT_EQ(CONTAINER_RangeMin(one), -1.0);
+  EXPECT_EQ(CONTAINER_RangeMax(one), -1.0);
 }
 
 // A range is searched without walking its items; the answer must be the one
