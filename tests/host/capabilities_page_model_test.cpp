@@ -99,6 +99,7 @@ TEST_F(CapabilitiesPageModelTest,
   EXPECT_TRUE(Lines().empty()) << "selecting writes no operation lines";
   EXPECT_TRUE(LogSwitch());
   EXPECT_EQ(view.tabs, (std::vector<int>{TWON_ENUMERATION, TWON_ONEVALUE}));
+  EXPECT_TRUE(view.tabsVisible);
   EXPECT_EQ(view.selectedTab, 1);
   EXPECT_EQ(view.loaded, (std::vector<int>{TWON_ONEVALUE, ICAP_UNITS, TWTY_UINT16}));
   EXPECT_EQ(view.itemTypeLabel, "uint16");
