@@ -372,6 +372,7 @@ TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
       {"set ICAP_UNITS enumeration uint16 1 2 current=1 default=1", true},
       {"set ICAP_UNITS enumeration uint16 1 2 default=2", false},
       {"set ICAP_UNITS array uint16 1 current=0", false},
+      {"set ICAP_UNITS enumeration uint16 current=0", false},
       {"set ICAP_UNITS onevalue uint16 current=0", false},
       {"set ICAP_UNITS range uint16 5 5 1", true},
       {"set ICAP_UNITS range uint16 6 5 1", false},
