@@ -291,6 +291,19 @@ TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {
   EXPECT_EQ(unbuilt[0].message, "'state 7' needs a page that is not built in this version");
   EXPECT_EQ(unbuilt[1].line, 2);
   EXPECT_EQ(unbuilt[2].line, 4);
+
+  // Every step a page carries out is named, up to the error limit.
+  const Script all = ReadScriptText(
+      "layout getdefault\nlayout set 0 0 1 1\nlayout reset\nsave report r.txt\nstate 6\n"
+      "imageinfo\ntransfer\nget ICAP_UNITS\n");
+  ASSERT_TRUE(all.errors.empty()) << ScriptErrorText("s", all.errors.at(0));
+  std::vector<int> lines;
+  for (const ScriptError& error : UnbuiltSteps(all, host)) lines.push_back(error.line);
+  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 6, 7}));
+  std::string many;
+  for (int i = 0; i < kMaxScriptErrors + 5; ++i) many += "layout get\n";
+  EXPECT_EQ(UnbuiltSteps(ReadScriptText(many), host).size(),
+            static_cast<std::size_t>(kMaxScriptErrors));
 }
 
 TEST_F(ScriptRunnerTest, ContainersAreSummedUpInOneLine) {
