@@ -206,6 +206,17 @@ TEST_F(Twain2Test, OneXManagerOrOneXApplicationNeverAsksTheTwoXTriplets) {
   EXPECT_EQ(CallbackNoteText("Flatbed"), "");
 }
 
+TEST_F(Twain2Test, TheManagerIsAskedForEveryBlockItsSizeFieldHolds) {
+  GoTo(3);
+  ASSERT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kGranted);
+  platform::host::FailAllocationsAbove(1 << 20);  // no real 4 GiB block
+  const int asked = Calls().allocations;
+  EXPECT_EQ(platform::MemAlloc(0xFFFFFFFFu), nullptr);
+  EXPECT_EQ(Calls().allocations, asked + 1);
+  EXPECT_EQ(platform::MemAlloc(std::size_t{0xFFFFFFFFu} + 1), nullptr);
+  EXPECT_EQ(Calls().allocations, asked + 1) << "a size 32 bits cannot hold is not asked for";
+}
+
 TEST_F(Twain2Test, AHardResetStopsUsingTheManagersMemory) {
   GoTo(4);
   ASSERT_TRUE(platform::UsingMemoryFunctions());
