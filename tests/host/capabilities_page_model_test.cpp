@@ -194,8 +194,11 @@ TEST_F(CapabilitiesPageModelTest, SetSendsTheEditorsContainerAndNotesAValueTheSo
   EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CAPABILITY, MSG_SET), 2u);
   EXPECT_GT(dsm.Calls().size(), before) << "the three answers are still refreshed";
 
+  dsm.OnCap(ICAP_XRESOLUTION, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_FIX32).U16(150).U16(0));
   page.Reset();
   EXPECT_EQ(Lines().back(), "MSG_RESET(ICAP_XRESOLUTION) -> TWRC_FAILURE, TWCC_CAPUNSUPPORTED");
+  EXPECT_EQ(view.answers[kAnswerCurrent].text, "fix32 ONEVALUE = 150") << "silently refreshed";
   EXPECT_EQ(platform::host::GetMemoryStats().outstandingLocks, 0);
   EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0);
 }

@@ -260,6 +260,15 @@ TEST(ContainerTest, SourceBlocksAreReadWithinTheirSize) {
   Owned tiny(AttachBytes(TWON_ONEVALUE, LeBytes().U8(4)));
   EXPECT_EQ(CONTAINER_ItemType(tiny), -1);
   EXPECT_EQ(CONTAINER_ItemPtr(tiny, 0), nullptr);
+
+  // A block that cannot be locked is reported and freed.
+  platform::MemoryHandle unlockable = platform::MemAlloc(6);
+  platform::host::FailLocks(1);
+  EXPECT_EQ(CONTAINER_Attach(TWON_ONEVALUE, unlockable), nullptr);
+  EXPECT_FALSE(platform::host::IsLiveBlock(unlockable));
+  const auto boxes = platform::TakeCapturedMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "DataSource bug: bad Container handle.");
 }
 
 }  // namespace
