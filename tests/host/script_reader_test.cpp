@@ -373,6 +373,8 @@ TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
       {"set ICAP_UNITS enumeration uint16 1 2 default=2", false},
       {"set ICAP_UNITS array uint16 1 current=0", false},
       {"set ICAP_UNITS enumeration uint16 current=0", false},
+      {"set ICAP_NOSUCH onevalue uint16 1", false},
+      {"expect current ICAP_NOSUCH 1", false},
       {"set ICAP_UNITS onevalue uint16 current=0", false},
       {"set ICAP_UNITS range uint16 5 5 1", true},
       {"set ICAP_UNITS range uint16 6 5 1", false},
