@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "caps/logged_operations.h"
+#include "pages/layout_form.h"
 #include "pages/log.h"
 #include "pages/log_store.h"
 #include "session_test_support.h"
@@ -32,7 +34,8 @@ class FakeScriptHost : public ScriptHost, public LadderView {
     TWAIN_SetUIHidden(!checked);
   }
   bool Builds(StepWord) override { return false; }
-  bool PageStep(const ScriptStep&, std::string& why) override {
+  bool PageStep(const ScriptStep& step, std::string& why) override {
+    if (page) return page(step, why);
     why = "not built";
     return false;
   }
@@ -88,6 +91,7 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   bool closed = false;
   int pumps = 0;
   int transfers = 0;
+  std::function<bool(const ScriptStep&, std::string&)> page;  // none: no page is built
   bool imageShown = false;
 };
 
@@ -436,6 +440,20 @@ TEST_F(ScriptRunnerTest, AFailedExpectationIsNotExcusedByAnExpectResultAfterIt) 
     EXPECT_EQ(RunScript(script, host), kScriptFailed) << line;
     EXPECT_EQ(LastLine(), std::string("   Script failed at line 2: ") + line);
   }
+}
+
+TEST_F(ScriptRunnerTest, ExpectResultAfterALayoutSetChecksTheSetNotTheGetAfterIt) {
+  Climb();
+  LayoutForm form;
+  host.page = [&form](const ScriptStep& step, std::string&) {
+    for (int i = 0; i < 4; ++i) form.SetField(i, std::to_string(step.frame[i]));
+    form.Set();  // MSG_SET, its line, then a silent MSG_GET
+    return true;
+  };
+  dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET).Return(TWRC_FAILURE).Condition(TWCC_BADVALUE);
+  dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET).Return(TWRC_SUCCESS);
+  EXPECT_EQ(Run("layout set 0 0 1 1\nexpect result TWRC_FAILURE TWCC_BADVALUE\n"), kScriptPassed)
+      << testing::PrintToString(Lines());
 }
 
 TEST_F(ScriptRunnerTest, TransferAsksThePageAndTheImageLinesReadItsSize) {
