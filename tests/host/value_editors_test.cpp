@@ -54,6 +54,8 @@ TEST(NamedValuesTest, NamesStopAtTheFirstNumberAndOnlyPlainNumberTypesHaveThem) 
   EXPECT_EQ(NamedValues(ICAP_SUPPORTEDSIZES, TWTY_UINT16).size(), 33u);
   EXPECT_EQ(DefaultEditText(TWTY_FIX32), "0.0");
   EXPECT_EQ(DefaultEditText(TWTY_FRAME), "0, 0, 0, 0 (left,top,right,bottom)");
+  EXPECT_EQ(DefaultEditText(TWTY_STR32), "");
+  EXPECT_EQ(DefaultEditText(TWTY_STR255), "");
   EXPECT_EQ(DefaultEditText(TWTY_STR128), "");
   EXPECT_EQ(DefaultEditText(TWTY_BOOL), "0");
 }
