@@ -108,6 +108,7 @@ std::optional<double> NamedValue(int itemType, int cap, const std::string& text)
   if (cap == CAP_SUPPORTEDCAPS || cap == CAP_EXTENDEDCAPS || cap == CAP_SUPPORTEDCAPSEXT) {
     if (std::optional<int> code = CapCode(text)) return *code;
   }
+  if (!HasNamedValues(itemType, cap)) return std::nullopt;
   for (int value = 0; value < kMaxNamedValue; ++value) {
     if (EqualIgnoringCase(ValueText(itemType, value, cap), text)) return value;
   }
@@ -597,7 +598,7 @@ std::optional<double> ParseScriptValue(int itemType, int cap, const std::string&
   }
   if (!IsNumberType(itemType)) return refuse("no value of this item type can be written");
   std::optional<double> value = ParseDecimalText(text);
-  if (!value && HasNamedValues(itemType, cap)) value = NamedValue(itemType, cap, text);
+  if (!value) value = NamedValue(itemType, cap, text);
   const NumberRange& range = kNumberRanges[itemType];
   if (!value) {
     return refuse("'" + text + "' is not a " + ItemTypeName(itemType) + " value of " +

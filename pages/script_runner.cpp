@@ -331,8 +331,13 @@ class ScriptRun {
     } else {
       for (std::size_t i = 0; i < step.values.size(); ++i) {
         const ScriptValue& value = step.values[i];
-        if (!StoreItemText(h.get(), static_cast<int>(i), step.cap, value.text.c_str(),
-                           static_cast<int>(value.number))) {
+        // A number item takes the value the reader found, which may have been
+        // written as a capability's name.
+        const bool stored =
+            step.itemType == TWTY_FRAME || step.itemType >= TWTY_STR32
+                ? StoreItemText(h.get(), static_cast<int>(i), step.cap, value.text.c_str(), 0)
+                : CONTAINER_SetItemValue(h.get(), static_cast<int>(i), value.number);
+        if (!stored) {
           return Fails("'" + value.text + "' could not be stored");
         }
       }

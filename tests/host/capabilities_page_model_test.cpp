@@ -33,7 +33,7 @@ class FakePageView : public CapabilitiesPageView {
   void EnableSetReset(bool on) override { setResetEnabled = on; }
   void LoadEditor(int con, int cap, int type) override { loaded = {con, cap, type}; }
   void ShowEditor(int con) override { shownEditor = con; }
-  void LayOutLog() override {}
+  void LayOutLog() override { ++layouts; }
   ContainerHandle* BuildFromEditor(int con) override {
     builtWith = con;
     return build ? build() : nullptr;
@@ -50,6 +50,7 @@ class FakePageView : public CapabilitiesPageView {
   std::vector<int> loaded;
   int shownEditor = -2;
   int builtWith = 0;
+  int layouts = 0;
   std::function<ContainerHandle*()> build;
 };
 
@@ -98,6 +99,7 @@ TEST_F(CapabilitiesPageModelTest,
   EXPECT_TRUE(Lines().empty()) << "selecting writes no operation lines";
   EXPECT_TRUE(LogSwitch());
   EXPECT_EQ(view.tabs, (std::vector<int>{TWON_ENUMERATION, TWON_ONEVALUE}));
+  EXPECT_TRUE(view.tabsVisible);
   EXPECT_EQ(view.selectedTab, 1);
   EXPECT_EQ(view.loaded, (std::vector<int>{TWON_ONEVALUE, ICAP_UNITS, TWTY_UINT16}));
   EXPECT_EQ(view.itemTypeLabel, "uint16");
@@ -128,8 +130,16 @@ TEST_F(CapabilitiesPageModelTest, RangeAndArrayLinesAndReadOnlyCapabilities) {
   EXPECT_EQ(view.itemTypeLabel, "<hidden>");
 
   // No selection: refusal texts, disabled, no statics, nothing sent.
+  page.Select(ICAP_UNITS);
   dsm.ClearCalls();
+  const int layouts = view.layouts;
   page.Select(-1);
+  EXPECT_EQ(view.title, "");
+  EXPECT_FALSE(view.tabsVisible);
+  EXPECT_FALSE(view.setResetEnabled);
+  EXPECT_EQ(view.shownEditor, -1);
+  EXPECT_EQ(view.itemTypeLabel, "<hidden>");
+  EXPECT_GT(view.layouts, layouts) << "the log takes back the editor's room";
   EXPECT_EQ(view.answers[kAnswerCurrent].text, " with this DataSource.");
   EXPECT_FALSE(view.answerEnabled[kAnswerCurrent]);
   EXPECT_FALSE(view.getsEnabled);
@@ -184,8 +194,11 @@ TEST_F(CapabilitiesPageModelTest, SetSendsTheEditorsContainerAndNotesAValueTheSo
   EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CAPABILITY, MSG_SET), 2u);
   EXPECT_GT(dsm.Calls().size(), before) << "the three answers are still refreshed";
 
+  dsm.OnCap(ICAP_XRESOLUTION, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_FIX32).U16(150).U16(0));
   page.Reset();
   EXPECT_EQ(Lines().back(), "MSG_RESET(ICAP_XRESOLUTION) -> TWRC_FAILURE, TWCC_CAPUNSUPPORTED");
+  EXPECT_EQ(view.answers[kAnswerCurrent].text, "fix32 ONEVALUE = 150") << "silently refreshed";
   EXPECT_EQ(platform::host::GetMemoryStats().outstandingLocks, 0);
   EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0);
 }
@@ -210,8 +223,19 @@ TEST_F(CapabilitiesPageModelTest, TheChosenContainerIsRememberedPerCapability) {
   EXPECT_EQ(view.selectedTab, -1);
   EXPECT_EQ(view.loaded, (std::vector<int>{TWON_ARRAY, 0x8001, TWTY_UINT16}));
 
+  int layouts = view.layouts;
+  page.PickTab(0);
+  EXPECT_GT(view.layouts, layouts);
+  layouts = view.layouts;
   page.Shown(false);
   EXPECT_EQ(view.shownEditor, -1);
+  EXPECT_GT(view.layouts, layouts) << "the log takes back the editor's room";
+
+  // Only closing the Source from State 4 or above drops the selection.
+  for (const auto& [now, shown] : {std::pair{4, 5}, {3, 3}, {5, 4}, {2, 3}}) {
+    page.StateChanged(now, shown);
+    EXPECT_EQ(page.selected(), 0x8001) << now << " after " << shown;
+  }
   page.StateChanged(3, 4);
   EXPECT_EQ(page.selected(), -1);
 }

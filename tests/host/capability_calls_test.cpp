@@ -188,4 +188,45 @@ TEST_F(CapabilityCallsTest, CurrentValueCopiesCompatibleCurrentItemsOnly) {
   EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
 }
 
+TEST_F(CapabilityCallsTest, CurrentValueReportsWhetherItCopied) {
+  const struct {
+    const char* what;
+    TW_UINT16 conType;
+    std::vector<std::uint8_t> bytes;
+    int asked;
+    bool copied;
+    std::uint32_t value;
+  } cases[] = {
+      {"int8 read as uint8", TWON_ONEVALUE, LeBytes().U16(TWTY_INT8).U32(0xF0), TWTY_UINT8, true,
+       0xAAAAAAF0},
+      {"uint32 read as int32", TWON_ONEVALUE, LeBytes().U16(TWTY_UINT32).U32(7), TWTY_INT32, true,
+       7},
+      {"uint32 read as uint16", TWON_ONEVALUE, LeBytes().U16(TWTY_UINT32).U32(7), TWTY_UINT16,
+       false, 0xAAAAAAAA},
+      {"array has no current item", TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(1).U16(5),
+       TWTY_UINT16, false, 0xAAAAAAAA},
+      {"empty block", TWON_ONEVALUE, {}, TWTY_UINT16, false, 0xAAAAAAAA},
+  };
+  for (const auto& c : cases) {
+    dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).ReplyContainer(c.conType, c.bytes).Times(1);
+    std::uint32_t value = 0xAAAAAAAA;
+    EXPECT_EQ(TWAIN_GetCurrentValue(ICAP_UNITS, c.asked, &value), c.copied) << c.what;
+    EXPECT_EQ(value, c.value) << c.what << ": only the item's own bytes are written";
+  }
+  EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+
+  // A block that cannot be locked is not read, and is still freed.
+  dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).Run([](const fake::Call&, TW_MEMREF data) {
+    auto* record = static_cast<TW_CAPABILITY*>(data);
+    record->ConType = TWON_ONEVALUE;
+    record->hContainer = platform::MemAlloc(6);
+    platform::host::FailLocks(1);
+    return TWRC_SUCCESS;
+  });
+  std::uint16_t value = 7;
+  EXPECT_FALSE(TWAIN_GetCurrentValue(ICAP_UNITS, TWTY_UINT16, &value));
+  EXPECT_EQ(value, 7);
+  EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+}
+
 }  // namespace

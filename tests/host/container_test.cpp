@@ -56,6 +56,7 @@ TEST(ContainerTest, SizesAndFix32Conversions) {
   // Values no integer holds convert without an undefined cast.
   EXPECT_EQ(TruncateToInt64(__builtin_nan("")), 0);
   EXPECT_EQ(TruncateToInt64(-1e300), INT64_MIN);
+  EXPECT_EQ(TruncateToInt64(9223372036854775808.0), INT64_MAX);
 }
 
 TEST(ContainerTest, OneValueStoresLowBytesExtendedIntoItsSlot) {
@@ -116,6 +117,10 @@ TEST(ContainerTest, RangesCountClampAndSelect) {
   EXPECT_FALSE(CONTAINER_SetItemValue(h, 0, 20));
   EXPECT_EQ(CONTAINER_CreateRange(TWTY_FRAME, 0, 1, 1), nullptr);
   EXPECT_TRUE(platform::TakeCapturedMessageBoxes().empty());
+  // Only a range has range fields.
+  Owned one(CONTAINER_CreateOneValue(TWTY_UINT32, 5));
+  EXPECT_EQ(CONTAINER_RangeMin(one), -1.0);
+  EXPECT_EQ(CONTAINER_RangeMax(one), -1.0);
 }
 
 // A range is searched without walking its items; the answer must be the one
@@ -272,6 +277,15 @@ TEST(ContainerTest, SourceBlocksAreReadWithinTheirSize) {
   Owned tiny(AttachBytes(TWON_ONEVALUE, LeBytes().U8(4)));
   EXPECT_EQ(CONTAINER_ItemType(tiny), -1);
   EXPECT_EQ(CONTAINER_ItemPtr(tiny, 0), nullptr);
+
+  // A block that cannot be locked is reported and freed.
+  platform::MemoryHandle unlockable = platform::MemAlloc(6);
+  platform::host::FailLocks(1);
+  EXPECT_EQ(CONTAINER_Attach(TWON_ONEVALUE, unlockable), nullptr);
+  EXPECT_FALSE(platform::host::IsLiveBlock(unlockable));
+  const auto boxes = platform::TakeCapturedMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "DataSource bug: bad Container handle.");
 }
 
 }  // namespace

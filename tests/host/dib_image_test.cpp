@@ -83,6 +83,8 @@ TEST(DibImageTest, CreateMakesARampedBitmapAndWritesUnpaddedRows) {
   EXPECT_EQ(row[3], 0xEE);
   // Depths no bitmap has are refused and leave nothing behind.
   EXPECT_FALSE(view.Create(4, 4, 3, 0));
+  EXPECT_EQ(view.Handle(), nullptr);
+  EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
   EXPECT_FALSE(view.Create(4, 4, -1, 0));
   platform::host::FailAllocations(1);
   EXPECT_FALSE(view.Create(4, 4, 8, 0));

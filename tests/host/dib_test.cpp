@@ -61,6 +61,8 @@ TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
   platform::MemFree(empty);
   EXPECT_EQ(DIB_RowBytes(1, 1), 4u);
   EXPECT_EQ(DIB_RowBytes(24, 3), 12u);
+  EXPECT_EQ(DIB_RowBytes(-1, 100), 0u);
+  EXPECT_EQ(DIB_RowBytes(8, -100), 0u);
   // No bitmap for these, and none larger than the address space.
   EXPECT_EQ(DIB_Create(0, 4, 4), nullptr);
   EXPECT_EQ(DIB_Create(8, -4, 4), nullptr);
@@ -168,6 +170,19 @@ TEST(DibCheckLayout, RefusesHeadersThatDoNotFitTheirBlock) {
     platform::MemFree(block);
   }
   EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
+}
+
+TEST(DibReadHeader, ReadsAHeaderThatFillsItsBlockExactly) {
+  BitmapInfoHeader header{};
+  header.biSize = 40;
+  header.biWidth = 5;
+  header.biHeight = 3;
+  header.biBitCount = 8;
+  DibLayout layout;
+  ASSERT_TRUE(DIB_ReadHeader(&header, sizeof(header), &layout));
+  EXPECT_EQ(layout.width, 5);
+  EXPECT_EQ(layout.depth, 8);
+  EXPECT_FALSE(DIB_ReadHeader(&header, sizeof(header) - 1, &layout));
 }
 
 TEST(DibRows, WriteRowCopiesAPaddedRowAndSwapTouchesOnlyTwentyFourBits) {

@@ -478,6 +478,7 @@ TEST_F(FileTransferTest, UnshownFormatsFilesThatAreNotImagesAndRefusals) {
   FileTransferStep(page);
   EXPECT_EQ(Lines(), (Strings{"File Xfer Ready: TWFF_BMP, \"" + text + "\"", "File Xfer Done: \"\"",
                               "   no file was transferred: TWRC_FAILURE, TWCC_BADVALUE"}));
+  EXPECT_EQ(page.info, "") << "the last file's report is gone";
   EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET), 0u);
 
   // No setup at all: silent.
@@ -499,8 +500,10 @@ TEST_F(TransferTest, TheMechanismChoosesTheStep) {
   for (const auto& [mechanism, triplet] : expected) {
     dsm.ClearCalls();
     TWAIN_SetState(6);
+    page.info = "stale";
     TransferByMechanism(page, mechanism);
     EXPECT_EQ(Sent(), Strings{triplet}) << mechanism;
+    EXPECT_EQ(page.info, "") << mechanism << ": each step starts from a clear page";
   }
   dsm.ClearCalls();
   TransferByMechanism(page, 3);

@@ -38,6 +38,9 @@ TEST(ImageZoomTest, FactorsStopAtTheBoundAndLengthsStayInRange) {
   EXPECT_EQ(ZoomedLength(0x7FFFFFFF, in), 0x7FFFFFFF);
   EXPECT_EQ(ZoomedLength(32767, in), 32767 * 65536);
   EXPECT_EQ(ZoomedLength(3, out), 0);
+  EXPECT_EQ(ZoomedLength(3, Zoom{1, 0}), 0);
+  EXPECT_EQ(ZoomedLength(3, Zoom{0, 1}), 0);
+  EXPECT_EQ(ZoomedLength(-3, Zoom{}), 0);
 }
 
 }  // namespace

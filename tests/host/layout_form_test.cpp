@@ -156,6 +156,17 @@ TEST(LayoutFieldTest, FrameAndNumberFieldsReadAtTheirLimits) {
   EXPECT_TRUE(ReadNumberField(text, number));
   EXPECT_EQ(number, 0xFFFFFFFFu);
   EXPECT_EQ(text, "4294967295");
+  // As "%u" reads them: a minus sign wraps, blanks lead, an empty field is 1.
+  const std::pair<std::string, TW_UINT32> read[] = {{"-1", 0xFFFFFFFFu}, {"  7", 7}, {"", 1}};
+  for (auto [typed, value] : read) {
+    EXPECT_TRUE(ReadNumberField(typed, number)) << typed;
+    EXPECT_EQ(number, value) << typed;
+    EXPECT_EQ(typed, std::to_string(value));
+  }
+  text = "x";
+  EXPECT_FALSE(ReadNumberField(text, number));
+  EXPECT_FALSE(ReadFrameField("x", fix));
+  EXPECT_FALSE(ReadFrameField("-32768.01", fix));
 }
 
 TEST_F(LayoutFormTest, CaptionNamesTheCurrentUnitsFromStateFour) {
@@ -192,6 +203,8 @@ TEST(LayoutButtonsTest, EnablingFollowsTheState) {
     EXPECT_EQ(LayoutButtonsFor(state, 0), expected[state]) << state;
   }
   EXPECT_EQ(LayoutButtonsFor(4, 4), std::nullopt);
+  EXPECT_EQ(LayoutButtonsFor(-1, 4), none);
+  EXPECT_EQ(LayoutButtonsFor(8, 4), none);
 }
 
 }  // namespace

@@ -66,4 +66,14 @@ TEST_F(SessionTest, AnIdChangedSinceTheListIsNotedOnlyUnderATwoXManager) {
             Strings{"   The Source Manager listed this Source as Id 1 and opened it as Id 42"});
 }
 
+TEST_F(SessionTest, AOneXManagerMayNumberTheOpenedSourceAnew) {
+  std::vector<std::string> notes;
+  SetLogSink([](const char* text, bool, void* c) { static_cast<Strings*>(c)->push_back(text); },
+             &notes);
+  dsm.SetTwain2(false);
+  GoTo(4);
+  LogSourceOpenNotes(true, TWAIN_Session().sourceIdentity.Id + 1);
+  EXPECT_EQ(notes, Strings{});
+}
+
 }  // namespace

@@ -32,6 +32,7 @@ TEST(PaletteSwatchTest, TablesFillTheirCellsAndWhiteTheRest) {
   EXPECT_EQ(SwatchEntryText(swatch, 15), "color 15: R( 45) G( 75) B(105)");
   EXPECT_EQ(swatch.colors[16], kSwatchWhite);
   EXPECT_EQ(SwatchEntryText(swatch, 16), "color 16: not in palette.");
+  EXPECT_TRUE(SwatchShown(used16));
 
   // 24 bits and no image: no grid; a table that reaches past its block reads as none.
   DibHandle rgb = DIB_Create(24, 2, 2);

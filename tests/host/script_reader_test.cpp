@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "twain/twain.h"
 
@@ -227,7 +230,9 @@ TEST(ScriptReaderTest, HugeOrBrokenScriptsStopAtTheirLimitsWithoutRunningAway) {
   // No more than kMaxScriptErrors are kept.
   std::string bad;
   for (int i = 0; i < 100; ++i) bad += "nonsense\n";
-  EXPECT_EQ(ReadScriptText(bad).errors.size(), static_cast<std::size_t>(kMaxScriptErrors));
+  const Script stopped = ReadScriptText(bad + "state 4\n");
+  EXPECT_EQ(stopped.errors.size(), static_cast<std::size_t>(kMaxScriptErrors));
+  EXPECT_TRUE(stopped.steps.empty()) << "reading stops at the last error kept";
 }
 
 TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
@@ -263,6 +268,144 @@ TEST(ScriptReaderTest, FramesReadInBothTheEditorsAndTheDisplaysForm) {
   EXPECT_FALSE(ParseFrameText("1,2,3,4,5", frame));
   EXPECT_FALSE(ParseFrameText("1,2,,4", frame));
   EXPECT_FALSE(ParseFrameText("1,2,3,40000", frame)) << "beyond what a TW_FIX32 holds";
+  EXPECT_TRUE(ParseFrameText("-32768, 0, 32767.99998474, 1", frame));
+  EXPECT_FALSE(ParseFrameText("-32768.5, 0, 1, 1", frame));
+}
+
+TEST(ScriptReaderTest, ValuesReadAsTheEditorsReadThemWithinTheirItemTypes) {
+  const struct {
+    int type;
+    int cap;
+    std::string text;
+    std::optional<double> value;
+  } cases[] = {
+      {TWTY_FIX32, ICAP_BRIGHTNESS, ".5", 0.5},
+      {TWTY_FIX32, ICAP_BRIGHTNESS, "-.5", -0.5},
+      {TWTY_UINT16, 0x8001, "+3", 3},
+      {TWTY_UINT16, 0x8001, "1e2", 100},
+      {TWTY_UINT16, 0x8001, ".", std::nullopt},
+      {TWTY_UINT16, 0x8001, "-", std::nullopt},
+      {TWTY_UINT16, 0x8001, "0x10", std::nullopt},
+      {TWTY_UINT16, 0x8001, "0X10", std::nullopt},
+      {TWTY_UINT16, 0x8001, "5x", std::nullopt},
+      {TWTY_UINT16, 0x8001, " 5", std::nullopt},
+      {TWTY_FIX32, 0x8001, "1e999", std::nullopt},
+      {TWTY_INT8, 0x8001, "-128", -128},
+      {TWTY_INT8, 0x8001, "-129", std::nullopt},
+      {TWTY_INT8, 0x8001, "127", 127},
+      {TWTY_INT8, 0x8001, "128", std::nullopt},
+      {TWTY_UINT32, 0x8001, "4294967295", 4294967295.0},
+      {TWTY_UINT32, 0x8001, "4294967296", std::nullopt},
+      {TWTY_BOOL, 0x8001, "1", 1},
+      {TWTY_BOOL, 0x8001, "2", std::nullopt},
+      {TWTY_FIX32, 0x8001, "32767.5", 32767.5},
+      {TWTY_FIX32, 0x8001, "-32768", -32768},
+      {TWTY_FIX32, 0x8001, "-32768.5", std::nullopt},
+      {TWTY_FRAME, 0x8001, "1,2,3,4", 0},
+      {TWTY_STR32, 0x8001, std::string(33, 'a'), 0},
+      {TWTY_STR32, 0x8001, std::string(34, 'a'), std::nullopt},
+      {TWTY_STR255, 0x8001, std::string(255, 'a'), 0},
+      {TWTY_STR255, 0x8001, std::string(256, 'a'), std::nullopt},
+      {TWTY_STR255 + 1, 0x8001, "1", std::nullopt},
+      // The capability lists name capabilities.
+      {TWTY_UINT16, CAP_SUPPORTEDCAPS, "icap_units", ICAP_UNITS},
+      {TWTY_UINT16, CAP_EXTENDEDCAPS, "ICAP_UNITS", ICAP_UNITS},
+      {TWTY_UINT16, CAP_SUPPORTEDCAPSEXT, "ICAP_UNITS", ICAP_UNITS},
+      {TWTY_UINT16, ICAP_PIXELTYPE, "ICAP_UNITS", std::nullopt},
+      {TWTY_UINT16, ICAP_PIXELTYPE, "twpt_rgb", TWPT_RGB},
+  };
+  for (const auto& c : cases) {
+    std::string why;
+    EXPECT_EQ(ParseScriptValue(c.type, c.cap, c.text, &why), c.value)
+        << c.type << " " << c.text.substr(0, 40) << ": " << why;
+    EXPECT_EQ(why.empty(), c.value.has_value()) << c.text.substr(0, 40);
+  }
+}
+
+TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
+  const std::string pad(kMaxScriptLineLength - 7, ' ');
+  const struct {
+    std::string line;
+    bool good;
+  } cases[] = {
+      {"state 1", true},
+      {"state 7", true},
+      {"state 0", false},
+      {"state 8", false},
+      {"state 4 5", false},
+      {"state 4" + pad, true},
+      {"state 4" + pad + " ", false},
+      {"timeout 3600", true},
+      {"timeout 3601", false},
+      {"timeout 0", false},
+      {"state 7\nexpect width 0", true},
+      {"state 7\nexpect width 2147483647", true},
+      {"state 7\nexpect width -1", false},
+      {"state 7\nsave image A.BMP", true},
+      {"state 7\nsave image a.Png", true},
+      {"state 7\nsave image a", false},
+      {"state 7\nsave image a.bmp.gif", false},
+      {"get 1", true},
+      {"get 65535", true},
+      {"get 0xFFFF", true},
+      {"get 0XFFFF", true},
+      {"get 65536", false},
+      {"get 0x10000", false},
+      {"get 0", false},
+      {"get 0x0", false},
+      {"get 0x", false},
+      {"get -5", false},
+      {"get +5", false},
+      {"get 12a", false},
+      {"source \"" + std::string(32, 'n') + "\"", true},
+      {"source \"" + std::string(33, 'n') + "\"", false},
+      {"source \"\"", false},
+      {"ui ON", true},
+      {"ui Off", true},
+      {"ui maybe", false},
+      {"mech NATIVE", true},
+      {"mech File", true},
+      {"expect result TWRC_SUCCESS TWCC_SUCCESS", true},
+      {"expect result TWRC_SUCCESS TWCC_NOSUCH", false},
+      {"expect result TWRC_SUCCESS TWCC_SUCCESS TWCC_SUCCESS", false},
+      {"save report \"\"", false},
+      {"set ICAP_UNITS enumeration uint16 1 2 current=1 default=1", true},
+      {"set ICAP_UNITS enumeration uint16 1 2 default=2", false},
+      {"set ICAP_UNITS array uint16 1 current=0", false},
+      {"set ICAP_UNITS enumeration uint16 current=0", false},
+      {"set ICAP_NOSUCH onevalue uint16 1", false},
+      {"expect current ICAP_NOSUCH 1", false},
+      {"set ICAP_UNITS onevalue uint16 current=0", false},
+      {"set ICAP_UNITS range uint16 5 5 1", true},
+      {"set ICAP_UNITS range uint16 6 5 1", false},
+      {"set ICAP_UNITS range uint16 0 10 0", false},
+      {"set ICAP_UNITS range uint16 0 10 5 current=10 default=5", true},
+      {"set ICAP_UNITS range uint16 0 10 5 default=15", false},
+      {"set ICAP_UNITS range uint16 0 10 5 default=3", false},
+      {"set ICAP_UNITS range uint16 0 10 5 current=-5", false},
+      {"set ICAP_UNITS range uint16 0 10 5 current=x", false},
+      {"set ICAP_UNITS range int8 0 10", false},
+      {"layout set 0 0 32767 -32768", true},
+      {"layout set 0 0 40000 1", false},
+      {"layout set 0 0 1 -40000", false},
+  };
+  for (const auto& c : cases) {
+    const Script script = ReadScriptText(c.line);
+    EXPECT_EQ(script.errors.empty(), c.good) << c.line.substr(0, 60) << "\n" << Errors(script);
+  }
+  // The text is read within its bounds: nothing after its last byte is looked at.
+  const std::string last = "get ICAP_UNITS";
+  const std::vector<char> unterminated(last.begin(), last.end());
+  const Script bounded = ReadScriptText(std::string_view(unterminated.data(), unterminated.size()));
+  ASSERT_EQ(bounded.steps.size(), 1u);
+  EXPECT_EQ(bounded.steps[0].cap, ICAP_UNITS);
+  EXPECT_NE(FirstError("set ICAP_UNITS enumeration uint16 1 2 current=").find("current= takes"),
+            std::string::npos)
+      << "an option with nothing after it is still the option";
+  std::string items = "set 0x8001 array uint16";
+  for (int i = 0; i < kMaxScriptItems; ++i) items += " 1";
+  EXPECT_EQ(Errors(ReadScriptText(items)), "");
+  EXPECT_NE(Errors(ReadScriptText(items + " 1")).find("more than 1024 items"), std::string::npos);
 }
 
 }  // namespace

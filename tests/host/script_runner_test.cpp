@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "caps/logged_operations.h"
+#include "pages/layout_form.h"
 #include "pages/log.h"
 #include "pages/log_store.h"
 #include "session_test_support.h"
+#include "source_block.h"
 
 namespace {
 
@@ -31,11 +34,18 @@ class FakeScriptHost : public ScriptHost, public LadderView {
     TWAIN_SetUIHidden(!checked);
   }
   bool Builds(StepWord) override { return false; }
-  bool PageStep(const ScriptStep&, std::string& why) override {
+  bool PageStep(const ScriptStep& step, std::string& why) override {
+    if (page) return page(step, why);
     why = "not built";
     return false;
   }
-  bool LastImage(int&, int&, int&) override { return false; }
+  bool LastImage(int& width, int& height, int& depth) override {
+    if (!imageShown) return false;
+    width = 640;
+    height = 480;
+    depth = 24;
+    return true;
+  }
 
   // LadderView.
   platform::WindowHandle Handle() override { return window; }
@@ -66,7 +76,10 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   void CloseWindow() override { closed = true; }
   void PagesStateChanged(int, int) override {}
   void EnumerateCapabilities() override {}
-  bool TransferImage() override { return false; }
+  bool TransferImage() override {
+    ++transfers;
+    return false;
+  }
   void AppendTabs() override {}
   void ShowSelectedPage() override {}
 
@@ -77,6 +90,9 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   bool deviceUiChecked = true;
   bool closed = false;
   int pumps = 0;
+  int transfers = 0;
+  std::function<bool(const ScriptStep&, std::string&)> page;  // none: no page is built
+  bool imageShown = false;
 };
 
 __attribute__((noinline, no_sanitize("undefined"))) void Crash() {
@@ -185,6 +201,7 @@ TEST_F(ScriptRunnerTest, FailedStepPassesOnlyWhenTheNextLineChecksItsResult) {
   const std::string set = "set ICAP_UNITS onevalue uint16 TWUN_PIXELS\n";
   EXPECT_EQ(Run(set + "expect result TWRC_FAILURE TWCC_BADVALUE\n"), kScriptPassed);
   EXPECT_EQ(Run(set + "expect result TWRC_FAILURE\n"), kScriptPassed);
+  EXPECT_EQ(Run(set + "expect result TWRC_FAILURE TWCC_SUCCESS\n"), kScriptFailed);
   EXPECT_EQ(Run(set + "expect state 4\n"), kScriptFailed);
   EXPECT_EQ(LastLine(), "   Script failed at line 1: set ICAP_UNITS onevalue uint16 TWUN_PIXELS");
   EXPECT_EQ(Run(set), kScriptFailed);
@@ -278,6 +295,19 @@ TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {
   EXPECT_EQ(unbuilt[0].message, "'state 7' needs a page that is not built in this version");
   EXPECT_EQ(unbuilt[1].line, 2);
   EXPECT_EQ(unbuilt[2].line, 4);
+
+  // Every step a page carries out is named, up to the error limit.
+  const Script all = ReadScriptText(
+      "layout getdefault\nlayout set 0 0 1 1\nlayout reset\nsave report r.txt\nstate 6\n"
+      "imageinfo\ntransfer\nget ICAP_UNITS\n");
+  ASSERT_TRUE(all.errors.empty()) << ScriptErrorText("s", all.errors.at(0));
+  std::vector<int> lines;
+  for (const ScriptError& error : UnbuiltSteps(all, host)) lines.push_back(error.line);
+  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 6, 7}));
+  std::string many;
+  for (int i = 0; i < kMaxScriptErrors + 5; ++i) many += "layout get\n";
+  EXPECT_EQ(UnbuiltSteps(ReadScriptText(many), host).size(),
+            static_cast<std::size_t>(kMaxScriptErrors));
 }
 
 TEST_F(ScriptRunnerTest, ContainersAreSummedUpInOneLine) {
@@ -294,6 +324,158 @@ TEST_F(ScriptRunnerTest, ContainersAreSummedUpInOneLine) {
       << testing::PrintToString(Lines());
   EXPECT_TRUE(Logged("   fix32 RANGE -1000 to 1000 step 10, current 0, default 0"))
       << testing::PrintToString(Lines());
+}
+
+TEST_F(ScriptRunnerTest, ExpectCurrentComparesEachShapeItemByItem) {
+  Climb();
+  dsm.OnCap(0x8001, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(2).U16(1).U16(2));
+  dsm.OnCap(0x8002, MSG_GETCURRENT)
+      .ReplyContainer(TWON_RANGE, LeBytes().U16(TWTY_UINT16).U32(0).U32(10).U32(5).U32(0).U32(5));
+  dsm.OnCap(0x8003, MSG_GETCURRENT)
+      .ReplyContainer(
+          TWON_RANGE,
+          LeBytes().U16(TWTY_FIX32).U32(0).U32(5).U32(0x80000000).U32(0).U32(0x80000002));
+  std::vector<std::uint8_t> name = LeBytes().U16(TWTY_STR32);
+  name.resize(2 + 34);
+  std::memcpy(name.data() + 2, "Ann", 3);
+  dsm.OnCap(0x8004, MSG_GETCURRENT).ReplyContainer(TWON_ONEVALUE, name);
+  dsm.OnCap(0x8005, MSG_GETCURRENT)
+      .ReplyContainer(
+          TWON_ONEVALUE,
+          LeBytes().U16(TWTY_FRAME).U16(0).U16(0).U16(0).U16(0).U16(8).U16(0x8000).U16(14).U16(0));
+  dsm.OnCap(0x8006, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ENUMERATION,
+                      LeBytes().U16(TWTY_INT16).U32(3).U32(1).U32(0).U16(7).U16(0xFFFF).U16(9));
+  // A one-value whose block ends before its item.
+  dsm.OnCap(0x8007, MSG_GETCURRENT).ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16));
+  dsm.OnCap(0x8008, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_FIX32).U16(2).U16(0x8000));
+  const struct {
+    std::string line;
+    int result;
+  } cases[] = {
+      {"expect current 0x8001 1 2", kScriptPassed},
+      {"expect current 0x8001 1", kScriptFailed},
+      {"expect current 0x8001 1 3", kScriptFailed},
+      {"expect current 0x8001 1 2 3", kScriptFailed},
+      {"expect current 0x8002 5", kScriptPassed},
+      {"expect current 0x8002 6", kScriptFailed},
+      {"expect current 0x8002 5 5", kScriptFailed},
+      {"expect current 0x8003 2.5", kScriptPassed},
+      {"expect current 0x8003 2.500001", kScriptPassed},
+      {"expect current 0x8003 2.51", kScriptFailed},
+      {"expect current 0x8004 Ann", kScriptPassed},
+      {"expect current 0x8004 An", kScriptFailed},
+      {"expect current 0x8005 \"0, 0, 8.5, 14\"", kScriptPassed},
+      {"expect current 0x8005 \"0, 0, 8.5, 14.01\"", kScriptFailed},
+      {"expect current 0x8005 \"0, 0, 8.5, 14.0000152587890625\"", kScriptPassed},
+      {"expect current 0x8006 -1", kScriptPassed},
+      {"expect current 0x8006 7", kScriptFailed},
+      {"expect current 0x8006 -1 -1", kScriptFailed},
+      {"expect current 0x8007 0", kScriptFailed},
+      {"expect current 0x8008 2.500001", kScriptPassed},
+      {"expect current 0x8008 2.51", kScriptFailed},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Run(c.line), c.result) << c.line;
+  EXPECT_TRUE(Logged("   [1] failed: expected CAP_0x8001 current 1 3, the Source has 1 2"));
+  EXPECT_TRUE(Logged("   [1] failed: expected CAP_0x8002 current 6, the Source has 5"));
+}
+
+TEST_F(ScriptRunnerTest, SetSendsTheShapeTheLineDescribes) {
+  Climb();
+  for (TW_UINT16 cap : {TW_UINT16{0x8001}, TW_UINT16{0x8002}, TW_UINT16{0x8003}, CAP_EXTENDEDCAPS,
+                        ICAP_FRAMES, CAP_AUTHOR})
+    dsm.OnCap(cap, MSG_SET).Return(TWRC_SUCCESS);
+  EXPECT_EQ(Run("set 0x8001 enumeration uint16 10 20 30 current=2 default=1\n"
+                "set 0x8002 range uint16 0 10 5 current=10 default=5\n"
+                "set 0x8003 array uint16 7 8\n"
+                "set CAP_EXTENDEDCAPS array uint16 ICAP_UNITS 5\n"
+                "set ICAP_FRAMES enumeration frame \"0, 0, 8.5, 11\"\n"
+                "set CAP_AUTHOR array str32 \"Ann Lee\"\n"),
+            kScriptPassed)
+      << testing::PrintToString(Lines());
+  const std::vector<fake::Call> sets = dsm.CallsOf(DG_CONTROL, DAT_CAPABILITY, MSG_SET);
+  ASSERT_EQ(sets.size(), 6u);
+  EXPECT_EQ(sets[0].container,
+            std::vector<std::uint8_t>(
+                LeBytes().U16(TWTY_UINT16).U32(3).U32(2).U32(1).U16(10).U16(20).U16(30).U16(0)));
+  EXPECT_EQ(
+      sets[1].container,
+      std::vector<std::uint8_t>(LeBytes().U16(TWTY_UINT16).U32(0).U32(10).U32(5).U32(5).U32(10)));
+  EXPECT_EQ(sets[2].container,
+            std::vector<std::uint8_t>(LeBytes().U16(TWTY_UINT16).U32(2).U16(7).U16(8).U16(0)));
+  EXPECT_EQ(sets[3].container, std::vector<std::uint8_t>(
+                                   LeBytes().U16(TWTY_UINT16).U32(2).U16(ICAP_UNITS).U16(5).U16(0)))
+      << "a capability list takes capabilities by name";
+  EXPECT_EQ(sets[4].container, std::vector<std::uint8_t>(LeBytes()
+                                                             .U16(TWTY_FRAME)
+                                                             .U32(1)
+                                                             .U32(0)
+                                                             .U32(0)
+                                                             .U32(0)
+                                                             .U32(0)
+                                                             .U16(8)
+                                                             .U16(0x8000)
+                                                             .U16(11)
+                                                             .U16(0)
+                                                             .U16(0)));
+  std::vector<std::uint8_t> author = LeBytes().U16(TWTY_STR32).U32(1);
+  author.resize(author.size() + 34 + 2);
+  std::memcpy(author.data() + 6, "Ann Lee", 7);
+  EXPECT_EQ(sets[5].container, author);
+}
+
+TEST_F(ScriptRunnerTest, AFailedExpectationIsNotExcusedByAnExpectResultAfterIt) {
+  Climb();
+  const char* expectations[] = {"expect state 5",          "expect result TWRC_FAILURE",
+                                "expect current 0x8001 1", "expect width 5",
+                                "expect height 5",         "expect depth 5"};
+  for (const char* line : expectations) {
+    // The image lines are read after a transfer, but this host has no image.
+    Script script =
+        ReadScriptText(std::string("state 7\n") + line + "\nexpect result TWRC_SUCCESS\n");
+    ASSERT_TRUE(script.errors.empty()) << line;
+    script.steps.erase(script.steps.begin());
+    EXPECT_EQ(RunScript(script, host), kScriptFailed) << line;
+    EXPECT_EQ(LastLine(), std::string("   Script failed at line 2: ") + line);
+  }
+}
+
+TEST_F(ScriptRunnerTest, ExpectResultAfterALayoutSetChecksTheSetNotTheGetAfterIt) {
+  Climb();
+  LayoutForm form;
+  host.page = [&form](const ScriptStep& step, std::string&) {
+    for (int i = 0; i < 4; ++i) form.SetField(i, std::to_string(step.frame[i]));
+    form.Set();  // MSG_SET, its line, then a silent MSG_GET
+    return true;
+  };
+  dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET).Return(TWRC_FAILURE).Condition(TWCC_BADVALUE);
+  dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET).Return(TWRC_SUCCESS);
+  EXPECT_EQ(Run("layout set 0 0 1 1\nexpect result TWRC_FAILURE TWCC_BADVALUE\n"), kScriptPassed)
+      << testing::PrintToString(Lines());
+}
+
+TEST_F(ScriptRunnerTest, TransferAsksThePageAndTheImageLinesReadItsSize) {
+  Climb();
+  dsm.QueueEvent(MSG_XFERREADY);
+  EXPECT_EQ(Run("ui off\nstate 6\ntransfer\n"), kScriptFailed);
+  EXPECT_EQ(host.transfers, 1);
+  EXPECT_EQ(LastLine(), "   Script failed at line 3: transfer");
+
+  host.imageShown = true;
+  const struct {
+    const char* line;
+    int result;
+  } cases[] = {{"expect width 640", kScriptPassed},  {"expect width 480", kScriptFailed},
+               {"expect height 480", kScriptPassed}, {"expect height 640", kScriptFailed},
+               {"expect depth 24", kScriptPassed},   {"expect depth 480", kScriptFailed}};
+  for (const auto& c : cases) {
+    Script script = ReadScriptText(std::string("state 7\n") + c.line);
+    script.steps.erase(script.steps.begin());
+    EXPECT_EQ(RunScript(script, host), c.result) << c.line;
+  }
+  EXPECT_TRUE(Logged("   [2] failed: expected depth 480, the image has 24"));
 }
 
 }  // namespace

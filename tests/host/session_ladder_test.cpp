@@ -49,7 +49,10 @@ class FakeLadderView : public LadderView {
   void SelectSource(int index) override { selected = index; }
   std::string SourceText(int index) override { return sources.at(index); }
   void EnableSourceList(bool enabled) override { sourceListEnabled = enabled; }
-  void BeginWaitCursor() override { ++waitDepth; }
+  void BeginWaitCursor() override {
+    ++waitDepth;
+    ++waitsBegun;
+  }
   void EndWaitCursor() override { --waitDepth; }
   void InfoBox(const char* text) override {
     boxes.push_back(text);
@@ -80,6 +83,7 @@ class FakeLadderView : public LadderView {
   int selected = -1;
   bool sourceListEnabled = false;
   int waitDepth = 0;
+  int waitsBegun = 0;
   Strings boxes;
   std::function<void()> onBox, onEnumerate;
   bool closed = false;
@@ -238,9 +242,11 @@ TEST_F(LadderTest, RefusedEnableStillLogsItsLineAndStaysAtEnable) {
   ladder.Refresh();
   ladder.StartupClimb();
   dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS).Return(TWRC_FAILURE);
+  const int waits = view.waitsBegun;
   ladder.StepUp();
   EXPECT_EQ(TWAIN_State(), 4);
   EXPECT_EQ(LastLine(), "Enabled Data Source [0.00s]");
+  EXPECT_EQ(view.waitsBegun, waits) << "only opening a Source shows the wait cursor";
   ExpectLabels("Enable Source", "Close Source");
 }
 
@@ -294,6 +300,7 @@ TEST_F(LadderTest, CallbackEventsClimbToSixAndBackWithTheMessagePathsLines) {
   EXPECT_EQ(TWAIN_State(), 6);
   EXPECT_EQ(LastLine(), "received MSG_XFERREADY");
   ExpectLabels("Start Transfer", "Abort Transfer");
+  EXPECT_TRUE(view.higherEnabled && view.lowerEnabled) << "the buttons work again after the event";
 
   ladder.StepDown();
   dsm.Callback(0x0999);
@@ -364,12 +371,19 @@ TEST_F(LadderTest, LowerWalksBackToExit) {
   ladder.Refresh();
   ladder.StartupClimb();
   const int linesBefore = log.count();
+  const std::size_t writesBefore = writes.size();
   for (int i = 0; i < 3; ++i) ladder.StepDown();
   EXPECT_EQ(TWAIN_State(), 1);
   const Strings lines = Lines();
   EXPECT_EQ(Strings(lines.begin() + linesBefore, lines.end()),
             (Strings{"Closed Flatbed [0.00s]", "Closed TWAIN Source Manager [0.00s]",
                      "Unloaded TWAIN Source Manager [0.00s]"}));
+  EXPECT_EQ(Strings(writes.begin() + static_cast<long>(writesBefore), writes.end()),
+            (Strings{"provisional: Closing Flatbed...", "final: Closed Flatbed [0.00s]",
+                     "provisional: Closing TWAIN Source Manager...",
+                     "final: Closed TWAIN Source Manager [0.00s]",
+                     "provisional: Unloading TWAIN Source Manager...",
+                     "final: Unloaded TWAIN Source Manager [0.00s]"}));
   ExpectLabels("Load TWAIN", "Exit");
   EXPECT_TRUE(view.sources.empty()) << "arriving in state 2 from above empties the list";
   EXPECT_FALSE(view.closed);
@@ -435,9 +449,14 @@ TEST_F(LadderTest, ClimbingAgainAfterAHardResetListsEachSourceOnce) {
 
 TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
   dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Return(TWRC_FAILURE);
+  int waitDuringOpen = -1;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Observe([&](const fake::Call&) {
+    waitDuringOpen = view.waitDepth;
+  });
   ladder.Refresh();
   ladder.StartupClimb();
   EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(waitDuringOpen, 1) << "the first listed Source opens under the wait cursor too";
   const Strings lines = Lines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2], "Failed to open: Flatbed");

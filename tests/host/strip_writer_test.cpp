@@ -8,6 +8,7 @@
 #include "imaging/dib.h"
 #include "platform/host/host_platform.h"
 #include "platform/memory.h"
+#include "tests/host/bitmap_builder.h"
 
 namespace {
 
@@ -37,6 +38,32 @@ TEST(StripWriterTest, RowsBeyondTheBitmapAreSkippedAndTheHeaderIsLeftAlone) {
             std::vector<unsigned char>(8, 0xAB));
   EXPECT_EQ(platform::host::GetMemoryStats().outstandingLocks, 0);
   platform::MemFree(bitmap);
+}
+
+// Rows are written only where a well-formed uncompressed bitmap keeps them.
+TEST(StripWriterTest, CompressedOrShortBitmapsAreNotWritten) {
+  test::BitmapSpec rle{.width = 4, .height = 2, .compression = 1};
+  test::BitmapSpec shortOne{.width = 4, .height = 2};
+  shortOne = test::Complete(shortOne);
+  shortOne.pixelBytes = 4;  // one row of two
+  const std::vector<unsigned char> strip(2 * 4, 0xAB);
+  for (const test::BitmapSpec& spec : {test::Complete(rle), shortOne}) {
+    DibHandle bitmap = test::ToBlock(test::PackedBitmap(spec));
+    const std::vector<unsigned char> before = BlockBytes(bitmap);
+    {
+      StripWriter writer(bitmap);
+      EXPECT_FALSE(writer.ok()) << spec.compression;
+      writer.Write(0, 2, 4, strip.data(), strip.size());
+    }
+    EXPECT_EQ(BlockBytes(bitmap), before) << spec.compression;
+    platform::MemFree(bitmap);
+  }
+}
+
+TEST(StripWriterTest, BytesAvailableAreWhatWasWrittenWithinTheBuffer) {
+  EXPECT_EQ(StripBytesAvailable(0, 100), 100u) << "0: the Source did not say";
+  EXPECT_EQ(StripBytesAvailable(40, 100), 40u);
+  EXPECT_EQ(StripBytesAvailable(400, 100), 100u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // through our own queue, and every refusal falls back to the 1.x paths.
 #include "session/twain2.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "caps/capability_calls.h"
@@ -104,6 +105,18 @@ TEST_F(Twain2Test, EntryPointMemoryCarriesEveryBlockUntilTheManagerCloses) {
   EXPECT_EQ(Calls().allocations, allocations);
 }
 
+// A full entry point whose functions are all set but the one at this offset.
+std::function<void(fake::SourceManager&)> WithoutOne(std::size_t missing) {
+  return [missing](fake::SourceManager& m) {
+    m.On(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET).Fill([missing](TW_MEMREF data) {
+      auto* entry = static_cast<TW_ENTRYPOINT*>(data);
+      std::memset(entry, 0x11, sizeof(*entry));
+      entry->Size = sizeof(*entry);
+      std::memset(reinterpret_cast<char*>(entry) + missing, 0, sizeof(void*));
+    });
+  };
+}
+
 TEST_F(Twain2Test, RefusedShortOrEmptyEntryPointsStayOnTheSystemsMemory) {
   struct Case {
     const char* name;
@@ -111,6 +124,9 @@ TEST_F(Twain2Test, RefusedShortOrEmptyEntryPointsStayOnTheSystemsMemory) {
     EntryPointOutcome outcome;
     std::string note;
   };
+  const std::string kFullSizeUnusable =
+      "DAT_ENTRYPOINT answered Size " + std::to_string(sizeof(TW_ENTRYPOINT)) +
+      " without all four memory functions: staying on the 1.x paths";
   const Case cases[] = {
       {"refused",
        [](fake::SourceManager& m) {
@@ -141,6 +157,14 @@ TEST_F(Twain2Test, RefusedShortOrEmptyEntryPointsStayOnTheSystemsMemory) {
        EntryPointOutcome::kUnusable,
        "DAT_ENTRYPOINT answered Size " + std::to_string(sizeof(TW_ENTRYPOINT)) +
            " without all four memory functions: staying on the 1.x paths"},
+      {"no allocate", WithoutOne(offsetof(TW_ENTRYPOINT, DSM_MemAllocate)),
+       EntryPointOutcome::kUnusable, kFullSizeUnusable},
+      {"no free", WithoutOne(offsetof(TW_ENTRYPOINT, DSM_MemFree)), EntryPointOutcome::kUnusable,
+       kFullSizeUnusable},
+      {"no lock", WithoutOne(offsetof(TW_ENTRYPOINT, DSM_MemLock)), EntryPointOutcome::kUnusable,
+       kFullSizeUnusable},
+      {"no unlock", WithoutOne(offsetof(TW_ENTRYPOINT, DSM_MemUnlock)),
+       EntryPointOutcome::kUnusable, kFullSizeUnusable},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -180,6 +204,36 @@ TEST_F(Twain2Test, OneXManagerOrOneXApplicationNeverAsksTheTwoXTriplets) {
   EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK), 0u);
   EXPECT_EQ(EntryPointNoteText(), "");
   EXPECT_EQ(CallbackNoteText("Flatbed"), "");
+}
+
+TEST_F(Twain2Test, TheManagerIsAskedForEveryBlockItsSizeFieldHolds) {
+  GoTo(3);
+  ASSERT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kGranted);
+  platform::host::FailAllocationsAbove(1 << 20);  // no real 4 GiB block
+  const int asked = Calls().allocations;
+  EXPECT_EQ(platform::MemAlloc(0xFFFFFFFFu), nullptr);
+  EXPECT_EQ(Calls().allocations, asked + 1);
+  EXPECT_EQ(platform::MemAlloc(std::size_t{0xFFFFFFFFu} + 1), nullptr);
+  EXPECT_EQ(Calls().allocations, asked + 1) << "a size 32 bits cannot hold is not asked for";
+}
+
+TEST_F(Twain2Test, AHardResetStopsUsingTheManagersMemory) {
+  GoTo(4);
+  ASSERT_TRUE(platform::UsingMemoryFunctions());
+  TWAIN_Shutdown();  // the Manager is unloaded with the session
+  EXPECT_FALSE(platform::UsingMemoryFunctions());
+  EXPECT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kNotAsked);
+  TWAIN_Startup();
+}
+
+TEST_F(Twain2Test, OnlyXferReadyMovesTheStateWhenTaken) {
+  AddDs2Default();
+  GoTo(5);
+  platform::Message message;
+  dsm.Callback(MSG_CLOSEDSREQ);
+  ASSERT_TRUE(platform::PeekRemoveMessage(message));
+  EXPECT_EQ(TWAIN_TakeCallbackEvent(message).kind, CallbackEventKind::kAccepted);
+  EXPECT_EQ(TWAIN_State(), 5) << "the request is the caller's to answer";
 }
 
 TEST_F(Twain2Test, CallbackEventsArePostedAndTakenOutsideTheCallback) {

@@ -48,11 +48,14 @@ TEST(NamedValuesTest, NamesStopAtTheFirstNumberAndOnlyPlainNumberTypesHaveThem) 
   EXPECT_EQ(NamedValues(CAP_FEEDERENABLED, TWTY_BOOL), (Strings{"FALSE", "TRUE"}));
   EXPECT_TRUE(NamedValues(ICAP_XRESOLUTION, TWTY_FIX32).empty());
   EXPECT_TRUE(NamedValues(ICAP_UNITS, TWTY_STR32).empty());
+  EXPECT_TRUE(NamedValues(ICAP_UNITS, TWTY_STR255 + 1).empty()) << "an item type no table knows";
   // Capability codes name 0 "0x0000": no names. Sizes name 54 values; 33 are offered.
   EXPECT_TRUE(NamedValues(CAP_SUPPORTEDCAPS, TWTY_UINT16).empty());
   EXPECT_EQ(NamedValues(ICAP_SUPPORTEDSIZES, TWTY_UINT16).size(), 33u);
   EXPECT_EQ(DefaultEditText(TWTY_FIX32), "0.0");
   EXPECT_EQ(DefaultEditText(TWTY_FRAME), "0, 0, 0, 0 (left,top,right,bottom)");
+  EXPECT_EQ(DefaultEditText(TWTY_STR32), "");
+  EXPECT_EQ(DefaultEditText(TWTY_STR255), "");
   EXPECT_EQ(DefaultEditText(TWTY_STR128), "");
   EXPECT_EQ(DefaultEditText(TWTY_BOOL), "0");
 }
