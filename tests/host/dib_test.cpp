@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <limits>
 #include <tuple>
@@ -28,6 +29,21 @@ std::uint32_t ColorOf(DibHandle handle, std::uint32_t i) {
   DibLayout layout;
   EXPECT_EQ(DIB_CheckBlock(handle, &layout), DibCheck::kOk);
   return DIB_LayoutColor(BlockBytes(handle).data(), layout, i);
+}
+
+TEST(DibAllocate, RefusesDepthsAndSizesNoHeaderCanHold) {
+  for (const auto [depth, width, height] :
+       {std::array{-1, 1, 1}, std::array{0x10000, 1, 1}, std::array{8, -1, 1},
+        std::array{8, 1, std::numeric_limits<int>::min()}}) {
+    EXPECT_EQ(DIB_Allocate(depth, width, height, 0, 0, 0), nullptr) << depth << " " << width;
+  }
+  // The edges that are still headers: no pixels at all, and the widest depth field.
+  for (const auto [depth, width, height] :
+       {std::array{0, 1, 1}, std::array{0xFFFF, 1, 1}, std::array{8, 0, 1}}) {
+    DibHandle dib = DIB_Allocate(depth, width, height, 0, 0, 0);
+    EXPECT_NE(dib, nullptr) << depth << " " << width;
+    platform::MemFree(dib);
+  }
 }
 
 TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {

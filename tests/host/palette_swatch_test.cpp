@@ -56,6 +56,9 @@ TEST(PaletteSwatchTest, ClicksSelectTheCellUnderThemRowByRow) {
   EXPECT_EQ(SwatchIndexAt(9 * 15, 9 * 15, 9), 255);
   EXPECT_EQ(SwatchIndexAt(0, 9 * 16, 9), -1) << "below the grid";
   EXPECT_EQ(SwatchIndexAt(5, 5, 0), -1) << "no cells";
+  EXPECT_EQ(SwatchIndexAt(5, -1, 9), -1) << "above the grid";
+  EXPECT_EQ(SwatchIndexAt(-1, 5, 9), -1) << "left of the grid";
+  EXPECT_EQ(SwatchIndexAt(0, 9, 9), 16) << "the second row's first cell";
 }
 
 }  // namespace

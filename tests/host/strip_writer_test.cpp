@@ -66,4 +66,30 @@ TEST(StripWriterTest, BytesAvailableAreWhatWasWrittenWithinTheBuffer) {
   EXPECT_EQ(StripBytesAvailable(400, 100), 100u);
 }
 
+TEST(StripWriterTest, ProtocolNotesNameOnlyWhatIsWrong) {
+  TW_IMAGEMEMXFER strip{};
+  strip.Compression = TWCP_NONE;
+  strip.Rows = 4;
+  strip.YOffset = 2;
+  strip.BytesWritten = 16;
+  TW_IMAGEINFO info{};
+  info.ImageLength = 6;
+  info.ImageWidth = 8;
+  info.BitsPerPixel = 8;
+  strip.BytesPerRow = 8;
+  strip.Columns = 8;
+  // Exactly the rows left, and a buffer it fills: nothing to say.
+  EXPECT_EQ(StripProtocolNote(strip, info, 2, 16), "");
+  // One row more than is left.
+  strip.Rows = 5;
+  EXPECT_EQ(StripProtocolNote(strip, info, 2, 40), "1 rows beyond ImageLength (6)");
+  // A length not known in advance has no rows beyond it.
+  info.ImageLength = 0;
+  EXPECT_EQ(StripProtocolNote(strip, info, 2, 40), "");
+  strip.YOffset = 0;
+  EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), "");
+  info.ImageLength = -1;
+  EXPECT_EQ(StripProtocolNote(strip, info, 2, 40), "");
+}
+
 }  // namespace

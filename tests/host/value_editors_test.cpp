@@ -52,6 +52,8 @@ TEST(NamedValuesTest, NamesStopAtTheFirstNumberAndOnlyPlainNumberTypesHaveThem) 
   // Capability codes name 0 "0x0000": no names. Sizes name 54 values; 33 are offered.
   EXPECT_TRUE(NamedValues(CAP_SUPPORTEDCAPS, TWTY_UINT16).empty());
   EXPECT_EQ(NamedValues(ICAP_SUPPORTEDSIZES, TWTY_UINT16).size(), 33u);
+  // Filters name 0 to 8: the list ends before the value shown as "9".
+  EXPECT_EQ(NamedValues(ICAP_FILTER, TWTY_UINT16).size(), 9u);
   EXPECT_EQ(DefaultEditText(TWTY_FIX32), "0.0");
   EXPECT_EQ(DefaultEditText(TWTY_FRAME), "0, 0, 0, 0 (left,top,right,bottom)");
   EXPECT_EQ(DefaultEditText(TWTY_STR32), "");

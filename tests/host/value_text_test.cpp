@@ -60,6 +60,8 @@ TEST(ValueTextTest, StoredTextReadsBack) {
       {TWTY_INT32, kNoNames, "+2147483647", -1, "2147483647"},
       {TWTY_UINT16, kNoNames, "12abc", -1, "12"},
       {TWTY_UINT16, kNoNames, "abc", -1, "0"},
+      {TWTY_INT16, kNoNames, "--5", -1, "0"},
+      {TWTY_INT16, kNoNames, "-+5", -1, "0"},
       {TWTY_UINT16, kNoNames, "0x1A", -1, "0"},
       {TWTY_UINT16, kNoNames, "inf", -1, "0"},
       {TWTY_UINT32, kNoNames, ".5e1", -1, "5"},
