@@ -215,6 +215,13 @@ TEST_F(CapabilityCallsTest, CurrentValueReportsWhetherItCopied) {
   }
   EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
 
+  // No buffer to copy into: nothing is read, the answer is still freed.
+  dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16).U32(3))
+      .Times(1);
+  EXPECT_FALSE(TWAIN_GetCurrentValue(ICAP_UNITS, TWTY_UINT16, nullptr));
+  EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+
   // A block that cannot be locked is not read, and is still freed.
   dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).Run([](const fake::Call&, TW_MEMREF data) {
     auto* record = static_cast<TW_CAPABILITY*>(data);

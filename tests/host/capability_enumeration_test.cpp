@@ -225,6 +225,33 @@ TEST_F(CapabilityEnumerationTest, FaultInTheSupportedCapsGetNamesTheCodeAfterThe
   EXPECT_EQ(TWAIN_State(), 1);
 }
 
+TEST_F(CapabilityEnumerationTest, FaultsNameTheCustomGetAndTheItemBeingLearned) {
+  GoTo(4);
+  AnswerEveryGet(TWCC_BADCAP);
+  dsm.OnCap(0x8003, MSG_GET).Run([](const fake::Call&, TW_MEMREF) -> TW_UINT16 {
+    Crash();
+    return TWRC_FAILURE;
+  });
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(LastLine(), "** nCap=32771 Call=TWAIN_Get (custom)");
+  platform::TakeCapturedMessageBoxes();
+
+  // Add and learn names no call of its own: the item just read is named.
+  GoTo(4);
+  AnswerEveryGet(TWCC_BADCAP);
+  Supported({ICAP_UNITS});
+  int unitsGets = 0;
+  dsm.OnCap(ICAP_UNITS, MSG_GET)
+      .Run([&](const fake::Call&, TW_MEMREF) -> TW_UINT16 {
+        if (++unitsGets == 2) Crash();
+        return TWRC_FAILURE;
+      })
+      .Condition(TWCC_BADCAP);
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(LastLine(), "** nCap=258 Call=CONTAINER_IntValue");
+  EXPECT_EQ(TWAIN_State(), 1);
+}
+
 TEST_F(CapabilityEnumerationTest, NoOpenSourceLeavesTheListEmptyAndDisabled) {
   GoTo(3);
   list.entries.insert({"stale", 1});

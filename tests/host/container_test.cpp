@@ -260,6 +260,10 @@ TEST(ContainerTest, SourceBlocksAreReadWithinTheirSize) {
   EXPECT_EQ(CONTAINER_CurrentValue(current), -1.0);
   EXPECT_EQ(CONTAINER_DefaultValue(current), -1.0);
 
+  // An empty list has no item, whatever its block holds past the header.
+  Owned empty(AttachBytes(TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(0).U16(7).U16(7)));
+  EXPECT_EQ(CONTAINER_ItemPtr(empty, 0), nullptr);
+
   // Item types without an item size give no item access.
   Owned unknown(AttachBytes(TWON_ENUMERATION, LeBytes().U16(13).U32(2).U32(0).U32(0).U32(1)));
   EXPECT_EQ(CONTAINER_ItemCount(unknown), 0);

@@ -373,6 +373,12 @@ TEST_F(SessionTest, EndTransferFollowsThePendingCount) {
     EXPECT_EQ(TWAIN_XferEnd(), true);
     EXPECT_EQ(TWAIN_State(), c.state);
   }
+  // A Source that refuses to end the transfer keeps the session in state 7.
+  Restart();
+  GoTo(7);
+  dsm.On(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER).Return(TWRC_FAILURE);
+  EXPECT_FALSE(TWAIN_XferEnd());
+  EXPECT_EQ(TWAIN_State(), 7);
   // Outside state 7 nothing is sent.
   Restart();
   GoTo(6);
