@@ -89,7 +89,7 @@ TEST(StripWriterTest, ProtocolNotesNameOnlyWhatIsWrong) {
   strip.YOffset = 0;
   EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), "");
   info.ImageLength = -1;
-  EXPECT_EQ(StripProtocolNote(strip, info, 2, 40), "");
+  EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), "");
 }
 
 }  // namespace
