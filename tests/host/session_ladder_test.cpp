@@ -69,7 +69,10 @@ class FakeLadderView : public LadderView {
   bool TransferImage() override { return transfer ? transfer() : false; }
   void AppendTabs() override { ++tabsAppended; }
   void ShowSelectedPage() override { ++pagesShown; }
-  void StepFinished() override { ++stepsFinished; }
+  void StepFinished() override {
+    ++stepsFinished;
+    if (onStepFinished) onStepFinished();
+  }
 
   platform::WindowHandle window = platform::host::CreateTestWindow();
   int windowEnabled = 0;
@@ -85,7 +88,7 @@ class FakeLadderView : public LadderView {
   int waitDepth = 0;
   int waitsBegun = 0;
   Strings boxes;
-  std::function<void()> onBox, onEnumerate;
+  std::function<void()> onBox, onEnumerate, onStepFinished;
   bool closed = false;
   std::vector<std::pair<int, int>> pageCalls;
   int enumerations = 0;
@@ -266,8 +269,12 @@ TEST_F(LadderTest, SourceEventsMoveTheLadder) {
   ladder.StepDown();
   EXPECT_EQ(LastLine(), "Aborted Pending Xfers [0.00s]");
   EXPECT_EQ(TWAIN_State(), 5);
+  // The view hears the step is over when it is: it may start another.
+  bool inStepAtFinish = true;
+  view.onStepFinished = [&] { inStepAtFinish = ladder.inStep(); };
   dsm.QueueEvent(MSG_CLOSEDSREQ);
   EXPECT_TRUE(ladder.SourceEvent(message));
+  EXPECT_FALSE(inStepAtFinish);
   EXPECT_EQ(TWAIN_State(), 4);
   EXPECT_EQ(LastLine(), "received MSG_CLOSEDSREQ");
   ExpectLabels("Enable Source", "Close Source");
@@ -462,6 +469,35 @@ TEST_F(LadderTest, FailedOpenIsLoggedAndShown) {
   EXPECT_EQ(lines[lines.size() - 2], "Failed to open: Flatbed");
   EXPECT_EQ(lines.back(), "   DG_CONTROL / DAT_IDENTITY / MSG_OPENDS -> TWRC_FAILURE, TWCC_BUMMER");
   EXPECT_EQ(view.boxes, Strings{"Failed to open: Flatbed"});
+}
+
+TEST_F(LadderTest, FailedManagerOpenIsLoggedWithTheManagersAnswer) {
+  dsm.On(DG_CONTROL, DAT_PARENT, MSG_OPENDSM).Return(TWRC_FAILURE);
+  ladder.Refresh();
+  ladder.StepUp();
+  ladder.StepUp();
+  EXPECT_EQ(TWAIN_State(), 2);
+  const Strings lines = Lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "Opening Source Manager...");
+  EXPECT_EQ(lines[lines.size() - 2], ">>> Failed: TWAIN is hosed. Reboot?");
+  EXPECT_EQ(lines.back().rfind("   DG_CONTROL / DAT_PARENT / MSG_OPENDSM -> TWRC_FAILURE", 0), 0u)
+      << lines.back();
+}
+
+TEST_F(LadderTest, ADefaultSourceMissingFromTheListSelectsNothing) {
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT).Run([](const fake::Call&, TW_MEMREF data) {
+    auto* identity = static_cast<TW_IDENTITY*>(data);
+    *identity = TW_IDENTITY{};
+    std::strcpy(identity->ProductName, "Elsewhere");
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  });
+  ladder.Refresh();
+  ladder.StepUp();
+  ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(view.sources, (Strings{"Flatbed", "Camera"}));
+  EXPECT_EQ(view.selected, -1);
 }
 
 // A modal box inside a step runs its own message loop, which delivers timer
