@@ -145,6 +145,9 @@ TEST_F(CapabilitiesPageModelTest, RangeAndArrayLinesAndReadOnlyCapabilities) {
   EXPECT_FALSE(view.getsEnabled);
   EXPECT_FALSE(view.cannotStatics);
   EXPECT_TRUE(dsm.Calls().empty());
+  // A capability chosen again can be asked again.
+  page.Select(ICAP_UNITS);
+  EXPECT_TRUE(view.getsEnabled);
 }
 
 TEST_F(CapabilitiesPageModelTest, ContainersThatLieAboutTheirSizeAreShownWithinTheirBlock) {

@@ -301,9 +301,12 @@ TEST_F(LadderTest, CallbackEventsClimbToSixAndBackWithTheMessagePathsLines) {
     while (platform::PeekRemoveMessage(message)) claimed = ladder.SourceEvent(message) && claimed;
     return claimed;
   };
+  bool inStepAtFinish = true;
+  view.onStepFinished = [&] { inStepAtFinish = ladder.inStep(); };
   ASSERT_TRUE(dsm.Callback(MSG_XFERREADY));
   EXPECT_EQ(TWAIN_State(), 5);
   EXPECT_TRUE(takeQueued());
+  EXPECT_FALSE(inStepAtFinish) << "the view hears the step is over when it is";
   EXPECT_EQ(TWAIN_State(), 6);
   EXPECT_EQ(LastLine(), "received MSG_XFERREADY");
   ExpectLabels("Start Transfer", "Abort Transfer");
