@@ -90,6 +90,19 @@ TEST(StripWriterTest, ProtocolNotesNameOnlyWhatIsWrong) {
   EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), "");
   info.ImageLength = -1;
   EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), "");
+
+  // Row lengths and widths are checked for raw data only, whether it says
+  // so with TWCP_NONE or with 0xFFFF.
+  strip.BytesPerRow = 4;
+  strip.Columns = 7;
+  const std::string shortRows =
+      "BytesPerRow (4) is shorter than the image's row (8 bytes); Columns (7) is not ImageWidth "
+      "(8)";
+  EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), shortRows);
+  strip.Compression = 0xFFFF;
+  EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), shortRows);
+  strip.Compression = TWCP_JPEG;
+  EXPECT_EQ(StripProtocolNote(strip, info, 0, 40), "");
 }
 
 }  // namespace
