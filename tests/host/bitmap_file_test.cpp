@@ -35,6 +35,9 @@ TEST(BitmapFileTest, WrittenBytesReadBackToTheSamePixelsAndTable) {
     ASSERT_TRUE(DIB_TopDownPicture(source, picture));
     EXPECT_EQ(picture.stride, 8u);
     EXPECT_EQ(picture.table.size(), 20u);
+    // The same picture filled again holds this bitmap's table alone.
+    ASSERT_TRUE(DIB_TopDownPicture(source, picture));
+    EXPECT_EQ(picture.table.size(), 20u);
     EXPECT_EQ(std::memcmp(picture.rows.data(), original.RowAddress(0), 8), 0) << "top first";
   }
   std::remove(path.c_str());

@@ -111,6 +111,10 @@ TEST_F(CapabilityCallsTest, FailuresReturnNothingAndLeakNothing) {
   EXPECT_FALSE(TWAIN_SetCap(ICAP_PIXELTYPE, h));
   EXPECT_EQ(TWAIN_GetResultCode(), TWRC_CHECKSTATUS);
   CONTAINER_Free(h);
+  // No container, nothing to send.
+  dsm.ClearCalls();
+  EXPECT_FALSE(TWAIN_SetCap(ICAP_PIXELTYPE, nullptr));
+  EXPECT_TRUE(dsm.Calls().empty());
   // The model answers TWCC_CAPUNSUPPORTED to every capability.
   EXPECT_EQ(TWAIN_Get(ICAP_BRIGHTNESS), nullptr);
   EXPECT_EQ(TWAIN_GetConditionCode(), TWCC_CAPUNSUPPORTED);
