@@ -56,6 +56,17 @@ class LayoutFormTest : public SessionTest {
   LayoutFields fieldsWhenSent;
 };
 
+TEST_F(LayoutFormTest, FieldsOutsideTheFormAreIgnored) {
+  LayoutFields shown{};
+  form.OnRefresh([&](const LayoutFields& fields) { shown = fields; });
+  const LayoutFields before = form.fields();
+  form.SetField(-1, "x");
+  form.SetField(kLayoutFieldCount, "x");
+  EXPECT_EQ(form.fields(), before);
+  form.Request(MSG_GET);
+  EXPECT_EQ(shown, form.fields()) << "the form still shows what it reads";
+}
+
 TEST_F(LayoutFormTest, GetShowsTheLetterFrameAndEachRequestLogsItsLine) {
   dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET).Fill([](TW_MEMREF data) {
     *static_cast<TW_IMAGELAYOUT*>(data) = Letter();
