@@ -241,6 +241,23 @@ TEST(DibSetResolution, StoresPixelsPerMetreAndClampsTheUnrepresentable) {
   platform::MemFree(dib);
 }
 
+// A 1-bit bitmap that claims and holds 300 colours: the renderer gets the
+// two a 1-bit bitmap can use, and nothing is copied past them.
+TEST(DibDraw, ATableLongerThanTheDepthUsesIsCutToIt) {
+  int context = 0;
+  DibHandle dib = ToBlock(PackedBitmap(Complete({40, 4, 2, 1, 0, 300})));
+  ASSERT_TRUE(DIB_Draw(dib, &context, 0, 0, 4, 2, 0, 0));
+  const std::vector<platform::host::DibDrawRecord> draws = platform::host::TakeDibDraws();
+  ASSERT_EQ(draws.size(), 1u);
+  ASSERT_EQ(draws[0].info.size(), 40u + 2 * 4);
+  BitmapInfoHeader header;
+  std::memcpy(&header, draws[0].info.data(), 40);
+  EXPECT_EQ(header.biClrUsed, 2u);
+  const unsigned char entry1[4] = {7, 5, 3, 0};
+  EXPECT_EQ(std::memcmp(draws[0].info.data() + 44, entry1, 4), 0);
+  platform::MemFree(dib);
+}
+
 TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
   int context = 0;
   // A core 4-bit bitmap: the renderer gets a 40-byte header and 4-byte entries.
