@@ -250,6 +250,16 @@ TEST_F(CapabilityEnumerationTest, FaultsNameTheCustomGetAndTheItemBeingLearned) 
   EnumCaps(list, nullptr);
   EXPECT_EQ(LastLine(), "** nCap=258 Call=CONTAINER_IntValue");
   EXPECT_EQ(TWAIN_State(), 1);
+  platform::TakeCapturedMessageBoxes();
+
+  // A Source that faults when asked for its status: the status request is named.
+  GoTo(4);
+  dsm.On(DG_CONTROL, DAT_STATUS, MSG_GET).Run([](const fake::Call&, TW_MEMREF) -> TW_UINT16 {
+    Crash();
+    return TWRC_FAILURE;
+  });
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(LastLine(), "** nCap=1 Call=TWAIN_GetConditionCode");
 }
 
 TEST_F(CapabilityEnumerationTest, NoOpenSourceLeavesTheListEmptyAndDisabled) {
