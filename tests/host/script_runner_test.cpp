@@ -478,4 +478,14 @@ TEST_F(ScriptRunnerTest, TransferAsksThePageAndTheImageLinesReadItsSize) {
   EXPECT_TRUE(Logged("   [2] failed: expected depth 480, the image has 24"));
 }
 
+TEST(ContainerSummaryTest, ListsShowTheirFirstItemOnlyWhenTheyHaveOne) {
+  ContainerHandle* empty = CONTAINER_CreateArray(TWTY_UINT16, 0);
+  EXPECT_EQ(ContainerSummary(empty, 0x8001), "uint16 ARRAY of 0");
+  CONTAINER_Free(empty);
+  ContainerHandle* two = CONTAINER_CreateArray(TWTY_UINT16, 2);
+  CONTAINER_SetItemValue(two, 0, 7);
+  EXPECT_EQ(ContainerSummary(two, 0x8001), "uint16 ARRAY of 2: 7 ...");
+  CONTAINER_Free(two);
+}
+
 }  // namespace
