@@ -482,6 +482,10 @@ TEST(ContainerSummaryTest, ListsShowTheirFirstItemOnlyWhenTheyHaveOne) {
   ContainerHandle* empty = CONTAINER_CreateArray(TWTY_UINT16, 0);
   EXPECT_EQ(ContainerSummary(empty, 0x8001), "uint16 ARRAY of 0");
   CONTAINER_Free(empty);
+  ContainerHandle* one = CONTAINER_CreateArray(TWTY_UINT16, 1);
+  CONTAINER_SetItemValue(one, 0, 7);
+  EXPECT_EQ(ContainerSummary(one, 0x8001), "uint16 ARRAY of 1: 7");
+  CONTAINER_Free(one);
   ContainerHandle* two = CONTAINER_CreateArray(TWTY_UINT16, 2);
   CONTAINER_SetItemValue(two, 0, 7);
   EXPECT_EQ(ContainerSummary(two, 0x8001), "uint16 ARRAY of 2: 7 ...");
