@@ -301,6 +301,14 @@ TEST_F(SessionTest, EnableBelowStateFourOpensTheDefaultSourceFirst) {
   EXPECT_EQ(Sent(), Strings{"DG_CONTROL / DAT_IDENTITY / MSG_OPENDS"});
   EXPECT_EQ(TWAIN_State(), 3);
 
+  // Nor when the Manager itself will not open: no Source is asked for.
+  Restart();
+  GoTo(2);
+  dsm.On(DG_CONTROL, DAT_PARENT, MSG_OPENDSM).Return(TWRC_FAILURE).Times(1);
+  EXPECT_FALSE(TWAIN_SourceOpenDefault());
+  EXPECT_EQ(Sent(), Strings{"DG_CONTROL / DAT_PARENT / MSG_OPENDSM"});
+  EXPECT_EQ(TWAIN_State(), 2);
+
   // Above state 4 the triplet is still sent: the Source answers for itself.
   Restart();
   GoTo(5);
