@@ -253,6 +253,10 @@ TEST(ContainerTest, SourceBlocksAreReadWithinTheirSize) {
   Owned many(AttachBytes(TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(1000).U16(9).U16(8).U8(7)));
   EXPECT_EQ(Values(many), (std::vector<double>{9, 8}));
   EXPECT_EQ(CONTAINER_ItemValue(many, 999), 8);
+  // Holds three but declares two: items past the count are the last one.
+  Owned extra(AttachBytes(TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(2).U16(9).U16(8).U16(7)));
+  EXPECT_EQ(CONTAINER_ItemValue(extra, 2), 8);
+  EXPECT_EQ(CONTAINER_ItemValue(extra, 3), 8);
   EXPECT_FALSE(CONTAINER_SetItemValue(many, 2, 1));
 
   Owned current(

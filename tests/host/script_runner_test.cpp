@@ -340,6 +340,10 @@ TEST_F(ScriptRunnerTest, ExpectCurrentComparesEachShapeItemByItem) {
   name.resize(2 + 34);
   std::memcpy(name.data() + 2, "Ann", 3);
   dsm.OnCap(0x8004, MSG_GETCURRENT).ReplyContainer(TWON_ONEVALUE, name);
+  std::vector<std::uint8_t> longName = LeBytes().U16(TWTY_STR255);
+  longName.resize(2 + 256);
+  std::memcpy(longName.data() + 2, "Bob", 3);
+  dsm.OnCap(0x8009, MSG_GETCURRENT).ReplyContainer(TWON_ONEVALUE, longName);
   dsm.OnCap(0x8005, MSG_GETCURRENT)
       .ReplyContainer(
           TWON_ONEVALUE,
@@ -366,6 +370,8 @@ TEST_F(ScriptRunnerTest, ExpectCurrentComparesEachShapeItemByItem) {
       {"expect current 0x8003 2.500001", kScriptPassed},
       {"expect current 0x8003 2.51", kScriptFailed},
       {"expect current 0x8004 Ann", kScriptPassed},
+      {"expect current 0x8009 Bob", kScriptPassed},
+      {"expect current 0x8009 Bo", kScriptFailed},
       {"expect current 0x8004 An", kScriptFailed},
       {"expect current 0x8005 \"0, 0, 8.5, 14\"", kScriptPassed},
       {"expect current 0x8005 \"0, 0, 8.5, 14.01\"", kScriptFailed},
