@@ -47,15 +47,15 @@ TEST(StripWriterTest, CompressedOrShortBitmapsAreNotWritten) {
   shortOne = test::Complete(shortOne);
   shortOne.pixelBytes = 4;  // one row of two
   const std::vector<unsigned char> strip(2 * 4, 0xAB);
-  for (const test::BitmapSpec& spec : {test::Complete(rle), shortOne}) {
-    DibHandle bitmap = test::ToBlock(test::PackedBitmap(spec));
+  for (const test::BitmapSpec& shape : {test::Complete(rle), shortOne}) {
+    DibHandle bitmap = test::ToBlock(test::PackedBitmap(shape));
     const std::vector<unsigned char> before = BlockBytes(bitmap);
     {
       StripWriter writer(bitmap);
-      EXPECT_FALSE(writer.ok()) << spec.compression;
+      EXPECT_FALSE(writer.ok()) << shape.compression;
       writer.Write(0, 2, 4, strip.data(), strip.size());
     }
-    EXPECT_EQ(BlockBytes(bitmap), before) << spec.compression;
+    EXPECT_EQ(BlockBytes(bitmap), before) << shape.compression;
     platform::MemFree(bitmap);
   }
 }

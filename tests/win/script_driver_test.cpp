@@ -13,6 +13,7 @@
 
 #include "caps/logged_operations.h"
 #include "pages/log.h"
+#include "probe_window_fixture.h"
 #include "session/twain_session.h"
 
 namespace {
@@ -30,19 +31,11 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
-class ScriptDriverTest : public testing::Test {
+class ScriptDriverTest : public ProbeWindowTest {
  protected:
-  void SetUp() override {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    ResetLoggedOperations();
-    TWAIN_Startup();
-  }
   void TearDown() override {
     SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
-    window_.reset();
-    TWAIN_Shutdown();
-    ResetLog();
+    ProbeWindowTest::TearDown();
     std::remove(script_.c_str());
     std::remove(log_.c_str());
   }
@@ -62,7 +55,6 @@ class ScriptDriverTest : public testing::Test {
   std::string script_ = TempPath("vorrel-script-test.txt");
   std::string log_ = TempPath("vorrel-script-test.log");
   std::string logText_;
-  std::unique_ptr<ProbeWindow> window_;
 };
 
 TEST_F(ScriptDriverTest, PassingScriptExitsZeroAndUnbindsOnTheWayOut) {
