@@ -421,13 +421,19 @@ const StepRule& RuleOf(StepWord word) {
   return kRules[0];
 }
 
+// A stray carriage return (old Mac line ends, or CR CR LF) counts as a blank,
+// so a step's text reads the same however its line ended.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
 // Splits a line into words: blanks separate them, double quotes keep blanks
 // inside one, `#` outside quotes ends the line.
 bool SplitWords(std::string_view line, Args& words, std::string& why) {
   std::size_t i = 0;
   while (i < line.size()) {
     const char c = line[i];
-    if (c == ' ' || c == '\t') {
+    if (IsBlank(c)) {
       ++i;
     } else if (c == '#') {
       break;
@@ -441,8 +447,7 @@ bool SplitWords(std::string_view line, Args& words, std::string& why) {
       i = close + 1;
     } else {
       std::size_t end = i;
-      while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '#' &&
-             line[end] != '"') {
+      while (end < line.size() && !IsBlank(line[end]) && line[end] != '#' && line[end] != '"') {
         ++end;
       }
       words.emplace_back(line.substr(i, end - i));
@@ -461,8 +466,8 @@ std::string_view Trimmed(std::string_view line) {
     if (line[end] == '#' && !quoted) break;
   }
   line = line.substr(0, end);
-  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
   return line;
 }
 

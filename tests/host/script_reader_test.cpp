@@ -258,6 +258,22 @@ TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
   EXPECT_EQ(ReadScriptFile("").errors.at(0).message, "no script file was named");
 }
 
+TEST(ScriptReaderTest, StrayCarriageReturnsAreBlanksAndAStepReadsAloneAsItDid) {
+  // CR CR LF, an old Mac line end in the middle and a CR ending the text.
+  const Script script = ReadScriptText(
+      "get ICAP_UNITS \r\r\nexpect current ICAP_FRAMES 0,0,8.5,11\r1\r\nstate\r4\r");
+  ASSERT_TRUE(script.errors.empty()) << Errors(script);
+  ASSERT_EQ(script.steps.size(), 3u);
+  EXPECT_EQ(script.steps[1].values.size(), 2u);
+  EXPECT_EQ(script.steps[2].number, 4);
+  for (const ScriptStep& step : script.steps) {
+    EXPECT_NE(step.text.back(), '\r') << "outer blanks are trimmed";
+    const Script again = ReadScriptText(step.text);
+    ASSERT_EQ(again.steps.size(), 1u) << step.text;
+    EXPECT_EQ(again.steps[0].values.size(), step.values.size()) << step.text;
+  }
+}
+
 TEST(ScriptReaderTest, FramesReadInBothTheEditorsAndTheDisplaysForm) {
   double frame[4];
   ASSERT_TRUE(ParseFrameText("4, 1.5, 6, 10.125", frame));
