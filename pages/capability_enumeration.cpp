@@ -1,6 +1,7 @@
 #include "pages/capability_enumeration.h"
 
 #include <cstring>
+#include <utility>
 
 #include "caps/capability_calls.h"
 #include "caps/logged_operations.h"
@@ -51,8 +52,13 @@ bool Exists() {
   return rc == TWRC_FAILURE && cc != TWCC_BADCAP && cc != TWCC_CAPUNSUPPORTED;
 }
 
+ContainerHandle* Hold(ContainerHandle* h) {
+  return g_progress.held = h;
+}
+
 void FreeContainer(ContainerHandle* h) {
   Act("CONTAINER_Free");
+  g_progress.held = nullptr;
   CONTAINER_Free(h);
 }
 
@@ -98,7 +104,7 @@ void StandardScan(CapabilityListView& list) {
     if (progress.Due()) LogProgress("TWAIN_Get(%s)", row.name);
     Act("TWAIN_Get (standard)");
     if (IsRefusedCapability(static_cast<int>(row.code))) continue;
-    ContainerHandle* h = TWAIN_Get(static_cast<TW_UINT16>(row.code));
+    ContainerHandle* h = Hold(TWAIN_Get(static_cast<TW_UINT16>(row.code)));
     if (Exists()) list.AddCapability(row.name, static_cast<int>(row.code));
     FreeContainer(h);
   }
@@ -111,7 +117,7 @@ void CustomScan(CapabilityListView& list) {
     const std::uint32_t cap = g_progress.nCap;
     if (progress.Due()) LogProgress("TWAIN_Get(CAP_CUSTOMBASE+%u)", cap - CAP_CUSTOMBASE);
     Act("TWAIN_Get (custom)");
-    ContainerHandle* h = TWAIN_Get(static_cast<TW_UINT16>(cap));
+    ContainerHandle* h = Hold(TWAIN_Get(static_cast<TW_UINT16>(cap)));
     if (Exists()) AddAndLearn(list, cap);
     FreeContainer(h);
   }
@@ -126,7 +132,7 @@ void SupportedCapsScan(CapabilityListView& list) {
     LogProgress("TWAIN_Get(CAP_SUPPORTEDCAPS)");
   }
   Act("TWAIN_Get(CAP_SUPPORTEDCAPS)");
-  ContainerHandle* h = LoggedGet(CAP_SUPPORTEDCAPS);
+  ContainerHandle* h = Hold(LoggedGet(CAP_SUPPORTEDCAPS));
   if (!h) return;
   Act("CONTAINER_Format");
   if (CONTAINER_Format(h) == TWON_ARRAY) {
@@ -167,6 +173,7 @@ bool RunScan(void (*scan)(CapabilityListView&), CapabilityListView& list,
   if (platform::RunGuarded([&] { scan(list); }, &fault, options)) return true;
   // The faulting call never returned to take itself off the count.
   TWAIN_Session().callNesting = nesting;
+  CONTAINER_Free(std::exchange(g_progress.held, nullptr));
   g_progress.faulted = true;
   g_progress.faultCode = fault.code;
   ReportFault(owner);

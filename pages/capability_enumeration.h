@@ -25,11 +25,16 @@ class CapabilityListView {
 };
 
 // Where the run is, read by the fault report; kept between runs.
+struct ContainerHandle;
+
 struct EnumerationProgress {
   std::uint32_t nCap = 0;
   const char* action = "TWAIN_State";
   bool faulted = false;
   std::uint32_t faultCode = 0;
+  // The container a scan holds while it asks the Source more: a fault there
+  // leaves it to the fault report to free.
+  ContainerHandle* held = nullptr;
 };
 EnumerationProgress& EnumProgress();
 void ResetEnumerationProgress();

@@ -250,6 +250,8 @@ TEST_F(CapabilityEnumerationTest, FaultsNameTheCustomGetAndTheItemBeingLearned) 
   EnumCaps(list, nullptr);
   EXPECT_EQ(LastLine(), "** nCap=258 Call=CONTAINER_IntValue");
   EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0)
+      << "the supported list held when the Source faulted";
   platform::TakeCapturedMessageBoxes();
 
   // A Source that faults when asked for its status: the status request is named.
