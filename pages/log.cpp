@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "vocab/number_text.h"
+
 namespace {
 
 struct LogRecord {
@@ -25,23 +27,23 @@ void Write(bool final, const char* format, va_list args) {
 void LogLine(const char* format, ...) {
   va_list args;
   va_start(args, format);
+  const VaListEnd end{args};
   Write(true, format, args);
-  va_end(args);
 }
 
 void LogProgress(const char* format, ...) {
   va_list args;
   va_start(args, format);
+  const VaListEnd end{args};
   Write(false, format, args);
-  va_end(args);
 }
 
 void LogNote(const char* format, ...) {
   char text[kLogLineLimit + 1];
   va_list args;
   va_start(args, format);
+  const VaListEnd end{args};
   std::vsnprintf(text, sizeof(text), format, args);
-  va_end(args);
   LogLine("%s%s", kLogNotePrefix, text);
 }
 

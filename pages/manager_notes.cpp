@@ -1,28 +1,17 @@
 #include "pages/manager_notes.h"
 
-#include <cstdarg>
-#include <cstdio>
 
 #include "caps/logged_operations.h"
 #include "pages/log.h"
 #include "platform/module.h"
 #include "session/triplet_calls.h"
+#include "vocab/number_text.h"
 #include "vocab/triplet_text.h"
 
 namespace {
 
 constexpr const char* kOneXPaths = "staying on the 1.x paths";
 constexpr const char* kQueueEvents = "events come through the message queue";
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char text[kLogLineLimit + 1];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof(text), format, args);
-  va_end(args);
-  return text;
-}
 
 std::string Reason(const ManagerAttempt& attempt) {
   switch (attempt.outcome) {
@@ -49,15 +38,16 @@ std::vector<std::string> ManagerBindNoteTexts() {
   const std::string& bound = TWAIN_ManagerFile();
   if (!bound.empty()) {
     const std::string version = platform::FileVersion(bound.c_str());
-    texts.push_back(version.empty() ? Format("Source Manager: %s", bound.c_str())
-                                    : Format("Source Manager: %s (version %s)", bound.c_str(),
-                                             version.c_str()));
+    texts.push_back(version.empty() ? FormatText("Source Manager: %s", bound.c_str())
+                                    : FormatText("Source Manager: %s (version %s)", bound.c_str(),
+                                                 version.c_str()));
   }
   // With a Manager bound, only the files that are there and would not do.
   for (const ManagerAttempt& attempt : TWAIN_ManagerAttempts()) {
     if (attempt.outcome == ManagerOutcome::kBound) continue;
     if (!bound.empty() && attempt.outcome == ManagerOutcome::kMissing) continue;
-    texts.push_back(Format("Not loaded: %s (%s)", attempt.path.c_str(), Reason(attempt).c_str()));
+    texts.push_back(
+        FormatText("Not loaded: %s (%s)", attempt.path.c_str(), Reason(attempt).c_str()));
   }
   return texts;
 }
@@ -70,13 +60,13 @@ std::string EntryPointNoteText() {
   const Twain2Record& t = TWAIN_Twain2Record();
   switch (t.entryPoint) {
     case EntryPointOutcome::kNotDsm2:
-      return Format("The Source Manager is not 2.x (no DF_DSM2 in its answer): %s", kOneXPaths);
+      return FormatText("The Source Manager is not 2.x (no DF_DSM2 in its answer): %s", kOneXPaths);
     case EntryPointOutcome::kRefused:
       return FailedCallNoteText(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, t.refusedRc, t.refusedCc) +
              ": " + kOneXPaths;
     case EntryPointOutcome::kUnusable:
-      return Format("DAT_ENTRYPOINT answered Size %u without all four memory functions: %s",
-                    static_cast<unsigned>(t.entrySize), kOneXPaths);
+      return FormatText("DAT_ENTRYPOINT answered Size %u without all four memory functions: %s",
+                        static_cast<unsigned>(t.entrySize), kOneXPaths);
     case EntryPointOutcome::kGranted:
       return "DAT_ENTRYPOINT granted: blocks go through the Source Manager's memory functions";
     case EntryPointOutcome::kNotAsked:
@@ -89,7 +79,7 @@ std::string CallbackNoteText(const char* sourceName) {
   const Twain2Record& t = TWAIN_Twain2Record();
   switch (t.callback) {
     case CallbackOutcome::kNotDs2:
-      return Format("%s is not a 2.x Source (no DF_DS2): %s", sourceName, kQueueEvents);
+      return FormatText("%s is not a 2.x Source (no DF_DS2): %s", sourceName, kQueueEvents);
     case CallbackOutcome::kRefused:
       return FailedCallNoteText(DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, t.refusedRc,
                                 t.refusedCc) +
@@ -106,12 +96,12 @@ std::string CallbackEventNoteText(const CallbackEvent& event) {
   const std::string name = MessageName(event.message);
   switch (event.kind) {
     case CallbackEventKind::kUnknownMessage:
-      return Format("Callback with %s, not a Source event: ignored", name.c_str());
+      return FormatText("Callback with %s, not a Source event: ignored", name.c_str());
     case CallbackEventKind::kNoSource:
-      return Format("Callback with %s in state %d, no Source enabled: ignored", name.c_str(),
-                    event.state);
+      return FormatText("Callback with %s in state %d, no Source enabled: ignored", name.c_str(),
+                        event.state);
     case CallbackEventKind::kStale:
-      return Format("Callback with %s for a Source no longer open: ignored", name.c_str());
+      return FormatText("Callback with %s for a Source no longer open: ignored", name.c_str());
     case CallbackEventKind::kAccepted:
     case CallbackEventKind::kNotCallback:
       break;

@@ -2,6 +2,7 @@
 // editors and the layout page write back into their fields.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
 #if defined(__GNUC__)
@@ -11,6 +12,12 @@
 #endif
 
 std::string FormatText(const char* format, ...) VORREL_PRINTF(1);
+
+// Ends a started or copied va_list when it leaves scope, early returns included.
+struct VaListEnd {
+  std::va_list& list;
+  ~VaListEnd() { va_end(list); }
+};
 
 // "%f", then trailing zeros and a trailing point removed while more than one
 // character remains: 1.5 gives "1.5", 2 gives "2".
