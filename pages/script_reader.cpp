@@ -242,9 +242,7 @@ bool ParsePixels(const Args& args, ScriptStep& step, std::string& why) {
 // "current=2", "default=TWPT_RGB": the option's value text, else nothing.
 std::optional<std::string> OptionText(const std::string& arg, const char* option) {
   const std::string prefix = std::string(option) + "=";
-  if (arg.size() < prefix.size() || !EqualIgnoringCase(arg.substr(0, prefix.size()), prefix)) {
-    return std::nullopt;
-  }
+  if (!StartsWithIgnoringCase(arg, prefix)) return std::nullopt;
   return arg.substr(prefix.size());
 }
 

@@ -1,6 +1,5 @@
 #include "pages/session_ladder.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "platform/tick_count.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
+#include "vocab/twain_names.h"
 
 namespace {
 
@@ -61,17 +61,6 @@ double SecondsSince(std::uint32_t start) {
 std::string ProductName(const TW_IDENTITY& identity) {
   return std::string(identity.ProductName,
                      strnlen(identity.ProductName, sizeof(identity.ProductName)));
-}
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 class WaitCursor {
@@ -257,7 +246,6 @@ void SessionLadder::EnumerateSources() {
       }
     }
   }
-  view_.EnableSourceList(view_.SourceCount() > 0);
 }
 
 void SessionLadder::ChangeSource() {

@@ -173,6 +173,11 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  // substr clamps, so a shorter text compares unequal by its size.
+  return EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
 std::optional<int> CapCode(std::string_view name) {
   for (const CodeName& row : kCapNames) {
     if (EqualIgnoringCase(row.name, name)) return static_cast<int>(row.code);

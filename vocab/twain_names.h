@@ -14,6 +14,7 @@
 std::string CapName(int cap);
 // Names typed by a person are matched without regard to case.
 bool EqualIgnoringCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // The capability a standard name stands for, ignoring case; nothing for a
 // name no table lists.
 std::optional<int> CapCode(std::string_view name);

@@ -260,8 +260,8 @@ TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
 
 TEST(ScriptReaderTest, StrayCarriageReturnsAreBlanksAndAStepReadsAloneAsItDid) {
   // CR CR LF, an old Mac line end in the middle and a CR ending the text.
-  const Script script = ReadScriptText(
-      "get ICAP_UNITS \r\r\nexpect current ICAP_FRAMES 0,0,8.5,11\r1\r\nstate\r4\r");
+  const Script script =
+      ReadScriptText("get ICAP_UNITS \r\r\nexpect current ICAP_FRAMES 0,0,8.5,11\r1\r\nstate\r4\r");
   ASSERT_TRUE(script.errors.empty()) << Errors(script);
   ASSERT_EQ(script.steps.size(), 3u);
   EXPECT_EQ(script.steps[1].values.size(), 2u);

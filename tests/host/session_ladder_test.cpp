@@ -211,6 +211,13 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   // The opened identity is the listed one, with the Id the Manager gave it.
   EXPECT_NE(TW_UINT32{ladder.listedSource(1).Id}, 0u);
   EXPECT_EQ(view.pageCalls.front(), (std::pair<int, int>{1, -1}));
+
+  // Arriving in state 4 again with the device's own UI shown checks the box.
+  TWAIN_SetUIHidden(false);
+  ladder.StepDown();
+  ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 4);
+  EXPECT_TRUE(view.deviceUiChecked);
 }
 
 TEST_F(LadderTest, EnablingNegotiatesTheTransferMechanismOncePerOpenedSource) {

@@ -26,6 +26,17 @@ TEST(TwainNamesTest, CapNamesCoverTheTableAndFallBackByRange) {
   EXPECT_EQ(names.size(), 114u);
 }
 
+TEST(TwainNamesTest, TypedNamesMatchWithoutRegardToCase) {
+  EXPECT_TRUE(EqualIgnoringCase("icap_Units", "ICAP_UNITS"));
+  EXPECT_FALSE(EqualIgnoringCase("ICAP_UNIT", "ICAP_UNITS"));
+  EXPECT_TRUE(StartsWithIgnoringCase("Sample Flatbed 2.1", "sample flatbed"));
+  EXPECT_TRUE(StartsWithIgnoringCase("Flatbed", "FLATBED"));
+  EXPECT_TRUE(StartsWithIgnoringCase("Flatbed", ""));
+  EXPECT_FALSE(StartsWithIgnoringCase("Flat", "Flatbed"));
+  EXPECT_FALSE(StartsWithIgnoringCase("Flatbed", "Flax"));
+  EXPECT_EQ(CapCode("icap_pixeltype"), ICAP_PIXELTYPE);
+}
+
 TEST(TwainNamesTest, ConstantNamesComeFromTheBoundArray) {
   EXPECT_EQ(ConstantName(ICAP_SUPPORTEDSIZES, 8), "illegal(8)");
   EXPECT_EQ(ConstantName(ICAP_SUPPORTEDSIZES, 12), "TWSS_ISOB3(TWSS_B3)");
