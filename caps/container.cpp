@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <utility>
 
 #include "platform/memory.h"
 #include "session/triplet_calls.h"
@@ -383,7 +384,8 @@ struct HandleSpares {
 HandleSpares g_spares;
 
 ContainerHandle* NewHandle() {
-  if (g_spares.count > 0) return g_spares.items[--g_spares.count];
+  // The slot is cleared, so a leak checker sees a handle that is then lost.
+  if (g_spares.count > 0) return std::exchange(g_spares.items[--g_spares.count], nullptr);
   return new (std::nothrow) ContainerHandle;
 }
 
@@ -398,9 +400,10 @@ void DeleteHandle(ContainerHandle* h) {
 }  // namespace
 
 ContainerHandle* CONTAINER_Attach(int format, TW_HANDLE block) {
-  void* data = platform::MemLock(block);
-  auto* h = data ? NewHandle() : nullptr;
-  if (h) {
+  // The handle object comes first, so running out of memory leaves no lock.
+  ContainerHandle* h = NewHandle();
+  void* data = h ? platform::MemLock(block) : nullptr;
+  if (data) {
     h->magic = kContainerMagic;
     h->format = format;
     h->block = block;
@@ -408,9 +411,8 @@ ContainerHandle* CONTAINER_Attach(int format, TW_HANDLE block) {
     h->size = platform::MemSize(block);
     return h;
   }
-  if (data) {
-    platform::MemUnlock(block);
-  } else {
+  if (h) {
+    DeleteHandle(h);
     TWAIN_ErrorBox("DataSource bug: bad Container handle.");
   }
   platform::MemFree(block);

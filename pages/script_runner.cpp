@@ -211,14 +211,17 @@ class ScriptRun {
 
   std::uint32_t WaitLimit() const { return static_cast<std::uint32_t>(waitSeconds_) * 1000u; }
 
-  // Lets the window run until the state leaves `from` or the wait's limit.
-  bool WaitWhileState(int from) {
+  // Lets the window run until the state leaves 5, the wait's limit passes or
+  // the window closes.
+  Outcome WaitForImageReady() {
     const std::uint32_t start = platform::TickCount();
-    while (TWAIN_State() == from) {
-      if (static_cast<std::uint32_t>(platform::TickCount() - start) >= WaitLimit()) return false;
-      if (!host_.Pump(kPumpSlice)) return false;
+    while (TWAIN_State() == 5) {
+      if (static_cast<std::uint32_t>(platform::TickCount() - start) >= WaitLimit()) {
+        return Fails(FormatText("no image became ready within %d s in state 5", waitSeconds_));
+      }
+      if (!host_.Pump(kPumpSlice)) return Fails("the window was closed");
     }
-    return true;
+    return {};
   }
 
   Outcome Source(const ScriptStep& step) {
@@ -252,9 +255,7 @@ class ScriptRun {
       if (state == step.number) return {};
       if (state == 5 && step.number > 5) {
         // Image Ready comes from the Source, not from Higher.
-        if (!WaitWhileState(5)) {
-          return Fails(FormatText("no image became ready within %d s in state 5", waitSeconds_));
-        }
+        if (Outcome waited = WaitForImageReady(); !waited.held) return waited;
         continue;
       }
       if (state < step.number) {

@@ -144,6 +144,23 @@ TEST(DibCheckLayout, PlacesTableAndPixelsForEveryHeaderKind) {
   }
 }
 
+TEST(DibCheckLayout, CompressedPixelsAreAsLongAsTheHeaderSaysAndHeadersMayStandAlone) {
+  // Run-length data of biSizeImage 10 in 16 bytes; with 0 the rest counts.
+  std::vector<unsigned char> bytes = PackedBitmap({40, 4, 4, 8, kBiRle8, 0, 256, 16});
+  bytes[20] = 10;
+  DibLayout layout;
+  ASSERT_EQ(DIB_CheckLayout(bytes.data(), bytes.size(), &layout), DibCheck::kOk);
+  EXPECT_EQ(layout.pixelBytes, 10u);
+  bytes[20] = 0;
+  ASSERT_EQ(DIB_CheckLayout(bytes.data(), bytes.size(), &layout), DibCheck::kOk);
+  EXPECT_EQ(layout.pixelBytes, 16u);
+  // A 0 by 0 bitmap is its header alone.
+  const std::vector<unsigned char> empty = PackedBitmap({40, 0, 0, 24});
+  ASSERT_EQ(empty.size(), 40u);
+  ASSERT_EQ(DIB_CheckLayout(empty.data(), empty.size(), &layout), DibCheck::kOk);
+  EXPECT_EQ(layout.pixelBytes, 0u);
+}
+
 // Every header that would lead a reader outside its block is refused, and
 // every handle call leaves such a block alone.
 TEST(DibCheckLayout, RefusesHeadersThatDoNotFitTheirBlock) {

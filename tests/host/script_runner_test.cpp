@@ -229,6 +229,13 @@ TEST_F(ScriptRunnerTest, EveryWaitEndsAtItsLimit) {
       << testing::PrintToString(Lines());
   EXPECT_EQ(TWAIN_State(), 5);
   EXPECT_LE(host.pumps, 2000 / 50 + 10) << "the wait ends near its limit";
+
+  // Closing the window ends the wait at once, and says so.
+  host.pumps = 0;
+  host.closed = true;
+  EXPECT_EQ(Run("state 6\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [1] failed: the window was closed")) << testing::PrintToString(Lines());
+  EXPECT_LE(host.pumps, 2);
 }
 
 TEST_F(ScriptRunnerTest, WrongStateAtRunTimeAndFaultsEndTheScriptWithoutSendingMore) {
