@@ -1,6 +1,5 @@
 #include "pages/manager_notes.h"
 
-
 #include "caps/logged_operations.h"
 #include "pages/log.h"
 #include "platform/module.h"

@@ -229,10 +229,10 @@ void SessionLadder::EnumerateSources() {
   bool listed = TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity);
   // The list holds 64 identities; a Manager that offers more, or never
   // ends its list, is not asked for more.
-  for (int count = 0; listed && count < kMaxSources; ++count) {
+  for (int count = 1; listed; ++count) {
     const int index = view_.AddSource(ProductName(identity).c_str());
     if (index >= 0 && index < kMaxSources) sourceList_[index] = identity;
-    if (count + 1 == kMaxSources) break;
+    if (count == kMaxSources) break;
     identity = TW_IDENTITY{};
     listed = TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &identity);
   }

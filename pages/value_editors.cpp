@@ -75,7 +75,7 @@ void ValueList::Uncheck(int k) {
   for (int i = k - 1; i >= 0 && replacement < 0; --i) {
     if (items_[i].checked) replacement = i;
   }
-  for (int i = static_cast<int>(items_.size()) - 1; i > k && replacement < 0; --i) {
+  for (int i = static_cast<int>(items_.size()) - 1; i != k && replacement < 0; --i) {
     if (items_[i].checked) replacement = i;
   }
   if (default_ == k) default_ = replacement;

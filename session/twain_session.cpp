@@ -208,7 +208,7 @@ bool TWAIN_SourceOpenDefault() {
 }
 
 bool TWAIN_SourceEnable(platform::WindowHandle window) {
-  if (g_twainSession.state < 4 && !TWAIN_SourceOpenDefault()) return false;
+  if (g_twainSession.state <= 3 && !TWAIN_SourceOpenDefault()) return false;
   g_twainSession.userInterface.ShowUI = g_twainSession.hideDeviceUI ? TW_FALSE : TW_TRUE;
   g_twainSession.userInterface.hParent = TWAIN_ParentWindow(window);
   TWAIN_DS(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &g_twainSession.userInterface);

@@ -383,6 +383,7 @@ TEST_F(ScriptRunnerTest, ExpectCurrentComparesEachShapeItemByItem) {
       {"expect current 0x8005 \"0, 0, 8.5, 14\"", kScriptPassed},
       {"expect current 0x8005 \"0, 0, 8.5, 14.01\"", kScriptFailed},
       {"expect current 0x8005 \"0, 0, 8.5, 14.0000152587890625\"", kScriptPassed},
+      {"expect current 0x8005 \"0, 0, 8.5\"", kScriptFailed},
       {"expect current 0x8006 -1", kScriptPassed},
       {"expect current 0x8006 7", kScriptFailed},
       {"expect current 0x8006 -1 -1", kScriptFailed},
@@ -466,6 +467,25 @@ TEST_F(ScriptRunnerTest, ExpectResultAfterALayoutSetChecksTheSetNotTheGetAfterIt
   dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET).Return(TWRC_FAILURE).Condition(TWCC_BADVALUE);
   dsm.On(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET).Return(TWRC_SUCCESS);
   EXPECT_EQ(Run("layout set 0 0 1 1\nexpect result TWRC_FAILURE TWCC_BADVALUE\n"), kScriptPassed)
+      << testing::PrintToString(Lines());
+
+  // Every page step that logs its triplet's result is checked by that result,
+  // whatever triplet the page sends after it.
+  host.page = [](const ScriptStep&, std::string&) {
+    TW_IMAGELAYOUT layout{};
+    TWAIN_DS(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &layout);
+    ResultText();
+    TWAIN_DS(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &layout);
+    return true;
+  };
+  for (const char* line : {"layout get", "layout getdefault", "layout reset"}) {
+    EXPECT_EQ(Run(std::string(line) + "\nexpect result TWRC_FAILURE TWCC_BADVALUE\n"),
+              kScriptPassed)
+        << line;
+  }
+  dsm.QueueEvent(MSG_XFERREADY);
+  EXPECT_EQ(Run("ui off\nstate 6\nimageinfo\nexpect result TWRC_FAILURE TWCC_BADVALUE\n"),
+            kScriptPassed)
       << testing::PrintToString(Lines());
 }
 

@@ -42,7 +42,7 @@ class FakeLadderView : public LadderView {
   }
   int AddSource(const char* name) override {
     sources.push_back(name);
-    return static_cast<int>(sources.size()) - 1;
+    return static_cast<int>(sources.size()) - 1 + addIndexOffset;
   }
   int SourceCount() override { return static_cast<int>(sources.size()); }
   int SelectedSource() override { return selected; }
@@ -84,6 +84,7 @@ class FakeLadderView : public LadderView {
   std::function<void()> onXferMechText;
   Strings sources;
   int selected = -1;
+  int addIndexOffset = 0;  // a list that places entries past those it holds
   bool sourceListEnabled = false;
   int waitDepth = 0;
   int waitsBegun = 0;
@@ -450,6 +451,35 @@ TEST_F(LadderTest, StepsDownRunWithTheLadderDisabled) {
   EXPECT_EQ(TWAIN_State(), 3);
   EXPECT_FALSE(enabledDuringStep);
   EXPECT_TRUE(view.higherEnabled && view.lowerEnabled && view.sourceListEnabled);
+
+  // A change made behind the ladder's back is arranged with it disabled too.
+  ladder.StepDown();
+  ASSERT_EQ(TWAIN_State(), 2);
+  ASSERT_TRUE(view.higherEnabled);
+  enabledDuringStep = true;
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST).Observe([&](const fake::Call&) {
+    enabledDuringStep = view.higherEnabled || view.lowerEnabled || view.sourceListEnabled;
+  });
+  ASSERT_TRUE(TWAIN_ManagerOpen(nullptr));
+  ladder.Refresh();
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST), 2u) << "the climb's and this";
+  EXPECT_FALSE(enabledDuringStep);
+
+  // A selection past the ladder's list of identities opens nothing.
+  for (const int past : {kMaxSources, 1000}) {
+    view.selected = past;
+    ladder.StepUp();
+    EXPECT_EQ(TWAIN_State(), 3);
+    EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS), 1u) << "the start-up climb's only";
+  }
+}
+
+TEST_F(LadderTest, AListThatPlacesSourcesPastItsIdentitiesStoresNoneThere) {
+  view.addIndexOffset = kMaxSources - 1;
+  ladder.Refresh();
+  ladder.StartupClimb();
+  EXPECT_EQ(ladder.listedSource(kMaxSources - 1).ProductName, std::string("Flatbed"));
+  EXPECT_EQ(ladder.currentSourceName(), "") << "the second Source was not stored";
 }
 
 TEST_F(LadderTest, ClimbingAgainAfterAHardResetListsEachSourceOnce) {

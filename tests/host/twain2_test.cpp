@@ -285,6 +285,17 @@ TEST_F(Twain2Test, CallbackMetWhileDrainingIsTheLibrarys) {
   TWAIN_DrainMessages();
   EXPECT_EQ(TWAIN_State(), 4);
   EXPECT_TRUE(platform::host::TakeDispatched().empty()) << "never dispatched to a window";
+
+  // One that comes while an image is being transferred starts no second transfer.
+  ASSERT_TRUE(TWAIN_SourceEnable(nullptr));
+  TWAIN_SetState(7);
+  dsm.ClearCalls();
+  dsm.Callback(MSG_XFERREADY);
+  platform::Message message;
+  ASSERT_TRUE(platform::PeekRemoveMessage(message));
+  EXPECT_TRUE(TWAIN_FilterMessage(message));
+  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET), 0u) << dsm.Transcript();
+  EXPECT_EQ(TWAIN_State(), 7);
 }
 
 TEST_F(Twain2Test, OneXSourceOrRefusedCallbackKeepsTheMessageQueue) {
