@@ -228,8 +228,15 @@ bool ParseExpectResult(const Args& args, ScriptStep& step, std::string& why) {
   return true;
 }
 
+bool WithinItemLimit(std::size_t count, std::string& why) {
+  if (count <= kMaxScriptItems) return true;
+  why = "more than " + std::to_string(kMaxScriptItems) + " items";
+  return false;
+}
+
 bool ParseExpectCurrent(const Args& args, ScriptStep& step, std::string& why) {
   if (!CapArgument(args[0], step, why)) return false;
+  if (!WithinItemLimit(args.size() - 1, why)) return false;
   // The item type is the Source's, known only when it answers.
   for (std::size_t i = 1; i < args.size(); ++i) step.values.push_back({args[i], 0});
   return true;
@@ -298,10 +305,7 @@ bool ParseSet(const Args& args, ScriptStep& step, std::string& why) {
     why = "the container needs at least one value";
     return false;
   }
-  if (items.size() > kMaxScriptItems) {
-    why = "more than " + std::to_string(kMaxScriptItems) + " items";
-    return false;
-  }
+  if (!WithinItemLimit(items.size(), why)) return false;
   for (const std::string& item : items) {
     const std::optional<double> number = ParseScriptValue(step.itemType, step.cap, item, &why);
     if (!number) return false;

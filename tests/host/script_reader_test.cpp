@@ -422,6 +422,11 @@ TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
   for (int i = 0; i < kMaxScriptItems; ++i) items += " 1";
   EXPECT_EQ(Errors(ReadScriptText(items)), "");
   EXPECT_NE(Errors(ReadScriptText(items + " 1")).find("more than 1024 items"), std::string::npos);
+  std::string expected = "expect current 0x8001";
+  for (int i = 0; i < kMaxScriptItems; ++i) expected += " 1";
+  EXPECT_EQ(Errors(ReadScriptText(expected)), "");
+  EXPECT_NE(Errors(ReadScriptText(expected + " 1")).find("more than 1024 items"),
+            std::string::npos);
 }
 
 }  // namespace
