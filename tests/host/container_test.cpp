@@ -39,6 +39,9 @@ TEST(ContainerTest, SizesAndFix32Conversions) {
   EXPECT_EQ(CONTAINER_BlockSize(TWON_ARRAY, TWTY_STR255, 2), 520u);
   EXPECT_EQ(CONTAINER_BlockSize(TWON_RANGE, TWTY_INT32, 99), 22u);
   EXPECT_EQ(CONTAINER_BlockSize(7, TWTY_INT32, 1), 0u);
+  EXPECT_EQ(CONTAINER_ItemSize(TWTY_STR255), 256);
+  EXPECT_EQ(CONTAINER_ItemSize(TWTY_STR255 + 1), 0) << "the first code past the table";
+  EXPECT_EQ(CONTAINER_ItemSize(-1), 0);
 
   // Halves of the last fraction bit go away from zero, both signs.
   const struct {
@@ -155,6 +158,9 @@ TEST(ContainerTest, ListsFindSelectAndStoreInTheirItems) {
   Owned h(CONTAINER_CreateEnumeration(TWTY_UINT16, 3));
   for (int n = 0; n < 3; ++n) EXPECT_TRUE(CONTAINER_SetItemValue(h, n, n == 1 ? 7 : 5));
   EXPECT_EQ(CONTAINER_FindItem(h, 5), 2);
+  EXPECT_TRUE(CONTAINER_SetItemValue(h, 2, 9));
+  EXPECT_EQ(CONTAINER_FindItem(h, 5), 0) << "the first item is searched too";
+  EXPECT_TRUE(CONTAINER_SetItemValue(h, 2, 5));
   EXPECT_TRUE(CONTAINER_SelectCurrent(h, 7));
   EXPECT_TRUE(CONTAINER_SelectDefaultItem(h, 2));
   EXPECT_FALSE(CONTAINER_SelectDefaultItem(h, 3));

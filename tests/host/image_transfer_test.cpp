@@ -32,6 +32,7 @@ class FakePage : public ImagePageView {
   }
   void SetInfoText(const std::string& text) override {
     if (throwOnText) throw std::bad_alloc();
+    if (throwOther) throw 7;
     info = text;
   }
   void AppendInfoText(const std::string& text) override { info += text; }
@@ -42,6 +43,7 @@ class FakePage : public ImagePageView {
   Strings boxes;
   int images = 0;
   bool throwOnText = false;
+  bool throwOther = false;  // something that is no std::exception
 };
 
 // One buffer as the test's Source fills it.
@@ -333,6 +335,13 @@ TEST_F(TransferTest, MemoryExceptionsAreLoggedAndLeakNothing) {
   MemoryTransferStep(page);
   EXPECT_EQ(Lines().back(), "Exception: std::bad_alloc");
   ExpectNothingLeft();
+
+  MemorySource(4, 4, 8, 8, {{4, 4, 0, TWRC_XFERDONE}}, 1);
+  page.throwOnText = false;
+  page.throwOther = true;
+  MemoryTransferStep(page);
+  EXPECT_EQ(Lines().back(), "Exception: unknown exception");
+  ExpectNothingLeft();
 }
 
 TEST_F(TransferTest, MemorySourceThatNeverEndsIsGivenUp) {
@@ -342,6 +351,11 @@ TEST_F(TransferTest, MemorySourceThatNeverEndsIsGivenUp) {
   EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET),
             static_cast<std::size_t>(kMaxEmptyStrips));
   EXPECT_EQ(Lines().back(), "Memory transfer failed.");
+  const Strings lines = Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      std::string(kLogNotePrefix) +
+                          "1000 buffers in a row brought no rows; the transfer is given up"),
+            lines.end());
   ExpectNothingLeft();
 }
 

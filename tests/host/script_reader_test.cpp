@@ -237,7 +237,8 @@ TEST(ScriptReaderTest, HugeOrBrokenScriptsStopAtTheirLimitsWithoutRunningAway) {
 
 TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
   const std::string path = testing::TempDir() + "vorrel_script_reader_test.txt";
-  const std::string text = "state 4\r\nset ICAP_UNITS onevalue uint16 TWUN_PIXELS\r\n" +
+  // Line ends of either kind, and none on the last line.
+  const std::string text = "state 4\nset ICAP_UNITS onevalue uint16 TWUN_PIXELS\r\n" +
                            std::string(9000, 'y') + "\r\nexpect state 4";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
@@ -246,6 +247,7 @@ TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
   const Script fromFile = ReadScriptFile(path.c_str());
   std::remove(path.c_str());
   ASSERT_EQ(fromFile.steps.size(), 3u) << Errors(fromFile);
+  EXPECT_EQ(fromFile.steps[0].number, 4);
   EXPECT_EQ(fromFile.steps[1].values[0].number, TWUN_PIXELS);
   EXPECT_EQ(fromFile.steps[2].line, 4) << "the last line needs no line end";
   ASSERT_EQ(fromFile.errors.size(), 1u);

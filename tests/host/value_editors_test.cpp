@@ -33,6 +33,8 @@ TEST(SetRulesTest, FixedRowsWinOverTheRegistryAndUnknownCodesTakeUint16OneValues
   RegisterItemType(0x8042, TWTY_STR32);
   RegisterItemType(0x8042, TWTY_INT8);
   EXPECT_EQ(LookupSetRule(0x8042).itemType, TWTY_STR32) << "the first pair counts";
+  RegisterItemType(0x8043, TWTY_INT8);
+  EXPECT_EQ(LookupSetRule(0x8043).itemType, TWTY_INT8) << "type 0 is learned too";
   const int held = RegisteredItemTypeCount();
   for (int i = 0; i < 300; ++i) RegisterItemType(0x9000 + i, TWTY_INT16);
   EXPECT_EQ(RegisteredItemTypeCount(), kItemTypeRegistrySize);
@@ -101,6 +103,12 @@ TEST(ValueListTest, UncheckPrefersTheNearestCheckedItemBeforeElseTheLastAfter) {
   list.Uncheck(9);
   list.Uncheck(7);
   EXPECT_EQ(list.current(), -1);
+  // The nearest before wins over a checked neighbour after.
+  for (int k : {2, 3, 4}) list.Check(k);
+  list.MakeCurrent(3);
+  list.Uncheck(3);
+  EXPECT_EQ(list.current(), 2);
+  for (int k : {2, 4}) list.Uncheck(k);
   // The marker picture: its upper-left half is current, the rest default.
   list.ClickMarker(4, 3, 3);
   list.ClickMarker(6, 12, 12);
