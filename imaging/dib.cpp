@@ -165,6 +165,10 @@ std::uint64_t DIB_RowBytes(int bits, int width) {
   return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
 }
 
+std::uint32_t DIB_TableEntries(int depth) {
+  return depth >= 1 && depth <= 8 ? 1u << depth : 0;
+}
+
 std::uint32_t DIB_ColorCount(const void* header) {
   const auto size = ReadAt<std::uint32_t>(header, 0);
   if (size == kCoreHeaderSize) {
@@ -328,7 +332,7 @@ DibHandle DIB_Create(int depth, int width, int height) {
   // Depths below 1 have no bitmap (depth 0 would ask for a one-entry ramp).
   if (depth < 1 || height == std::numeric_limits<int>::min()) return nullptr;
   depth = NormalisedDepth(depth);
-  return DIB_Allocate(depth, width, std::abs(height), depth < 9 ? 1u << depth : 0, 0, 0);
+  return DIB_Allocate(depth, width, std::abs(height), DIB_TableEntries(depth), 0, 0);
 }
 
 std::uint16_t DIB_Depth(DibHandle handle) {

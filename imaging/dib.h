@@ -54,6 +54,9 @@ constexpr std::uint32_t kBiBitfields = 3;
 
 // ((width x bits + 31) / 32) x 4; 0 for a negative argument.
 std::uint64_t DIB_RowBytes(int bits, int width);
+// Entries in the colour table a new bitmap of this depth gets: one per value
+// from 1 to 8 bits, none otherwise.
+std::uint32_t DIB_TableEntries(int depth);
 // Colour-table entries of a header of at least biSize bytes: 2^bits for a core
 // header up to 8 bits; else biClrUsed when not 0; else 2^bits below 9 bits, 0 above.
 std::uint32_t DIB_ColorCount(const void* header);

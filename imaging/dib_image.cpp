@@ -77,10 +77,8 @@ void DibImage::Free() {
 
 bool DibImage::Create(int width, int height, int depth, std::int32_t xPelsPerMeter,
                       std::int32_t yPelsPerMeter) {
-  Free();
-  if (depth < 0) return false;
-  const std::uint32_t colors = depth < 12 ? 1u << depth : 0;
-  DibHandle handle = DIB_Allocate(depth, width, height, colors, xPelsPerMeter,
+  Free();  // a failed Create leaves the image empty
+  DibHandle handle = DIB_Allocate(depth, width, height, DIB_TableEntries(depth), xPelsPerMeter,
                                   yPelsPerMeter == -1 ? xPelsPerMeter : yPelsPerMeter);
   if (!handle) return false;
   if (!Attach(handle)) {

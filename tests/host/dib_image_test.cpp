@@ -85,7 +85,10 @@ TEST(DibImageTest, CreateMakesARampedBitmapAndWritesUnpaddedRows) {
   EXPECT_FALSE(view.Create(4, 4, 3, 0));
   EXPECT_EQ(view.Handle(), nullptr);
   EXPECT_EQ(GetMemoryStats().liveBlocks, 0);
+  ASSERT_TRUE(view.Create(4, 4, 1, 0));
+  EXPECT_EQ(view.Color(1), 0xFFFFFFu) << "a two-entry ramp";
   EXPECT_FALSE(view.Create(4, 4, -1, 0));
+  EXPECT_EQ(view.Handle(), nullptr) << "the earlier bitmap goes too";
   platform::host::FailAllocations(1);
   EXPECT_FALSE(view.Create(4, 4, 8, 0));
   EXPECT_EQ(GetMemoryStats().liveBlocks, 0);

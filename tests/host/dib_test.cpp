@@ -90,6 +90,12 @@ TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
   EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
 }
 
+TEST(DibColorCount, NewBitmapsHaveATableUpToEightBits) {
+  EXPECT_EQ(DIB_TableEntries(1), 2u);
+  EXPECT_EQ(DIB_TableEntries(8), 256u);
+  for (const int depth : {-1, 0, 9, 16, 24}) EXPECT_EQ(DIB_TableEntries(depth), 0u) << depth;
+}
+
 TEST(DibColorCount, FollowsTheHeaderKind) {
   struct Case {
     std::uint32_t headerSize;
