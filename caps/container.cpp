@@ -11,6 +11,7 @@
 
 #include "platform/memory.h"
 #include "session/triplet_calls.h"
+#include "vocab/item_types.h"
 
 // The records are read and written with memcpy of native integers.
 static_assert(std::endian::native == std::endian::little);
@@ -43,15 +44,6 @@ static_assert(std::size(kItemTypes) == TWTY_STR255 + 1);
 const ItemTypeRow* FindRow(int itemType) {
   const auto index = static_cast<unsigned>(itemType);
   return index < std::size(kItemTypes) ? &kItemTypes[index] : nullptr;
-}
-
-bool IsNumberType(int itemType) {
-  const ItemTypeRow* row = FindRow(itemType);
-  return row && row->kind != ItemKind::kNotNumber;
-}
-
-bool IsStringType(int itemType) {
-  return itemType >= TWTY_STR32 && itemType <= TWTY_STR255;
 }
 
 constexpr std::size_t kItemTypeAt = offsetof(TW_ONEVALUE, ItemType);

@@ -12,6 +12,7 @@
 #include "platform/tick_count.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
+#include "vocab/item_types.h"
 #include "vocab/number_text.h"
 #include "vocab/twain_names.h"
 
@@ -123,10 +124,6 @@ void CustomScan(CapabilityListView& list) {
   }
 }
 
-bool IsPlainNumberType(int itemType) {
-  return itemType >= TWTY_INT8 && itemType <= TWTY_FIX32;
-}
-
 void SupportedCapsScan(CapabilityListView& list) {
   if (platform::TickCount() - g_runStart >= kProgressIntervalMs) {
     LogProgress("TWAIN_Get(CAP_SUPPORTEDCAPS)");
@@ -137,7 +134,7 @@ void SupportedCapsScan(CapabilityListView& list) {
   Act("CONTAINER_Format");
   if (CONTAINER_Format(h) == TWON_ARRAY) {
     Act("CONTAINER_ItemType");
-    if (IsPlainNumberType(CONTAINER_ItemType(h))) {
+    if (IsNumberType(CONTAINER_ItemType(h))) {
       Act("CONTAINER_ItemCount");
       // The count is bounded by the block (the container's own reads clamp
       // to it), so a Source that claims more items than it sent is not read past.

@@ -10,6 +10,7 @@
 
 #include "caps/container.h"
 #include "twain/twain.h"
+#include "vocab/item_types.h"
 #include "vocab/number_text.h"
 #include "vocab/twain_names.h"
 #include "vocab/value_text.h"
@@ -30,13 +31,6 @@ constexpr unsigned kOpenSource = StatesFrom(4, 7);
 
 // Named values are looked for among this many numbers from 0.
 constexpr int kMaxNamedValue = 256;
-
-bool IsStringType(int itemType) {
-  return itemType >= TWTY_STR32 && itemType <= TWTY_STR255;
-}
-bool IsNumberType(int itemType) {
-  return itemType >= TWTY_INT8 && itemType <= TWTY_FIX32;
-}
 
 struct NumberRange {
   double min;

@@ -1,6 +1,7 @@
 #include "pages/value_editors.h"
 
 #include "caps/set_rules.h"
+#include "vocab/item_types.h"
 #include "vocab/number_text.h"
 #include "vocab/twain_names.h"
 #include "vocab/value_text.h"
@@ -8,10 +9,6 @@
 namespace {
 
 constexpr int kMaxNamedValues = 33;
-
-bool IsPlainNumberType(int itemType) {
-  return itemType >= TWTY_INT8 && itemType <= TWTY_FIX32;
-}
 
 bool StartsWithDigit(const std::string& text) {
   return !text.empty() && text[0] >= '0' && text[0] <= '9';
@@ -25,7 +22,7 @@ double ReadNumber(const std::string& text) {
 
 std::vector<std::string> NamedValues(int cap, int itemType) {
   std::vector<std::string> names;
-  if (!IsPlainNumberType(itemType) || !HasNamedValues(itemType, cap)) return names;
+  if (!IsNumberType(itemType) || !HasNamedValues(itemType, cap)) return names;
   for (int i = 0; i < kMaxNamedValues; ++i) {
     std::string name = ValueText(itemType, i, cap);
     if (StartsWithDigit(name)) break;

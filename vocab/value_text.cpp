@@ -9,6 +9,7 @@
 
 #include "platform/message_box.h"
 #include "session/triplet_calls.h"
+#include "vocab/item_types.h"
 #include "vocab/number_text.h"
 #include "vocab/twain_names.h"
 
@@ -43,10 +44,6 @@ std::string UnlistedText(std::uint32_t v, double) {
 constexpr NumberForm kNumberForms[] = {SignedText,   SignedText,   SignedText, UnsignedText,
                                        UnsignedText, UnsignedText, BoolText,   RealText};
 static_assert(std::size(kNumberForms) == TWTY_FIX32 + 1);
-
-bool IsStringType(int itemType) {
-  return itemType >= TWTY_STR32 && itemType <= TWTY_STR255;
-}
 
 constexpr const char* kFrameHelp =
     "\n^ Unable to process this frame value.  Need four numbers (left, top, right, bottom) like "
