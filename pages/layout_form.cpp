@@ -81,7 +81,8 @@ bool ReadFrameField(const std::string& text, TW_FIX32& value) {
   // TW_FIX32 holds -32768 to just under 32768; a number outside would wrap
   // into a different frame than the one typed.
   const double scaled = std::round(static_cast<double>(number) * 65536.0);
-  if (!std::isfinite(scaled) || scaled < INT32_MIN || scaled > INT32_MAX) return false;
+  constexpr double kPastLargest = 2147483648.0;  // 2^31: INT32_MAX + 1
+  if (!std::isfinite(scaled) || scaled < INT32_MIN || scaled >= kPastLargest) return false;
   value = NumberToFix32(number);
   return true;
 }

@@ -621,7 +621,8 @@ bool ParseFrameText(const std::string& text, double frame[4]) {
   for (int i = 0; i < 4; ++i) {
     const std::size_t comma = inner.find(',', start);
     if ((i < 3) != (comma != std::string::npos)) return false;
-    std::string part = inner.substr(start, i < 3 ? comma - start : std::string::npos);
+    // The last part has no comma after it: npos - start reaches the end.
+    std::string part = inner.substr(start, comma - start);
     const std::string_view trimmed = Trimmed(part);
     const std::optional<double> value = ParseDecimalText(std::string(trimmed));
     if (!value || *value < kNumberRanges[TWTY_FIX32].min || *value > kNumberRanges[TWTY_FIX32].max)

@@ -90,7 +90,7 @@ class ScriptRun {
     const auto& steps = script_.steps;
     for (std::size_t i = 0; i < steps.size(); ++i) {
       const ScriptStep& step = steps[i];
-      const ScriptStep* next = i + 1 < steps.size() ? &steps[i + 1] : nullptr;
+      const ScriptStep* next = i + 1 == steps.size() ? nullptr : &steps[i + 1];
       LogNote("[%d] %s", step.line, step.text.c_str());
       Outcome outcome = RunStep(step, next);
       if (!outcome.held) {

@@ -234,6 +234,7 @@ TEST_F(CapabilityEnumerationTest, FaultsNameTheCustomGetAndTheItemBeingLearned) 
   });
   EnumCaps(list, nullptr);
   EXPECT_EQ(LastLine(), "** nCap=32771 Call=TWAIN_Get (custom)");
+  EXPECT_FALSE(list.enabled) << "a run that faulted leaves the list disabled";
   platform::TakeCapturedMessageBoxes();
 
   // Add and learn names no call of its own: the item just read is named.

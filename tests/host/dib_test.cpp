@@ -34,7 +34,9 @@ std::uint32_t ColorOf(DibHandle handle, std::uint32_t i) {
 TEST(DibAllocate, RefusesDepthsAndSizesNoHeaderCanHold) {
   for (const auto [depth, width, height] :
        {std::array{-1, 1, 1}, std::array{0x10000, 1, 1}, std::array{8, -1, 1},
-        std::array{8, 1, std::numeric_limits<int>::min()}}) {
+        std::array{8, 1, std::numeric_limits<int>::min()},
+        // 2^34 bytes a row times 2^30 rows is 2^64: it would wrap to nothing.
+        std::array{0x8000, 1 << 22, 1 << 30}}) {
     EXPECT_EQ(DIB_Allocate(depth, width, height, 0, 0, 0), nullptr) << depth << " " << width;
   }
   // The edges that are still headers: no pixels at all, and the widest depth field.
@@ -326,6 +328,16 @@ TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
   draws = platform::host::TakeDibDraws();
   EXPECT_EQ(draws[0].info.size(), 40u + 256 * 4);
   EXPECT_EQ(draws[0].info[40 + 4 * 3], 0);
+  platform::MemFree(dib);
+
+  // Bit-field masks after a 40-byte header go to the renderer as they are.
+  const std::vector<unsigned char> masked =
+      PackedBitmap(Complete({40, 2, 2, 16, kBiBitfields, 0, 3}));
+  dib = ToBlock(masked);
+  ASSERT_TRUE(DIB_Draw(dib, &context, 0, 0, 2, 2, 0, 0));
+  draws = platform::host::TakeDibDraws();
+  ASSERT_EQ(draws[0].info.size(), 40u + 12);
+  EXPECT_TRUE(std::equal(masked.begin() + 40, masked.begin() + 52, draws[0].info.begin() + 40));
   platform::MemFree(dib);
 }
 

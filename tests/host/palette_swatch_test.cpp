@@ -34,6 +34,13 @@ TEST(PaletteSwatchTest, TablesFillTheirCellsAndWhiteTheRest) {
   EXPECT_EQ(SwatchEntryText(swatch, 16), "color 16: not in palette.");
   EXPECT_TRUE(SwatchShown(used16));
 
+  // biClrUsed above 256: the count says so, the grid holds the first 256.
+  DibHandle used300 = test::ToBlock(test::PackedBitmap(test::Complete({40, 2, 2, 8, 0, 300})));
+  swatch = SwatchColorsOf(used300);
+  EXPECT_EQ(swatch.count, 300);
+  EXPECT_EQ(SwatchEntryText(swatch, 255), "color 255: R(253) G(251) B(249)");
+  platform::MemFree(used300);
+
   // 24 bits and no image: no grid; a table that reaches past its block reads as none.
   DibHandle rgb = DIB_Create(24, 2, 2);
   EXPECT_FALSE(SwatchShown(rgb));

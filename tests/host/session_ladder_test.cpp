@@ -201,6 +201,8 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   EXPECT_EQ(view.tabsAppended, 1);
   EXPECT_EQ(view.enumerations, 1);
   EXPECT_EQ(CurrentPicture(), 4);
+  EXPECT_EQ(view.pictures.begin()->first, 1) << "only the seven states have pictures";
+  EXPECT_EQ(view.pictures.rbegin()->first, 4);
   ExpectLabels("Enable Source", "Close Source");
   EXPECT_TRUE(view.deviceUiVisible);
   EXPECT_FALSE(view.deviceUiChecked) << "the check box shows the device UI switch";

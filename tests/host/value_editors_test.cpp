@@ -104,6 +104,9 @@ TEST(ValueListTest, UncheckPrefersTheNearestCheckedItemBeforeElseTheLastAfter) {
   list.Uncheck(7);
   EXPECT_EQ(list.current(), -1);
   // The nearest before wins over a checked neighbour after.
+  list.Check(-1);
+  list.Check(1 << 20);
+  EXPECT_EQ(list.current(), -1) << "items that do not exist are not checked";
   for (int k : {2, 3, 4}) list.Check(k);
   list.MakeCurrent(3);
   list.Uncheck(3);
