@@ -71,13 +71,14 @@ bool CopyCurrentItem(const TW_CAPABILITY& record, int itemType, void* buffer) {
   if (!lock) return false;
   const auto* data = static_cast<const std::uint8_t*>(lock.data());
   const std::size_t blockSize = platform::MemSize(record.hContainer);
-  TW_UINT16 containerItemType = 0;
   std::uint64_t offset = 0;
-  if (blockSize < sizeof(containerItemType)) return false;
-  std::memcpy(&containerItemType, data, sizeof(containerItemType));
   if (!CurrentItemOffset(data, blockSize, record.ConType, itemSize, offset)) return false;
-  if (!ItemTypesCompatible(containerItemType, itemType)) return false;
+  // Every shape's item lies past its item type: a block that holds the item
+  // holds the type as well.
   if (offset + itemSize > blockSize) return false;
+  TW_UINT16 containerItemType = 0;
+  std::memcpy(&containerItemType, data, sizeof(containerItemType));
+  if (!ItemTypesCompatible(containerItemType, itemType)) return false;
   std::memcpy(buffer, data + offset, static_cast<std::size_t>(itemSize));
   return true;
 }

@@ -1,5 +1,6 @@
 #include "pages/image_transfer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -109,7 +110,7 @@ void MemoryTransferBody(ImagePageView& page) {
       strip.Memory.Length = setup.Preferred;
       strip.Memory.TheMem = bufferLock.data();
       const std::string note = StripProtocolNote(strip, info, rowsStored, setup.Preferred);
-      if (strip.Rows >= length - rowsStored) strip.Rows = length - rowsStored;
+      strip.Rows = std::min(TW_UINT32{strip.Rows}, length - rowsStored);  // a packed field: copied
       if (strip.Rows != 0) {
         WriteStrip(writer, strip, rowsStored, setup.Preferred, note);
         rowsStored += strip.Rows;

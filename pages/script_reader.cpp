@@ -203,22 +203,19 @@ bool ParseLayoutSet(const Args& args, ScriptStep& step, std::string& why) {
 }
 
 bool ParseExpectResult(const Args& args, ScriptStep& step, std::string& why) {
-  step.number = -1;
-  for (int rc = 0; rc < 64; ++rc) {
-    if (EqualIgnoringCase(ResultCodeName(rc), args[0])) step.number = rc;
-  }
-  if (step.number < 0) {
+  const std::optional<int> rc = ResultCodeByName(args[0]);
+  if (!rc) {
     why = "'" + args[0] + "' is not a return code (TWRC_SUCCESS, TWRC_FAILURE, ...)";
     return false;
   }
+  step.number = *rc;
   if (args.size() < 2) return true;
-  for (int cc = 0; cc < 64; ++cc) {
-    if (EqualIgnoringCase(ConditionCodeName(cc), args[1])) step.conditionCode = cc;
-  }
-  if (step.conditionCode < 0) {
+  const std::optional<int> cc = ConditionCodeByName(args[1]);
+  if (!cc) {
     why = "'" + args[1] + "' is not a condition code (TWCC_BADCAP, ...)";
     return false;
   }
+  step.conditionCode = *cc;
   return true;
 }
 
@@ -457,9 +454,10 @@ std::string_view Trimmed(std::string_view line) {
   // The comment goes with the line's text; a quote keeps a `#` inside it.
   bool quoted = false;
   std::size_t end = 0;
-  for (; end < line.size(); ++end) {
-    if (line[end] == '"') quoted = !quoted;
-    if (line[end] == '#' && !quoted) break;
+  for (const char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (c == '#' && !quoted) break;
+    ++end;
   }
   line = line.substr(0, end);
   while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);

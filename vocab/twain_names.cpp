@@ -178,11 +178,27 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-std::optional<int> CapCode(std::string_view name) {
-  for (const CodeName& row : kCapNames) {
+namespace {
+
+std::optional<int> CodeByName(std::span<const CodeName> table, std::string_view name) {
+  for (const CodeName& row : table) {
     if (EqualIgnoringCase(row.name, name)) return static_cast<int>(row.code);
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> CapCode(std::string_view name) {
+  return CodeByName(kCapNames, name);
+}
+
+std::optional<int> ResultCodeByName(std::string_view name) {
+  return CodeByName(kResultCodeNames, name);
+}
+
+std::optional<int> ConditionCodeByName(std::string_view name) {
+  return CodeByName(kConditionCodeNames, name);
 }
 
 const char* KnownCapName(int cap) {

@@ -35,3 +35,6 @@ std::string UnitNamePlural(int unit);
 std::string ResultCodeName(int rc);
 // "TWCC_BADCAP", or "<cc %u?>".
 std::string ConditionCodeName(int cc);
+// The codes a return or condition code name stands for, ignoring case.
+std::optional<int> ResultCodeByName(std::string_view name);
+std::optional<int> ConditionCodeByName(std::string_view name);

@@ -202,6 +202,9 @@ TEST_F(ScriptRunnerTest, FailedStepPassesOnlyWhenTheNextLineChecksItsResult) {
   EXPECT_EQ(Run(set + "expect result TWRC_FAILURE TWCC_BADVALUE\n"), kScriptPassed);
   EXPECT_EQ(Run(set + "expect result TWRC_FAILURE\n"), kScriptPassed);
   EXPECT_EQ(Run(set + "expect result TWRC_FAILURE TWCC_SUCCESS\n"), kScriptFailed);
+  EXPECT_TRUE(
+      Logged("   [2] failed: expected TWRC_FAILURE, TWCC_SUCCESS, the last step gave "
+             "TWRC_FAILURE, TWCC_BADVALUE"));
   EXPECT_EQ(Run(set + "expect state 4\n"), kScriptFailed);
   EXPECT_EQ(LastLine(), "   Script failed at line 1: set ICAP_UNITS onevalue uint16 TWUN_PIXELS");
   EXPECT_EQ(Run(set), kScriptFailed);
@@ -219,6 +222,12 @@ TEST_F(ScriptRunnerTest, FailedStepPassesOnlyWhenTheNextLineChecksItsResult) {
       << testing::PrintToString(Lines());
   EXPECT_EQ(Run("state 5\n"), kScriptFailed);
   EXPECT_TRUE(Logged("   [1] failed: 'Higher' in state 4 left the session in state 4"));
+  EXPECT_EQ(Run("state 5\nexpect result TWRC_FAILURE TWCC_SUCCESS\n"), kScriptFailed)
+      << "the condition code is asked for when the next line names one";
+
+  // TWCC_SUCCESS is a condition code like any other.
+  EXPECT_EQ(Run("state 3\nexpect result TWRC_SUCCESS TWCC_SUCCESS\n"), kScriptPassed)
+      << testing::PrintToString(Lines());
 }
 
 TEST_F(ScriptRunnerTest, EveryWaitEndsAtItsLimit) {
@@ -285,6 +294,8 @@ TEST_F(ScriptRunnerTest, SourceIsChosenByItsListedName) {
   EXPECT_TRUE(Logged("   Camera is open already"));
   EXPECT_EQ(Run("source Scanner\n"), kScriptFailed);
   EXPECT_TRUE(Logged("   [1] failed: no Source named \"Scanner\" is listed (Flatbed, Camera)"));
+  EXPECT_EQ(Run("source Flatbed\n"), kScriptPassed) << "the first listed";
+  EXPECT_STREQ(TWAIN_SourceProductName(), "Flatbed");
 }
 
 TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {
@@ -300,6 +311,7 @@ TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {
   ASSERT_EQ(unbuilt.size(), 3u);
   EXPECT_EQ(unbuilt[0].line, 1);
   EXPECT_EQ(unbuilt[0].message, "'state 7' needs a page that is not built in this version");
+  EXPECT_EQ(unbuilt[1].message, "'save image' needs a page that is not built in this version");
   EXPECT_EQ(unbuilt[1].line, 2);
   EXPECT_EQ(unbuilt[2].line, 4);
 
@@ -309,8 +321,10 @@ TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {
       "imageinfo\ntransfer\nget ICAP_UNITS\n");
   ASSERT_TRUE(all.errors.empty()) << ScriptErrorText("s", all.errors.at(0));
   std::vector<int> lines;
-  for (const ScriptError& error : UnbuiltSteps(all, host)) lines.push_back(error.line);
+  const std::vector<ScriptError> allUnbuilt = UnbuiltSteps(all, host);
+  for (const ScriptError& error : allUnbuilt) lines.push_back(error.line);
   EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 6, 7}));
+  EXPECT_EQ(allUnbuilt.back().message, "'transfer' needs a page that is not built in this version");
   std::string many;
   for (int i = 0; i < kMaxScriptErrors + 5; ++i) many += "layout get\n";
   EXPECT_EQ(UnbuiltSteps(ReadScriptText(many), host).size(),

@@ -224,6 +224,13 @@ TEST_F(Twain2Test, AHardResetStopsUsingTheManagersMemory) {
   EXPECT_FALSE(platform::UsingMemoryFunctions());
   EXPECT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kNotAsked);
   TWAIN_Startup();
+
+  // So does the reset the tests and the shutdown use.
+  GoTo(4);
+  ASSERT_TRUE(platform::UsingMemoryFunctions());
+  TWAIN_ResetSession();
+  EXPECT_FALSE(platform::UsingMemoryFunctions());
+  EXPECT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kNotAsked);
 }
 
 TEST_F(Twain2Test, OnlyXferReadyMovesTheStateWhenTaken) {

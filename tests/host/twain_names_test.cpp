@@ -35,6 +35,10 @@ TEST(TwainNamesTest, TypedNamesMatchWithoutRegardToCase) {
   EXPECT_FALSE(StartsWithIgnoringCase("Flat", "Flatbed"));
   EXPECT_FALSE(StartsWithIgnoringCase("Flatbed", "Flax"));
   EXPECT_EQ(CapCode("icap_pixeltype"), ICAP_PIXELTYPE);
+  EXPECT_EQ(ResultCodeByName("twrc_xferdone"), TWRC_XFERDONE);
+  EXPECT_EQ(ConditionCodeByName("TWCC_SUCCESS"), TWCC_SUCCESS);
+  EXPECT_EQ(ConditionCodeByName("TWCC_BADVALUE"), TWCC_BADVALUE);
+  EXPECT_EQ(ResultCodeByName("TWCC_SUCCESS"), std::nullopt) << "each name in its own table";
 }
 
 TEST(TwainNamesTest, ConstantNamesComeFromTheBoundArray) {

@@ -112,6 +112,11 @@ TEST(ValueListTest, UncheckPrefersTheNearestCheckedItemBeforeElseTheLastAfter) {
   list.Uncheck(3);
   EXPECT_EQ(list.current(), 2);
   for (int k : {2, 4}) list.Uncheck(k);
+  // The first item is found before as well.
+  for (int k : {0, 5, 7}) list.Check(k);
+  list.MakeCurrent(5);
+  list.Uncheck(5);
+  EXPECT_EQ(list.current(), 0);
   // The marker picture: its upper-left half is current, the rest default.
   list.ClickMarker(4, 3, 3);
   list.ClickMarker(6, 12, 12);
