@@ -295,7 +295,8 @@ std::size_t CONTAINER_BlockSize(int format, int itemType, int n) {
   std::uint64_t bytes = 0;
   switch (format) {
     case TWON_ONEVALUE:
-      return size <= 4 ? sizeof(TW_ONEVALUE) : size + kOneValueItemAt;
+      // Items of up to four bytes fill the record's own slot.
+      return std::max<std::uint64_t>(sizeof(TW_ONEVALUE), size + kOneValueItemAt);
     case TWON_RANGE:
       return sizeof(TW_RANGE);
     // The list shapes get two bytes beyond header and items.
@@ -310,7 +311,7 @@ std::size_t CONTAINER_BlockSize(int format, int itemType, int n) {
   }
   if (n < 0) return 0;
   // Too large for this address space: the allocation will fail.
-  return bytes > SIZE_MAX ? SIZE_MAX : static_cast<std::size_t>(bytes);
+  return platform::FitsAddressSpace(bytes) ? static_cast<std::size_t>(bytes) : SIZE_MAX;
 }
 
 bool ItemTypesCompatible(int a, int b) {

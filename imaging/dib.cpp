@@ -211,7 +211,7 @@ DibCheck DIB_CheckLayout(const void* block, std::size_t size, DibLayout* out) {
 
   const std::size_t room = size - layout.pixelOffset;
   const std::uint64_t rowBytes = DIB_RowBytes(layout.depth, layout.width);
-  if (rowBytes > std::numeric_limits<std::size_t>::max()) return DibCheck::kBadDimensions;
+  if (!platform::FitsAddressSpace(rowBytes)) return DibCheck::kBadDimensions;
   layout.rowBytes = static_cast<std::size_t>(rowBytes);
   if (layout.HasRows()) {
     const auto rows = static_cast<std::size_t>(layout.height);
@@ -296,7 +296,7 @@ DibHandle DIB_Allocate(int depth, int width, int height, std::uint32_t colors,
   const std::uint64_t rowBytes = DIB_RowBytes(depth, width);
   const std::uint64_t fixed = kInfoHeaderSize + std::uint64_t{colors} * sizeof(RgbQuad);
   const std::uint64_t limit = std::numeric_limits<std::size_t>::max() - fixed;
-  if (fixed > std::numeric_limits<std::size_t>::max() || (rows != 0 && rowBytes > limit / rows)) {
+  if (!platform::FitsAddressSpace(fixed) || (rows != 0 && rowBytes > limit / rows)) {
     return nullptr;
   }
   const std::uint64_t imageBytes = rowBytes * rows;

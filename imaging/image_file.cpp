@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <limits>
 
 #include "platform/jpeg_decoder.h"
 #include "platform/memory.h"
@@ -61,7 +60,7 @@ void ShowJpegError(int error) {
 
 // Reads `bytes` bytes from the file into a new block; null on a short read.
 DibHandle ReadBlock(platform::FileHandle file, std::uint64_t bytes) {
-  if (bytes > std::numeric_limits<std::size_t>::max()) return nullptr;
+  if (!platform::FitsAddressSpace(bytes)) return nullptr;
   DibHandle block = platform::MemAlloc(static_cast<std::size_t>(bytes));
   if (!block) return nullptr;
   bool complete = false;

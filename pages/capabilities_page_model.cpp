@@ -1,5 +1,7 @@
 #include "pages/capabilities_page_model.h"
 
+#include <algorithm>
+
 #include "caps/logged_operations.h"
 #include "caps/set_rules.h"
 #include "pages/capability_enumeration.h"
@@ -80,14 +82,8 @@ void CapabilitiesPageModel::PickTab(int index) {
 }
 
 void CapabilitiesPageModel::ChooseEditor() {
-  int tab = -1;
-  for (int i = 0; i < static_cast<int>(tabs_.size()) && i < 4; ++i) {
-    if (tabs_[i] == setCon_) {
-      tab = i;
-      break;
-    }
-  }
-  view_.SelectTab(tab);
+  const auto found = std::find(tabs_.begin(), tabs_.end(), setCon_);
+  view_.SelectTab(found == tabs_.end() ? -1 : static_cast<int>(found - tabs_.begin()));
   if (IsEditorType(setCon_)) editor_ = setCon_;
   if (settable_) view_.LoadEditor(editor_, selected_, setItemType_);
   if (visible_) view_.ShowEditor(IsEditorType(setCon_) ? setCon_ : -1);

@@ -500,10 +500,9 @@ class ScriptParser {
     return std::move(script_);
   }
 
+  // Each line adds at most one error, and reading stops once the list is full.
   void Error(int line, std::string message) {
-    if (static_cast<int>(script_.errors.size()) < kMaxScriptErrors) {
-      script_.errors.push_back({line, std::move(message)});
-    }
+    script_.errors.push_back({line, std::move(message)});
   }
 
  private:
@@ -546,8 +545,7 @@ class ScriptParser {
       Error(number, "'" + StepWordText(rule->word) + "' does not run in state " +
                         std::to_string(knownState_) + ", where line " + std::to_string(knownLine_) +
                         " leaves the session");
-    }
-    if (rule->needsImage && !imageSeen_) {
+    } else if (rule->needsImage && !imageSeen_) {
       Error(number, "no image has been transferred before this line");
     }
     if (rule->leaves == kArgState || rule->leaves > 0) {

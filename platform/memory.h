@@ -3,10 +3,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 
 #include "platform/handles.h"
 
 namespace platform {
+
+// Whether a byte count computed in 64 bits is one this address space can
+// hold: always on 64-bit builds, not past 4 GiB on 32-bit ones.
+constexpr bool FitsAddressSpace(std::uint64_t bytes) {
+  return bytes <= std::numeric_limits<std::size_t>::max();
+}
 
 // A movable block of at least `bytes` bytes, contents unspecified; null on failure.
 MemoryHandle MemAlloc(std::size_t bytes);

@@ -212,6 +212,10 @@ TEST_F(CapabilitiesPageModelTest, TheChosenContainerIsRememberedPerCapability) {
   EXPECT_EQ(view.shownEditor, TWON_ONEVALUE);
   page.PickTab(2);  // ENUM, ONEVAL, RANGE
   EXPECT_EQ(platform::ReadSettingInt("ICAP_XRESOLUTION", "SetCon", 0), TWON_RANGE);
+  page.PickTab(3);
+  page.PickTab(-1);
+  EXPECT_EQ(platform::ReadSettingInt("ICAP_XRESOLUTION", "SetCon", 0), TWON_RANGE)
+      << "tabs that are not there change nothing";
   EXPECT_EQ(view.shownEditor, TWON_RANGE);
   page.Select(ICAP_UNITS);
   EXPECT_EQ(view.loaded[0], TWON_ONEVALUE);

@@ -160,6 +160,10 @@ TEST(ContainerTest, ListsFindSelectAndStoreInTheirItems) {
   EXPECT_EQ(CONTAINER_FindItem(h, 5), 2);
   EXPECT_TRUE(CONTAINER_SetItemValue(h, 2, 9));
   EXPECT_EQ(CONTAINER_FindItem(h, 5), 0) << "the first item is searched too";
+  EXPECT_TRUE(CONTAINER_SelectDefault(h, 5));
+  EXPECT_EQ(CONTAINER_DefaultIndex(h), 0);
+  EXPECT_TRUE(CONTAINER_SelectCurrentItem(h, 0));
+  EXPECT_EQ(CONTAINER_CurrentIndex(h), 0);
   EXPECT_TRUE(CONTAINER_SetItemValue(h, 2, 5));
   EXPECT_TRUE(CONTAINER_SelectCurrent(h, 7));
   EXPECT_TRUE(CONTAINER_SelectDefaultItem(h, 2));
@@ -175,6 +179,8 @@ TEST(ContainerTest, ListsFindSelectAndStoreInTheirItems) {
   EXPECT_EQ(CONTAINER_IntValue(fix, 0), 3);
   EXPECT_EQ(CONTAINER_IntValue(fix, 1), -1);
   EXPECT_FALSE(CONTAINER_SelectCurrentItem(fix, 0));
+  EXPECT_EQ(CONTAINER_CurrentIndex(fix), -1) << "an array has no current item";
+  EXPECT_EQ(CONTAINER_DefaultIndex(fix), -1);
 
   Owned frames(CONTAINER_CreateEnumeration(TWTY_FRAME, 3));
   EXPECT_TRUE(CONTAINER_SetItemFrame(frames, 2, 0, 0, 8.5, -1.5));

@@ -303,6 +303,12 @@ TEST_F(Twain2Test, CallbackMetWhileDrainingIsTheLibrarys) {
   EXPECT_TRUE(TWAIN_FilterMessage(message));
   EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET), 0u) << dsm.Transcript();
   EXPECT_EQ(TWAIN_State(), 7);
+  // Nor does a close request met while an image is ready.
+  TWAIN_SetState(6);
+  dsm.Callback(MSG_CLOSEDSREQ);
+  ASSERT_TRUE(platform::PeekRemoveMessage(message));
+  EXPECT_TRUE(TWAIN_FilterMessage(message));
+  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET), 0u) << dsm.Transcript();
 }
 
 TEST_F(Twain2Test, OneXSourceOrRefusedCallbackKeepsTheMessageQueue) {
