@@ -113,7 +113,7 @@ bool ReadSlot(const ContainerHandle* h, std::size_t offset, double& out) {
   const int type = ItemTypeOf(h);
   if (!IsNumberType(type)) {
     out = 0.0;
-    return type >= 0;
+    return type != -1;  // an unreadable type
   }
   const std::uint8_t* bytes = Bytes(h, offset, static_cast<std::size_t>(CONTAINER_ItemSize(type)));
   if (!bytes) return false;
@@ -126,15 +126,20 @@ double SlotOr(const ContainerHandle* h, std::size_t offset, double fallback) {
   return ReadSlot(h, offset, value) ? value : fallback;
 }
 
-int RangeCount(const ContainerHandle* h) {
+struct RangeSlots {
   double min = 0.0, max = 0.0, step = 0.0;
-  if (!ReadSlot(h, kRangeMinAt, min) || !ReadSlot(h, kRangeMaxAt, max) ||
-      !ReadSlot(h, kRangeStepAt, step)) {
-    return 0;
-  }
+};
+
+// False when the block ends before the three slots.
+bool ReadRangeSlots(const ContainerHandle* h, RangeSlots& r) {
+  return ReadSlot(h, kRangeMinAt, r.min) && ReadSlot(h, kRangeMaxAt, r.max) &&
+         ReadSlot(h, kRangeStepAt, r.step);
+}
+
+int RangeCountOf(const RangeSlots& r) {
   // A zero step has one item, the minimum.
-  if (step == 0.0) return 1;
-  double q = (max - min) / step;
+  if (r.step == 0.0) return 1;
+  double q = (r.max - r.min) / r.step;
   if (q > std::trunc(q)) q += 1.0;
   // Bounded instead of wrapped to 32 bits, so an absurd range can neither
   // count for ever nor turn into some unrelated count.
@@ -142,20 +147,23 @@ int RangeCount(const ContainerHandle* h) {
   return static_cast<int>(q) + 1;
 }
 
+int RangeCount(const ContainerHandle* h) {
+  RangeSlots r;
+  return ReadRangeSlots(h, r) ? RangeCountOf(r) : 0;
+}
+
 // The highest index whose item equals value, as a walk down from the last
 // item would find it, without the walk: a range's items move one way with
 // their index until they meet the maximum and then stay there, so only the
 // last item and the items beside where value falls can match.
 int FindInRange(const ContainerHandle* h, double value) {
-  double min = 0.0, max = 0.0, step = 0.0;
-  const int count = RangeCount(h);
-  if (count <= 0 || !ReadSlot(h, kRangeMinAt, min) || !ReadSlot(h, kRangeMaxAt, max) ||
-      !ReadSlot(h, kRangeStepAt, step)) {
-    return -1;
-  }
+  RangeSlots r;
+  if (!ReadRangeSlots(h, r)) return -1;
+  const int count = RangeCountOf(r);
+  if (count < 1) return -1;  // a maximum below the minimum
   const auto matches = [&](int n) { return CONTAINER_ItemValue(h, n) == value; };
   if (matches(count - 1)) return count - 1;
-  const double guess = step != 0.0 ? std::floor((value - min) / step) : -1.0;
+  const double guess = r.step != 0.0 ? std::floor((value - r.min) / r.step) : -1.0;
   // Rounding can put the guess one item off either way.
   for (int d = 2; d >= -2; --d) {
     const double index = guess + d;
@@ -291,7 +299,7 @@ int CONTAINER_ItemSize(int itemType) {
 
 std::size_t CONTAINER_BlockSize(int format, int itemType, int n) {
   const auto size = static_cast<std::uint64_t>(CONTAINER_ItemSize(itemType));
-  const auto count = static_cast<std::uint64_t>(n < 0 ? 0 : n);
+  const auto count = static_cast<std::uint64_t>(std::max(n, 0));
   std::uint64_t bytes = 0;
   switch (format) {
     case TWON_ONEVALUE:
@@ -485,13 +493,10 @@ double CONTAINER_ItemValue(const ContainerHandle* h, int n) {
       return ReadItemNumber(CONTAINER_ItemPtr(h, n), ItemTypeOf(h));
     }
     case TWON_RANGE: {
-      double min = 0.0, max = 0.0, step = 0.0;
-      if (!ReadSlot(h, kRangeMinAt, min) || !ReadSlot(h, kRangeMaxAt, max) ||
-          !ReadSlot(h, kRangeStepAt, step)) {
-        return -1.0;
-      }
-      n = ClampIndex(n, RangeCount(h));
-      return std::min(min + step * n, max);
+      RangeSlots r;
+      if (!ReadRangeSlots(h, r)) return -1.0;
+      n = ClampIndex(n, RangeCountOf(r));
+      return std::min(r.min + r.step * n, r.max);
     }
     default:
       return -1.0;

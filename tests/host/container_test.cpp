@@ -104,6 +104,8 @@ TEST(ContainerTest, RangesCountClampAndSelect) {
   for (const auto& c : cases) {
     Owned h(CONTAINER_CreateRange(c.type, c.min, c.max, c.step));
     EXPECT_EQ(CONTAINER_ItemCount(h), c.count) << c.min << " to " << c.max << " step " << c.step;
+    // The minimum is the first item; a range with no items finds nothing.
+    EXPECT_EQ(CONTAINER_FindItem(h, c.min), c.count < 1 ? -1 : 0) << c.min;
   }
   Owned thirds(CONTAINER_CreateRange(TWTY_INT32, 0, 10, 3));
   EXPECT_EQ(Values(thirds), (std::vector<double>{0, 3, 6, 9, 10}));
