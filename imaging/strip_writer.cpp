@@ -31,10 +31,9 @@ void StripWriter::Write(std::int64_t firstRow, std::uint32_t rows, std::uint32_t
     if (row >= layout_.height) break;
     unsigned char* target = DIB_LayoutRow(lock_.data(), layout_, static_cast<int>(row));
     const std::uint64_t offset = std::uint64_t{i} * bytesPerRow;
-    const std::size_t copied =
-        offset < available
-            ? static_cast<std::size_t>(std::min<std::uint64_t>(length, available - offset))
-            : 0;
+    // What is left of the strip past this row's start; nothing once past its end.
+    const std::uint64_t left = available - std::min<std::uint64_t>(offset, available);
+    const auto copied = static_cast<std::size_t>(std::min<std::uint64_t>(length, left));
     if (copied) std::memcpy(target, strip + offset, copied);
     if (copied < length) std::memset(target + copied, 0, length - copied);
   }

@@ -73,7 +73,7 @@ std::optional<long> ParseWhole(const std::string& text, long min, long max) {
 // A capability by its standard name or its number (decimal or 0x hex).
 std::optional<int> ParseCap(const std::string& text) {
   if (std::optional<int> code = CapCode(text)) return code;
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const bool hex = StartsWithIgnoringCase(text, "0x");
   char* end = nullptr;
   const long value = std::strtol(text.c_str(), &end, hex ? 16 : 10);
   if (text.empty() || *end != '\0' || value < 1 || value > 0xFFFF) return std::nullopt;

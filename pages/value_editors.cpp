@@ -10,10 +10,6 @@ namespace {
 
 constexpr int kMaxNamedValues = 33;
 
-bool StartsWithDigit(const std::string& text) {
-  return !text.empty() && text[0] >= '0' && text[0] <= '9';
-}
-
 double ReadNumber(const std::string& text) {
   return ParseDecimal(text.c_str());
 }
@@ -25,7 +21,7 @@ std::vector<std::string> NamedValues(int cap, int itemType) {
   if (!IsNumberType(itemType) || !HasNamedValues(itemType, cap)) return names;
   for (int i = 0; i < kMaxNamedValues; ++i) {
     std::string name = ValueText(itemType, i, cap);
-    if (StartsWithDigit(name)) break;
+    if (!IsValueName(name)) break;
     names.push_back(std::move(name));
   }
   return names;

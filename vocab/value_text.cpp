@@ -118,8 +118,11 @@ double ItemNumber(const void* item, int itemType) {
 
 bool HasNamedValues(int itemType, int cap) {
   if (itemType == TWTY_FRAME || IsStringType(itemType)) return false;
-  const std::string zero = ValueText(itemType, 0.0, cap);
-  return !zero.empty() && !IsDigit(zero[0]);
+  return IsValueName(ValueText(itemType, 0.0, cap));
+}
+
+bool IsValueName(std::string_view text) {
+  return !text.empty() && !IsDigit(text[0]);
 }
 
 bool StoreItemText(ContainerHandle* h, int index, int cap, const char* text, int selected) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "caps/container.h"
 
@@ -19,6 +20,8 @@ double ItemNumber(const void* item, int itemType);
 // A plain number type whose value 0 has a name: its values are picked from a
 // list of names, in value order.
 bool HasNamedValues(int itemType, int cap);
+// A value's text that is a name (TWUN_INCHES), not a number.
+bool IsValueName(std::string_view text);
 // Parses text into item index of the container: a frame from four numbers,
 // a string as it is, a named value from the selected list index, any other
 // number from its decimal text. False when the text or the store was refused.

@@ -284,6 +284,7 @@ TEST(ScriptReaderTest, FramesReadInBothTheEditorsAndTheDisplaysForm) {
   ASSERT_TRUE(ParseFrameText("Frame(0, 0, 8.5, 14)", frame));
   EXPECT_EQ(frame[2], 8.5);
   EXPECT_FALSE(ParseFrameText("1,2,3,4,5", frame));
+  EXPECT_FALSE(ParseFrameText("Frame[1,2,3,4)", frame)) << "only Frame( ... ) is unwrapped";
   EXPECT_FALSE(ParseFrameText("1,2,,4", frame));
   EXPECT_FALSE(ParseFrameText("1,2,3,40000", frame)) << "beyond what a TW_FIX32 holds";
   EXPECT_TRUE(ParseFrameText("-32768, 0, 32767.99998474, 1", frame));

@@ -203,6 +203,7 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   EXPECT_EQ(CurrentPicture(), 4);
   EXPECT_EQ(view.pictures.begin()->first, 1) << "only the seven states have pictures";
   EXPECT_EQ(view.pictures.rbegin()->first, 4);
+  EXPECT_FALSE(view.pictures[1]) << "the state left is no longer shown as current";
   ExpectLabels("Enable Source", "Close Source");
   EXPECT_TRUE(view.deviceUiVisible);
   EXPECT_FALSE(view.deviceUiChecked) << "the check box shows the device UI switch";

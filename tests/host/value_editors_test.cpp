@@ -107,6 +107,12 @@ TEST(ValueListTest, UncheckPrefersTheNearestCheckedItemBeforeElseTheLastAfter) {
   list.Check(-1);
   list.Check(1 << 20);
   EXPECT_EQ(list.current(), -1) << "items that do not exist are not checked";
+  // The first item checked becomes current and default, even item 0.
+  list.Check(0);
+  list.Check(1);
+  EXPECT_EQ(list.current(), 0);
+  EXPECT_EQ(list.defaultIndex(), 0);
+  for (int k : {0, 1}) list.Uncheck(k);
   for (int k : {2, 3, 4}) list.Check(k);
   list.MakeCurrent(3);
   list.Uncheck(3);
