@@ -103,8 +103,8 @@ int ListCount(const ContainerHandle* h) {
   TW_UINT32 numItems = 0;
   const int size = CONTAINER_ItemSize(ItemTypeOf(h));
   const std::size_t start = ListStart(h->format);
-  if (!Read(h, kNumItemsAt, numItems) || size == 0 || h->size < start) return 0;
-  const std::size_t held = (h->size - start) / static_cast<std::size_t>(size);
+  if (!Read(h, kNumItemsAt, numItems) || size == 0) return 0;
+  const std::size_t held = (h->size - std::min(h->size, start)) / static_cast<std::size_t>(size);
   return static_cast<int>(std::min<std::size_t>({numItems, held, INT_MAX}));
 }
 

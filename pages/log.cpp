@@ -1,7 +1,9 @@
 #include "pages/log.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <string_view>
 
 #include "vocab/number_text.h"
 
@@ -17,8 +19,12 @@ struct LogRecord {
 
 LogRecord g_log;
 
-void Write(bool final, const char* format, va_list args) {
-  std::vsnprintf(g_log.buffer, sizeof(g_log.buffer), format, args);
+// The prefix (a note's indent) goes in front of the formatted text, and the
+// whole line is cut at the limit.
+void Write(bool final, std::string_view prefix, const char* format, va_list args) {
+  const std::size_t start = std::min(prefix.size(), kLogLineLimit);
+  prefix.copy(g_log.buffer, start);
+  std::vsnprintf(g_log.buffer + start, sizeof(g_log.buffer) - start, format, args);
   if (g_log.on && g_log.sink) g_log.sink(g_log.buffer, final, g_log.context);
 }
 
@@ -28,23 +34,21 @@ void LogLine(const char* format, ...) {
   va_list args;
   va_start(args, format);
   const VaListEnd end{args};
-  Write(true, format, args);
+  Write(true, {}, format, args);
 }
 
 void LogProgress(const char* format, ...) {
   va_list args;
   va_start(args, format);
   const VaListEnd end{args};
-  Write(false, format, args);
+  Write(false, {}, format, args);
 }
 
 void LogNote(const char* format, ...) {
-  char text[kLogLineLimit + 1];
   va_list args;
   va_start(args, format);
   const VaListEnd end{args};
-  std::vsnprintf(text, sizeof(text), format, args);
-  LogLine("%s%s", kLogNotePrefix, text);
+  Write(true, kLogNotePrefix, format, args);
 }
 
 void SetLogSwitch(bool on) {

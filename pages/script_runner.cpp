@@ -258,7 +258,8 @@ class ScriptRun {
         if (Outcome waited = WaitForImageReady(); !waited.held) return waited;
         continue;
       }
-      if (state < step.number) {
+      const bool up = state < step.number;
+      if (up) {
         if (state == 6 && !host_.Builds(StepWord::kTransfer)) {
           return Fails("image transfer is not built in this version");
         }
@@ -269,7 +270,7 @@ class ScriptRun {
       if (!host_.Pump(0)) return Fails("the window was closed");
       if (TWAIN_State() == state) {
         return Fails(FormatText("'%s' in state %d left the session in state %d",
-                                state < step.number ? "Higher" : "Lower", state, state));
+                                up ? "Higher" : "Lower", state, state));
       }
     }
     return Fails(FormatText("state %d not reached in %d steps; the session is in state %d",

@@ -42,6 +42,12 @@ TEST(ContainerTest, SizesAndFix32Conversions) {
   EXPECT_EQ(CONTAINER_ItemSize(TWTY_STR255), 256);
   EXPECT_EQ(CONTAINER_ItemSize(TWTY_STR255 + 1), 0) << "the first code past the table";
   EXPECT_EQ(CONTAINER_ItemSize(-1), 0);
+  // Integers of one width copy into each other; nothing else does.
+  EXPECT_TRUE(ItemTypesCompatible(TWTY_INT16, TWTY_UINT16));
+  EXPECT_TRUE(ItemTypesCompatible(TWTY_FRAME, TWTY_FRAME));
+  EXPECT_FALSE(ItemTypesCompatible(TWTY_INT32, TWTY_FIX32));
+  EXPECT_FALSE(ItemTypesCompatible(TWTY_UINT16, TWTY_BOOL));
+  EXPECT_FALSE(ItemTypesCompatible(TWTY_INT8, TWTY_INT16));
 
   // Halves of the last fraction bit go away from zero, both signs.
   const struct {

@@ -57,6 +57,7 @@ struct Strip {
   int yOffsetShift = 0;            // added to the honest YOffset
   TW_UINT32 bytesWritten = 0;      // 0: rows x bytesPerRow
   bool clobberDescriptor = false;  // points Memory elsewhere after writing
+  bool writesNothing = false;      // claims its rows without writing a byte
 };
 
 // Byte k of source row r as the test Source sends it.
@@ -123,7 +124,8 @@ class TransferTest : public SessionTest {
       record->BytesWritten =
           strip.bytesWritten ? strip.bytesWritten : static_cast<TW_UINT32>(bytes);
       auto* memory = static_cast<unsigned char*>(record->Memory.TheMem);
-      for (std::uint64_t k = 0; k < bytes && k < record->Memory.Length; ++k) {
+      for (std::uint64_t k = 0; !strip.writesNothing && k < bytes && k < record->Memory.Length;
+           ++k) {
         memory[k] = SourceByte(*sent + static_cast<std::uint32_t>(k / strip.bytesPerRow),
                                static_cast<std::uint32_t>(k % strip.bytesPerRow));
       }
@@ -201,6 +203,7 @@ TEST_F(TransferTest, MemorySurplusRowsAreCutAndAnEarlyDoneShowsTheImage) {
             "   YOffset (4) is not the 3 rows already stored; 2 rows beyond ImageLength (3)")
       << "a strip after the image is full copies nothing";
   EXPECT_EQ(lines.back(), "Memory transfer completed successfully.");
+
   ASSERT_EQ(page.image.Height(), 3);
   EXPECT_EQ(page.image.RowAddress(2)[0], SourceByte(2, 0));
   EXPECT_EQ(page.image.Color(255), 0xFFFFFFu) << "8-bit gray shows with the gray ramp";
@@ -288,6 +291,13 @@ TEST_F(TransferTest, MemoryStripsThatBreakTheProtocolAreNotedAndReadWithinTheBuf
   EXPECT_EQ(page.image.RowAddress(5)[6], SourceByte(5, 6))
       << "read from our buffer, wherever the Source pointed the descriptor";
   EXPECT_EQ(lines.back(), "Memory transfer completed successfully.");
+  // Rows a Source claims but never writes read as zeros, not as stale memory.
+  Strip blank{2, 4, 0, TWRC_XFERDONE};
+  blank.writesNothing = true;
+  MemorySource(4, 2, 8, 8, {blank}, 1);
+  MemoryTransferStep(page);
+  ASSERT_EQ(page.image.Height(), 2);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(page.image.RowAddress(1)[k], 0) << k;
   ExpectNothingLeft();
 }
 

@@ -114,9 +114,12 @@ TEST(LogTest, NotesAreFinalLinesWithTheirPrefixAndObeyTheSwitch) {
   SetLogSwitch(false);
   LogNote("dropped");
   SetLogSwitch(true);
-  ASSERT_EQ(written.lines.size(), 1u);
+  LogNote("%s", std::string(500, 'n').c_str());
+  ASSERT_EQ(written.lines.size(), 2u);
   EXPECT_EQ(written.lines[0],
             (std::pair<std::string, bool>{"   current value is now 200 (sent 300)", true}));
+  EXPECT_EQ(written.lines[1].first, kLogNotePrefix + std::string(kLogLineLimit - 3, 'n'))
+      << "a long note is cut with the line";
   ResetLog();
 }
 

@@ -296,6 +296,14 @@ TEST_F(ScriptRunnerTest, SourceIsChosenByItsListedName) {
   EXPECT_TRUE(Logged("   [1] failed: no Source named \"Scanner\" is listed (Flatbed, Camera)"));
   EXPECT_EQ(Run("source Flatbed\n"), kScriptPassed) << "the first listed";
   EXPECT_STREQ(TWAIN_SourceProductName(), "Flatbed");
+  // A Manager that opens some other Source than the one asked for.
+  dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Run([](const fake::Call&, TW_MEMREF data) {
+    std::strcpy(static_cast<TW_IDENTITY*>(data)->ProductName, "Flatbed");
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  });
+  EXPECT_EQ(Run("source Camera\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [1] failed: Camera did not open; the session is in state 4"))
+      << testing::PrintToString(Lines());
 }
 
 TEST_F(ScriptRunnerTest, BadScriptRunsNothingAndUnbuiltStepsAreNamed) {

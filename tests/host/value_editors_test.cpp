@@ -35,6 +35,7 @@ TEST(SetRulesTest, FixedRowsWinOverTheRegistryAndUnknownCodesTakeUint16OneValues
   EXPECT_EQ(LookupSetRule(0x8042).itemType, TWTY_STR32) << "the first pair counts";
   RegisterItemType(0x8043, TWTY_INT8);
   EXPECT_EQ(LookupSetRule(0x8043).itemType, TWTY_INT8) << "type 0 is learned too";
+  EXPECT_EQ(RegisteredItemType(0), -1) << "the free slots hold code 0, and it is not learned";
   const int held = RegisteredItemTypeCount();
   for (int i = 0; i < 300; ++i) RegisterItemType(0x9000 + i, TWTY_INT16);
   EXPECT_EQ(RegisteredItemTypeCount(), kItemTypeRegistrySize);
