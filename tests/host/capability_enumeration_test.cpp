@@ -107,11 +107,13 @@ TEST_F(CapabilityEnumerationTest, BadCapButSupportedCapsListsExactlyTheListedCod
       .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16).U32(0));
   dsm.OnCap(0x8100, MSG_GET)
       .ReplyContainer(TWON_RANGE, LeBytes().U16(TWTY_INT32).U32(0).U32(60).U32(5).U32(0).U32(0));
+  dsm.OnCap(0x8001, MSG_GET).ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_BOOL).U32(1));
   // Duplicates, a code the prefix search finds, and a count far beyond the block.
   Supported({ICAP_XRESOLUTION, 0x8100, ICAP_BITDEPTH, 0x8100, ICAP_XRESOLUTION}, 5000);
   EnumCaps(list, nullptr);
-  EXPECT_EQ(Texts(), (Strings{"CAP_0x8100", "CAP_SUPPORTEDCAPS", "ICAP_BITDEPTHREDUCTION",
-                              "ICAP_XRESOLUTION"}));
+  EXPECT_EQ(Texts(), (Strings{"CAP_0x8001", "CAP_0x8100", "CAP_SUPPORTEDCAPS",
+                              "ICAP_BITDEPTHREDUCTION", "ICAP_XRESOLUTION"}));
+  EXPECT_EQ(RegisteredItemType(0x8001), TWTY_BOOL) << "a custom code the Source answers";
   EXPECT_EQ(GetsOf(ICAP_XRESOLUTION), 2u) << "the standard scan, then add and learn";
   EXPECT_EQ(GetsOf(0x8100), 1u);
   EXPECT_EQ(GetsOf(ICAP_BITDEPTH), 1u) << "prefix of ICAP_BITDEPTHREDUCTION: not added";
@@ -120,10 +122,11 @@ TEST_F(CapabilityEnumerationTest, BadCapButSupportedCapsListsExactlyTheListedCod
   const SetRule learned = LookupSetRule(0x8100);
   EXPECT_EQ(learned.itemType, TWTY_INT32);
   EXPECT_EQ(learned.mask, kSetArray | kSetEnumeration | kSetOneValue | kSetRange);
+  EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0) << "every answer was freed";
 
   // The registry is never cleared: a second run appends again.
   EnumCaps(list, nullptr);
-  EXPECT_EQ(RegisteredItemTypeCount(), 2);
+  EXPECT_EQ(RegisteredItemTypeCount(), 4);
 }
 
 TEST_F(CapabilityEnumerationTest, SupportedCapsOfAnotherShapeAddsNothing) {
