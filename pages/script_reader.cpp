@@ -45,7 +45,7 @@ constexpr NumberRange kNumberRanges[] = {{-128, 127, true},
                                          {0, 65535, true},
                                          {0, 4294967295.0, true},
                                          {0, 1, true},
-                                         {-32768, 32767.99998474, false}};
+                                         {-32768, 32767 + 65535.0 / 65536, false}};
 static_assert(std::size(kNumberRanges) == TWTY_FIX32 + 1);
 
 // A whole decimal number, as the editors read one: no hexadecimal, no

@@ -56,6 +56,10 @@ TEST(BitmapFileTest, BlocksThatAreNotBitmapsGiveNothing) {
   EXPECT_FALSE(DIB_TopDownPicture(block, picture));
   DibHandle deep = DIB_Create(16, 2, 2);
   EXPECT_FALSE(DIB_TopDownPicture(deep, picture)) << "no PNG form for 16 bits";
+  DibHandle wide = test::ToBlock(test::PackedBitmap(test::Complete({40, 2, 2, 8, 0, 300})));
+  ASSERT_TRUE(DIB_TopDownPicture(wide, picture));
+  EXPECT_EQ(picture.table.size(), 256u) << "a PNG palette holds 256 entries";
+  platform::MemFree(wide);
   platform::MemFree(block);
   platform::MemFree(deep);
 }

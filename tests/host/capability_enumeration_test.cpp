@@ -224,6 +224,7 @@ TEST_F(CapabilityEnumerationTest, FaultInTheSupportedCapsGetNamesTheCodeAfterThe
   });
   EnumCaps(list, nullptr);
   EXPECT_EQ(LastLine(), "** nCap=33024 Call=TWAIN_Get(CAP_SUPPORTEDCAPS)");
+  EXPECT_FALSE(list.enabled);
   EXPECT_TRUE(EnumProgress().faulted);
   EXPECT_EQ(TWAIN_State(), 1);
 }

@@ -170,7 +170,7 @@ TEST(ContainerTest, ListsFindSelectAndStoreInTheirItems) {
   EXPECT_EQ(CONTAINER_FindItem(h, 5), 0) << "the first item is searched too";
   EXPECT_TRUE(CONTAINER_SelectDefault(h, 5));
   EXPECT_EQ(CONTAINER_DefaultIndex(h), 0);
-  EXPECT_TRUE(CONTAINER_SelectCurrentItem(h, 0));
+  EXPECT_TRUE(CONTAINER_SelectCurrent(h, 5));
   EXPECT_EQ(CONTAINER_CurrentIndex(h), 0);
   EXPECT_TRUE(CONTAINER_SetItemValue(h, 2, 5));
   EXPECT_TRUE(CONTAINER_SelectCurrent(h, 7));

@@ -58,6 +58,7 @@ TEST(LogStoreTest, TopLineIsClampedAndScrollRequestsMoveIt) {
   EXPECT_FALSE(store.MoveTopLine(19));
   store.MoveTopLine(10);
   EXPECT_EQ(ScrollTarget(store, ScrollRequest::kLineUp, 0), 9);
+  EXPECT_EQ(ScrollTarget(store, ScrollRequest::kLineDown, 0), 11);
   EXPECT_EQ(ScrollTarget(store, ScrollRequest::kPageDown, 0), 12);
   EXPECT_EQ(ScrollTarget(store, ScrollRequest::kBottom, 0), 19);
   EXPECT_EQ(ScrollTarget(store, ScrollRequest::kThumb, 7), 7);

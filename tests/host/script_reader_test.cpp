@@ -288,6 +288,7 @@ TEST(ScriptReaderTest, FramesReadInBothTheEditorsAndTheDisplaysForm) {
   EXPECT_FALSE(ParseFrameText("1,2,,4", frame));
   EXPECT_FALSE(ParseFrameText("1,2,3,40000", frame)) << "beyond what a TW_FIX32 holds";
   EXPECT_TRUE(ParseFrameText("-32768, 0, 32767.99998474, 1", frame));
+  EXPECT_TRUE(ParseFrameText("0, 0, 32767.9999847412109375, 1", frame)) << "the largest TW_FIX32";
   EXPECT_FALSE(ParseFrameText("-32768.5, 0, 1, 1", frame));
 }
 

@@ -168,6 +168,7 @@ TEST(LadderWithoutManagerTest, StaysInStateOneWithTwoFailureLinesAndANotePerFile
   EXPECT_EQ(log.line(4), "   Not loaded: C:\\WINDOWS\\system32\\TWAINDSM.DLL (no such file)");
   EXPECT_EQ(view.higher, "Load TWAIN");
   EXPECT_EQ(view.lower, "Exit");
+  EXPECT_TRUE(view.pictures[1]);
   EXPECT_TRUE(view.higherEnabled);
   EXPECT_EQ(view.tabsAppended, 0);
   EXPECT_TRUE(view.boxes.empty());

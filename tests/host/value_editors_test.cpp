@@ -211,6 +211,9 @@ TEST(RangeEditorTest, ValuesOutsideTheItemsStayAtMinAndTypedNumbersAreRewritten)
   EXPECT_EQ(CONTAINER_RangeStep(sent.h), 100);
   EXPECT_EQ(CONTAINER_CurrentValue(sent.h), 300);
   EXPECT_EQ(CONTAINER_DefaultValue(sent.h), 100) << "250 is not an item";
+  input.pairs[kRangeDefault].dropDownText = "200";
+  Built withDefault(RangeBuild(ICAP_XRESOLUTION, TWTY_FIX32, input));
+  EXPECT_EQ(CONTAINER_DefaultValue(withDefault.h), 200);
 
   input.step = "2.50";
   input.pairs[kRangeMin].editText = "abc";
