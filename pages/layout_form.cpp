@@ -1,5 +1,6 @@
 #include "pages/layout_form.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -98,7 +99,7 @@ bool ReadNumberField(std::string& text, TW_UINT32& value) {
   if (*start == '-') {
     value = static_cast<TW_UINT32>(number);
   } else {
-    value = number > UINT32_MAX ? UINT32_MAX : static_cast<TW_UINT32>(number);
+    value = static_cast<TW_UINT32>(std::min<unsigned long long>(number, UINT32_MAX));
   }
   text = ShortNumberText(value);
   return true;

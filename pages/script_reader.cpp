@@ -677,7 +677,9 @@ Script ReadScriptFile(const char* path) {
       overlong = false;
     }
   }
-  if (going && (!line.empty() || overlong)) parser.Line(++number, line);
+  // Reading only stops at a line's end, so a line is left here only when the
+  // file ended without one.
+  if (!line.empty() || overlong) parser.Line(++number, line);
   return parser.Finish();
 }
 

@@ -53,8 +53,8 @@ TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
     int requested, depth;
     std::uint32_t colors;
   };
-  const Case cases[] = {{1, 1, 2},   {3, 4, 16},  {5, 8, 256}, {12, 24, 0},
-                        {16, 16, 0}, {32, 24, 0}, {48, 48, 0}};
+  const Case cases[] = {{1, 1, 2},   {2, 4, 16},  {3, 4, 16},  {5, 8, 256},
+                        {12, 24, 0}, {16, 16, 0}, {32, 24, 0}, {48, 48, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.requested);
     DibHandle dib = DIB_Create(c.requested, 13, -7);  // a negative height is taken as positive
@@ -92,6 +92,12 @@ TEST(DibCreate, NormalisesTheDepthSizesTheBlockAndFillsTheRamp) {
   EXPECT_EQ(GetMemoryStats().outstandingLocks, 0);
 }
 
+TEST(DibColorCount, AOneEntryRampIsBlack) {
+  RgbQuad table[1] = {{9, 9, 9, 9}};
+  DIB_FillGrayRamp(table, 1);
+  EXPECT_EQ(table[0].red + table[0].green + table[0].blue, 0);
+}
+
 TEST(DibColorCount, NewBitmapsHaveATableUpToEightBits) {
   EXPECT_EQ(DIB_TableEntries(1), 2u);
   EXPECT_EQ(DIB_TableEntries(8), 256u);
@@ -122,6 +128,7 @@ TEST(DibColorCount, SetColorWritesInsideTheTableAndSaysWhetherItDid) {
   EXPECT_EQ(DIB_LayoutColor(bytes.data(), layout, 3), 1u | 2u << 8 | 3u << 16);
   const std::vector<unsigned char> before = bytes;
   EXPECT_FALSE(DIB_LayoutSetColor(bytes.data(), layout, 4, 9, 9, 9)) << "past the table";
+  EXPECT_EQ(DIB_LayoutColor(bytes.data(), layout, 4), 0u) << "past the table";
   EXPECT_FALSE(DIB_LayoutSetColor(nullptr, layout, 0, 9, 9, 9));
   EXPECT_EQ(DIB_LayoutColor(nullptr, layout, 0), 0u);
   EXPECT_EQ(DIB_LayoutRow(nullptr, layout, 0), nullptr);
@@ -221,6 +228,8 @@ TEST(DibReadHeader, ReadsAHeaderThatFillsItsBlockExactly) {
   header.biBitCount = 8;
   DibLayout layout;
   ASSERT_TRUE(DIB_ReadHeader(&header, sizeof(header), &layout));
+  EXPECT_FALSE(DIB_ReadHeader(nullptr, sizeof(header), &layout));
+  EXPECT_FALSE(DIB_ReadHeader(&header, 3, &layout));
   EXPECT_EQ(layout.width, 5);
   EXPECT_EQ(layout.depth, 8);
   EXPECT_FALSE(DIB_ReadHeader(&header, sizeof(header) - 1, &layout));
@@ -290,6 +299,7 @@ TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
   DibHandle dib = ToBlock(bytes);
   ASSERT_TRUE(DIB_Draw(dib, &context, 10, 20, 50, 30, 0, 0));
   EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 5, 0)) << "source origin outside";
+  EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 0, 3));
   EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, -1, 0));
   EXPECT_FALSE(DIB_Draw(dib, &context, 0, 0, 5, 3, 0, -1));
   for (std::uint32_t compression : {4u, 5u}) {

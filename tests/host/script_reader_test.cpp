@@ -253,6 +253,15 @@ TEST(ScriptReaderTest, FilesReadAsTheirTextWithBoundedLines) {
   ASSERT_EQ(fromFile.errors.size(), 1u);
   EXPECT_EQ(fromFile.errors[0].line, 3);
 
+  // A file that fills the error list stops there, its unended last line too.
+  file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  for (int i = 0; i < kMaxScriptErrors; ++i) std::fputs("nonsense\n", file);
+  std::fputs("nonsense", file);
+  std::fclose(file);
+  EXPECT_EQ(ReadScriptFile(path.c_str()).errors.size(), static_cast<std::size_t>(kMaxScriptErrors));
+  std::remove(path.c_str());
+
   const Script missing = ReadScriptFile((testing::TempDir() + "no_such_script.txt").c_str());
   ASSERT_EQ(missing.errors.size(), 1u);
   EXPECT_EQ(missing.errors[0].line, 0);

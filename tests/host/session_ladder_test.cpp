@@ -240,6 +240,7 @@ TEST_F(LadderTest, EnablingNegotiatesTheTransferMechanismOncePerOpenedSource) {
   dsm.OnCap(ICAP_XFERMECH, MSG_SET).Return(TWRC_SUCCESS);
   ladder.StepDown();
   EXPECT_EQ(LastLine(), "Disable Source [0.00s]");
+  ExpectLabels("Enable Source", "Close Source");
   ladder.StepUp();
   ladder.StepDown();
   ladder.StepUp();

@@ -151,6 +151,8 @@ TEST(ValueListTest, BitDepthTypedTwentyFourAndEmptyListsStillBuild) {
     EXPECT_EQ(CONTAINER_Format(array.h), TWON_ARRAY);
     EXPECT_EQ(CONTAINER_ItemCount(array.h), 0);
   }
+  list.FinishEdit(-1, "7");
+  list.FinishEdit(1 << 20, "7");
   list.FinishEdit(5, "24");
   EXPECT_EQ(list.Marker(5), kMarkerDefault | kMarkerCurrent);
   Built sent(list.Build(TWON_ENUMERATION));
