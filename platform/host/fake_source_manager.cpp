@@ -156,11 +156,14 @@ SourceManager::MemoryCalls& SourceManager::memoryCalls() {
 }
 
 bool SourceManager::Callback(TW_UINT16 msg) {
-  if (!callback_ || openSource_ < 0) return false;
+  return CallbackTriplet(DG_CONTROL, DAT_NULL, msg) != kNoCallback;
+}
+
+TW_UINT16 SourceManager::CallbackTriplet(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
+  if (!callback_ || openSource_ < 0) return kNoCallback;
   TW_IDENTITY source = sources_[openSource_];
   TW_IDENTITY application = application_;
-  callback_(&source, &application, DG_CONTROL, DAT_NULL, msg, nullptr);
-  return true;
+  return callback_(&source, &application, dg, dat, msg, nullptr);
 }
 
 // A 2.x Manager lists only the first identity each file answers.

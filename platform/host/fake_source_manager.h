@@ -131,6 +131,10 @@ class SourceManager {
   // The Source sends DAT_NULL / msg through the registered callback, as a
   // 2.x Manager does; false when none is registered.
   bool Callback(TW_UINT16 msg);
+  // Any triplet through the callback, as a misbehaving Source might send it;
+  // kNoCallback when none is registered, else what the callback answered.
+  static constexpr TW_UINT16 kNoCallback = 0xFFFF;
+  TW_UINT16 CallbackTriplet(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg);
   bool callbackRegistered() const { return callback_ != nullptr; }
 
   // Runs the thread's message queue dry: a Source that pumps messages.

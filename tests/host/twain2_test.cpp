@@ -251,6 +251,10 @@ TEST_F(Twain2Test, CallbackEventsArePostedAndTakenOutsideTheCallback) {
             "DAT_CALLBACK registered: Source events come by callback");
   EXPECT_EQ(TWAIN_GetResultCode(), TWRC_SUCCESS);
 
+  // Only DG_CONTROL / DAT_NULL is an event; the callback refuses the rest.
+  EXPECT_EQ(dsm.CallbackTriplet(DG_IMAGE, DAT_NULL, MSG_XFERREADY), TWRC_FAILURE);
+  EXPECT_EQ(dsm.CallbackTriplet(DG_CONTROL, DAT_CAPABILITY, MSG_XFERREADY), TWRC_FAILURE);
+  EXPECT_EQ(TakeQueued(), 0);
   ASSERT_TRUE(dsm.Callback(MSG_XFERREADY));
   EXPECT_EQ(TWAIN_State(), 5) << "nothing is handled inside the callback";
   EXPECT_EQ(TakeQueued(), 1);
