@@ -35,7 +35,7 @@ void StripWriter::Write(std::int64_t firstRow, std::uint32_t rows, std::uint32_t
     const std::uint64_t left = available - std::min<std::uint64_t>(offset, available);
     const auto copied = static_cast<std::size_t>(std::min<std::uint64_t>(length, left));
     if (copied) std::memcpy(target, strip + offset, copied);
-    if (copied < length) std::memset(target + copied, 0, length - copied);
+    std::memset(target + copied, 0, length - copied);
   }
 }
 

@@ -65,10 +65,10 @@ void ValueList::Uncheck(int k) {
   if (!Valid(k)) return;
   items_[k].checked = false;
   int replacement = -1;
-  for (int i = k - 1; i >= 0 && replacement < 0; --i) {
+  for (int i = k - 1; i >= 0 && replacement == -1; --i) {
     if (items_[i].checked) replacement = i;
   }
-  for (int i = static_cast<int>(items_.size()) - 1; i != k && replacement < 0; --i) {
+  for (int i = static_cast<int>(items_.size()) - 1; i != k && replacement == -1; --i) {
     if (items_[i].checked) replacement = i;
   }
   if (default_ == k) default_ = replacement;

@@ -210,6 +210,8 @@ TEST_F(CapabilityCallsTest, CurrentValueReportsWhetherItCopied) {
       {"array has no current item", TWON_ARRAY, LeBytes().U16(TWTY_UINT16).U32(1).U16(5),
        TWTY_UINT16, false, 0xAAAAAAAA},
       {"empty block", TWON_ONEVALUE, {}, TWTY_UINT16, false, 0xAAAAAAAA},
+      {"cut before its item", TWON_ONEVALUE, LeBytes().U16(TWTY_UINT32).U16(7), TWTY_UINT32, false,
+       0xAAAAAAAA},
   };
   for (const auto& c : cases) {
     dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).ReplyContainer(c.conType, c.bytes).Times(1);

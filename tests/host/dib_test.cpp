@@ -187,6 +187,10 @@ TEST(DibCheckLayout, RefusesHeadersThatDoNotFitTheirBlock) {
   };
   const Case cases[] = {
       {"unknown header size", {41, 2, 2, 8}, 0, DibCheck::kUnknownHeader},
+      {"an unknown size and nothing else",
+       {41, 2, 2, 8},
+       41 + 256 * 4 + 8 - 4,
+       DibCheck::kUnknownHeader},
       {"negative width", {40, -2, 2, 8}, 0, DibCheck::kBadDimensions},
       {"height INT_MIN", {40, 2, INT_MIN, 24, 0, 0, 0, 16}, 0, DibCheck::kBadDimensions},
       {"seven bits", {40, 2, 2, 7}, 0, DibCheck::kBadDepth},
@@ -308,6 +312,9 @@ TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
     DibHandle other = ToBlock(PackedBitmap(embedded));
     EXPECT_EQ(DIB_CheckBlock(other, nullptr), DibCheck::kOk) << "a well-formed block";
     EXPECT_FALSE(DIB_Draw(other, &context, 0, 0, 5, 3, 0, 0)) << compression;
+    const std::vector<unsigned char> before = BlockBytes(other);
+    DIB_SwapRedBlue(other);
+    EXPECT_EQ(BlockBytes(other), before) << "compressed data is not pixels to swap";
     platform::MemFree(other);
   }
   std::vector<platform::host::DibDrawRecord> draws = platform::host::TakeDibDraws();

@@ -191,6 +191,13 @@ TEST(ScriptReaderTest, EveryWrongLineIsNamedWithItsNumberAndWhatIsWrong) {
       "s:1: 'fax' is not a transfer mechanism (native, file or memory) (mech native|file|memory)");
 }
 
+TEST(ScriptReaderTest, AStepThatLeavesTheStateAloneKeepsTheKnownOne) {
+  EXPECT_NE(FirstError("state 4\nget ICAP_UNITS\nimageinfo\n")
+                .find("s:3: 'imageinfo' does not run "
+                      "in state 4, where line 1"),
+            std::string::npos);
+}
+
 TEST(ScriptReaderTest, StatesTheScriptItselfFixesAreChecked) {
   // After `state 6` the session is known to be in 6, where SET is refused.
   EXPECT_EQ(FirstError("state 6\nset ICAP_UNITS onevalue uint16 0\n"),

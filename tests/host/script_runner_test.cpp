@@ -211,6 +211,7 @@ TEST_F(ScriptRunnerTest, FailedStepPassesOnlyWhenTheNextLineChecksItsResult) {
   EXPECT_EQ(LastLine(), "   Script failed at line 1: set ICAP_UNITS onevalue uint16 TWUN_PIXELS");
   EXPECT_EQ(Run(set), kScriptFailed);
   EXPECT_EQ(Run(set + "expect result TWRC_SUCCESS\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [1] MSG_SET failed (line 2 checks the result)"));
   EXPECT_TRUE(Logged(
       "   [2] failed: expected TWRC_SUCCESS, the last step gave TWRC_FAILURE, TWCC_BADVALUE"))
       << testing::PrintToString(Lines());
@@ -294,6 +295,9 @@ TEST_F(ScriptRunnerTest, SourceIsChosenByItsListedName) {
   EXPECT_TRUE(Logged("Closed Flatbed [0.00s]")) << "the ladder's own steps did it";
   EXPECT_EQ(Run("source Camera\n"), kScriptPassed);
   EXPECT_TRUE(Logged("   Camera is open already"));
+  // Closed, it is opened again, though it is still the one selected.
+  EXPECT_EQ(Run("state 3\nsource Camera\nexpect state 4\n"), kScriptPassed)
+      << testing::PrintToString(Lines());
   EXPECT_EQ(Run("source Scanner\n"), kScriptFailed);
   EXPECT_TRUE(Logged("   [1] failed: no Source named \"Scanner\" is listed (Flatbed, Camera)"));
   EXPECT_EQ(Run("source Flatbed\n"), kScriptPassed) << "the first listed";

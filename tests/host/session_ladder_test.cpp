@@ -228,12 +228,14 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
 TEST_F(LadderTest, EnablingNegotiatesTheTransferMechanismOncePerOpenedSource) {
   ladder.Refresh();
   ladder.StartupClimb();
+  EXPECT_FALSE(ladder.SourceEvent(platform::Message{})) << "no Source is enabled to claim it";
   ladder.StepUp();
   EXPECT_EQ(TWAIN_State(), 5);
   const Strings lines = Lines();
   EXPECT_EQ(Strings(lines.end() - 2, lines.end()),
             (Strings{"MSG_SET(ICAP_XFERMECH) -> TWRC_FAILURE, TWCC_CAPUNSUPPORTED",
                      "Enabled Data Source [0.00s]"}));
+  EXPECT_EQ(writes[writes.size() - 2], "provisional: Enabling Data Source...");
   ExpectLabels("waiting...", "Disable Source");
   EXPECT_FALSE(view.higherEnabled);
 
@@ -432,6 +434,15 @@ TEST_F(LadderTest, ChangingTheSourceInStateSixStepsDownAndOpensTheNewOne) {
       << "the close line names the Source last opened, not the new selection";
   EXPECT_STREQ(TWAIN_SourceProductName(), "Camera");
   EXPECT_EQ(view.pagesShown, 1);
+
+  // From state 3 the new Source is opened without closing the Manager.
+  ladder.StepDown();
+  ASSERT_EQ(TWAIN_State(), 3);
+  view.selected = 0;
+  ladder.ChangeSource();
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_STREQ(TWAIN_SourceProductName(), "Flatbed");
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM), 0u);
 }
 
 TEST(LadderWithoutSourcesTest, NoSourcesMeansNoOpeningStep) {

@@ -225,11 +225,14 @@ TEST_F(Twain2Test, AHardResetStopsUsingTheManagersMemory) {
   EXPECT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kNotAsked);
   TWAIN_Startup();
 
-  // So does the reset the tests and the shutdown use.
+  // So does the reset the tests and the shutdown use, and it frees the
+  // library's own last transfer.
   GoTo(4);
   ASSERT_TRUE(platform::UsingMemoryFunctions());
+  TWAIN_Session().ownXferResult = platform::SystemMemAlloc(16);
   TWAIN_ResetSession();
   EXPECT_FALSE(platform::UsingMemoryFunctions());
+  EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0);
   EXPECT_EQ(TWAIN_Twain2Record().entryPoint, EntryPointOutcome::kNotAsked);
 }
 

@@ -227,8 +227,11 @@ TEST(RangeEditorTest, ValuesOutsideTheItemsStayAtMinAndTypedNumbersAreRewritten)
   // Named Min and Max take the selected entry's index; the texts stay.
   RangeInput named;
   named.step = "1";
-  named.pairs[kRangeMin] = {true, 1, "TWUN_CENTIMETERS", ""};
+  named.pairs[kRangeMin] = {true, 0, "3", ""};
   named.pairs[kRangeMax] = {true, 4, "TWUN_TWIPS", ""};
+  Built inches(RangeBuild(ICAP_UNITS, TWTY_UINT16, named));
+  EXPECT_EQ(CONTAINER_RangeMin(inches.h), 0) << "the selected first entry, whatever the text";
+  named.pairs[kRangeMin] = {true, 1, "TWUN_CENTIMETERS", ""};
   Built units(RangeBuild(ICAP_UNITS, TWTY_UINT16, named));
   EXPECT_EQ(CONTAINER_RangeMin(units.h), 1);
   EXPECT_EQ(CONTAINER_RangeMax(units.h), 4);
