@@ -174,10 +174,9 @@ int FindInRange(const ContainerHandle* h, double value) {
   return -1;
 }
 
+// Into 0 .. count - 1; with no items that is count - 1, which callers refuse.
 int ClampIndex(int n, int count) {
-  if (n < 0) n = 0;
-  if (n > count - 1) n = count - 1;
-  return n;
+  return std::min(std::max(n, 0), count - 1);
 }
 
 // The 32-bit pattern of a number stored as the item type: the truncated

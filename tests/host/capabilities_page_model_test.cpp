@@ -131,6 +131,7 @@ TEST_F(CapabilitiesPageModelTest, RangeAndArrayLinesAndReadOnlyCapabilities) {
 
   // No selection: refusal texts, disabled, no statics, nothing sent.
   page.Select(ICAP_UNITS);
+  ASSERT_EQ(view.itemTypeLabel, "uint16");
   dsm.ClearCalls();
   const int layouts = view.layouts;
   page.Select(-1);

@@ -205,6 +205,8 @@ TEST(ContainerTest, ListsFindSelectAndStoreInTheirItems) {
   const auto* items = static_cast<const char*>(CONTAINER_ItemPtr(texts, 0));
   EXPECT_EQ(std::string(items), std::string(33, 'x'));
   EXPECT_EQ(std::string(items + 34), "Acme");
+  EXPECT_TRUE(CONTAINER_SetItemText(texts, 1, "Ab"));
+  EXPECT_EQ(std::string(items + 34), "Ab") << "a shorter text leaves nothing of the longer";
   EXPECT_EQ(CONTAINER_ItemPtr(texts, 9), items + 34);
 
   Owned empty(CONTAINER_CreateEnumeration(TWTY_STR255, 0));

@@ -529,6 +529,11 @@ TEST_F(TransferTest, TheMechanismChoosesTheStep) {
     EXPECT_EQ(Sent(), Strings{triplet}) << mechanism;
     EXPECT_EQ(page.info, "") << mechanism << ": each step starts from a clear page";
   }
+  // A failed native transfer leaves no earlier image on show.
+  page.SetImage(DIB_Create(8, 2, 2));
+  TWAIN_SetState(6);
+  TransferByMechanism(page, TWSX_NATIVE);
+  EXPECT_EQ(page.image.Handle(), nullptr);
   dsm.ClearCalls();
   TransferByMechanism(page, 3);
   EXPECT_TRUE(Sent().empty());

@@ -39,6 +39,7 @@ TEST(PaletteSwatchTest, TablesFillTheirCellsAndWhiteTheRest) {
   swatch = SwatchColorsOf(used300);
   EXPECT_EQ(swatch.count, 300);
   EXPECT_EQ(SwatchEntryText(swatch, 255), "color 255: R(253) G(251) B(249)");
+  EXPECT_EQ(SwatchEntryText(swatch, 256), "color 256: not in palette.");
   platform::MemFree(used300);
 
   // 24 bits and no image: no grid; a table that reaches past its block reads as none.

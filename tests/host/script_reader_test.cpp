@@ -380,6 +380,7 @@ TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
       {"state 7\nsave image A.BMP", true},
       {"state 7\nsave image a.Png", true},
       {"state 7\nsave image a", false},
+      {"state 7\nsave image \"\"", false},
       {"state 7\nsave image a.bmp.gif", false},
       {"get 1", true},
       {"get 65535", true},
