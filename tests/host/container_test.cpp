@@ -42,6 +42,12 @@ TEST(ContainerTest, SizesAndFix32Conversions) {
   EXPECT_EQ(CONTAINER_ItemSize(TWTY_STR255), 256);
   EXPECT_EQ(CONTAINER_ItemSize(TWTY_STR255 + 1), 0) << "the first code past the table";
   EXPECT_EQ(CONTAINER_ItemSize(-1), 0);
+  // Items read as numbers: nothing, or no number type, reads as 0.
+  const std::uint8_t item[4] = {0xFE, 0xFF, 0, 0};
+  EXPECT_EQ(ReadItemNumber(item, TWTY_INT16), -2);
+  EXPECT_EQ(ReadItemNumber(nullptr, TWTY_INT16), 0);
+  EXPECT_EQ(ReadItemNumber(item, TWTY_FRAME), 0);
+  EXPECT_EQ(ReadItemNumber(item, TWTY_STR255 + 1), 0);
   // Integers of one width copy into each other; nothing else does.
   EXPECT_TRUE(ItemTypesCompatible(TWTY_INT16, TWTY_UINT16));
   EXPECT_TRUE(ItemTypesCompatible(TWTY_FRAME, TWTY_FRAME));
