@@ -154,20 +154,20 @@ int RangeCount(const ContainerHandle* h) {
 
 // The highest index whose item equals value, as a walk down from the last
 // item would find it, without the walk: a range's items move one way with
-// their index until they meet the maximum and then stay there, so only the
-// last item and the items beside where value falls can match.
+// their index until they meet the maximum, the last item, so only the items
+// beside where value falls can match.
 int FindInRange(const ContainerHandle* h, double value) {
   RangeSlots r;
   if (!ReadRangeSlots(h, r)) return -1;
   const int count = RangeCountOf(r);
   if (count < 1) return -1;  // a maximum below the minimum
   const auto matches = [&](int n) { return CONTAINER_ItemValue(h, n) == value; };
-  if (matches(count - 1)) return count - 1;
-  const double guess = r.step != 0.0 ? std::floor((value - r.min) / r.step) : -1.0;
-  // Rounding can put the guess one item off either way.
-  for (int d = 2; d >= -2; --d) {
+  const double guess = r.step != 0.0 ? std::floor((value - r.min) / r.step) : 0.0;
+  // The floor is the item itself, or the one before it when rounding falls
+  // short or the value is the maximum off the step's grid.
+  for (int d = 1; d >= 0; --d) {
     const double index = guess + d;
-    if (index >= 0.0 && index < count - 1 && matches(static_cast<int>(index))) {
+    if (index >= 0.0 && index < count && matches(static_cast<int>(index))) {
       return static_cast<int>(index);
     }
   }

@@ -161,8 +161,10 @@ int NormalisedDepth(int depth) {
 }  // namespace
 
 std::uint64_t DIB_RowBytes(int bits, int width) {
-  if (bits < 0 || width < 0) return 0;
-  return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
+  // Negative widths and depths have no bytes.
+  const auto w = static_cast<std::uint64_t>(std::max(width, 0));
+  const auto b = static_cast<std::uint64_t>(std::max(bits, 0));
+  return (w * b + 31) / 32 * 4;
 }
 
 std::uint32_t DIB_TableEntries(int depth) {

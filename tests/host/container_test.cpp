@@ -152,7 +152,11 @@ TEST(ContainerTest, RangeSearchAgreesWithAWalk) {
                {TWTY_FIX32, 0.5, 7.25, 0.75},
                {TWTY_FIX32, 3, -3, -0.125},
                {TWTY_INT16, 20, 10, 5},
-               {TWTY_UINT32, 4000000000.0, 4000000100.0, 7}};
+               {TWTY_UINT32, 4000000000.0, 4000000100.0, 7},
+               // Steps no binary fraction holds: rounding on either side.
+               {TWTY_FIX32, 0.1, 1, 0.1},
+               {TWTY_FIX32, -1, 1, 1.0 / 3},
+               {TWTY_FIX32, 7.3, 12345.6, 0.7}};
   for (const auto& c : cases) {
     Owned h(CONTAINER_CreateRange(c.type, c.min, c.max, c.step));
     std::vector<double> probes = {c.min, c.max, c.min - c.step, __builtin_nan("")};
