@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 #include "caps/capability_calls.h"
 #include "caps/container.h"
@@ -119,8 +120,9 @@ bool ReadLayoutFields(LayoutFields& fields, TW_IMAGELAYOUT& layout) {
 
 std::optional<LayoutButtons> LayoutButtonsFor(int newState, int shownState) {
   if (newState == shownState) return std::nullopt;
-  if (newState < 0 || newState > 7) return kButtonsByState[0];
-  return kButtonsByState[newState];
+  // States outside the table (a negative one wraps far past it) have the first row.
+  const auto row = static_cast<std::size_t>(newState);
+  return row < std::size(kButtonsByState) ? kButtonsByState[row] : kButtonsByState[0];
 }
 
 std::string FrameCaption(int units) {

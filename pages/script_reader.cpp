@@ -64,6 +64,15 @@ std::optional<double> ParseDecimalText(const std::string& text) {
   return value;
 }
 
+// A frame edge: a number, in the form the editors read, that a TW_FIX32 holds.
+std::optional<double> ParseFrameEdge(const std::string& text) {
+  const std::optional<double> value = ParseDecimalText(text);
+  if (!value || *value < kNumberRanges[TWTY_FIX32].min || *value > kNumberRanges[TWTY_FIX32].max) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<long> ParseWhole(const std::string& text, long min, long max) {
   const std::optional<double> value = ParseDecimalText(text);
   if (!value || *value != std::floor(*value) || *value < min || *value > max) return std::nullopt;
@@ -191,9 +200,8 @@ bool ParseNothing(const Args&, ScriptStep&, std::string&) {
 
 bool ParseLayoutSet(const Args& args, ScriptStep& step, std::string& why) {
   for (int i = 0; i < 4; ++i) {
-    const std::optional<double> value = ParseDecimalText(args[static_cast<std::size_t>(i)]);
-    if (!value || *value < kNumberRanges[TWTY_FIX32].min ||
-        *value > kNumberRanges[TWTY_FIX32].max) {
+    const std::optional<double> value = ParseFrameEdge(args[static_cast<std::size_t>(i)]);
+    if (!value) {
       why = "'" + args[static_cast<std::size_t>(i)] + "' is not a frame edge (a number)";
       return false;
     }
@@ -620,9 +628,8 @@ bool ParseFrameText(const std::string& text, double frame[4]) {
     // The last part has no comma after it: npos - start reaches the end.
     std::string part = inner.substr(start, comma - start);
     const std::string_view trimmed = Trimmed(part);
-    const std::optional<double> value = ParseDecimalText(std::string(trimmed));
-    if (!value || *value < kNumberRanges[TWTY_FIX32].min || *value > kNumberRanges[TWTY_FIX32].max)
-      return false;
+    const std::optional<double> value = ParseFrameEdge(std::string(trimmed));
+    if (!value) return false;
     frame[i] = *value;
     start = comma + 1;
   }

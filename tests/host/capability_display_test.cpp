@@ -56,6 +56,9 @@ TEST_F(CapabilityDisplayTest, ReadBackNoteOnlyWhenBothValuesAreKnownAndDiffer) {
       AttachBytes(TWON_ENUMERATION, LeBytes().U16(TWTY_UINT16).U32(1).U32(1).U32(0).U16(2));
   EXPECT_FALSE(CurrentValueText(h, ICAP_UNITS));
   CONTAINER_Free(h);
+  h = AttachBytes(TWON_ENUMERATION, LeBytes().U16(TWTY_UINT16).U32(1).U32(0).U32(0).U16(2));
+  EXPECT_EQ(CurrentValueText(h, ICAP_UNITS), "TWUN_PICAS") << "the first item as current";
+  CONTAINER_Free(h);
 }
 
 }  // namespace

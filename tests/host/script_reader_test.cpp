@@ -423,6 +423,7 @@ TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
       {"set ICAP_UNITS range uint16 0 10 5 current=x", false},
       {"set ICAP_UNITS range int8 0 10", false},
       {"layout set 0 0 32767 -32768", true},
+      {"layout set 0 0 32767.9999847412109375 1", true},
       {"layout set 0 0 40000 1", false},
       {"layout set 0 0 1 -40000", false},
   };
