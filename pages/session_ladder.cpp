@@ -254,25 +254,25 @@ void SessionLadder::ChangeSource() {
 }
 
 void SessionLadder::ChangeSourceInStep() {
-  if (TWAIN_State() > 6) StepDownInStep();
-  if (TWAIN_State() > 5) StepDownInStep();
-  if (TWAIN_State() > 4) StepDownInStep();
-  if (TWAIN_State() > 3) StepDownInStep();
+  if (TWAIN_State() >= 7) StepDownInStep();
+  if (TWAIN_State() >= 6) StepDownInStep();
+  if (TWAIN_State() >= 5) StepDownInStep();
+  if (TWAIN_State() >= 4) StepDownInStep();
   if (TWAIN_State() == 3) StepUpInStep();
 }
 
 void SessionLadder::ArriveAt(int state, int old) {
   switch (state) {
     case 2:
-      if (old > 2) view_.ClearSources();
+      if (old >= 3) view_.ClearSources();
       break;
     case 3:
       SetXferMechNegotiated(false);
-      if (old < 3) EnumerateSources();
+      if (old <= 2) EnumerateSources();
       break;
     case 4:
       view_.SetDeviceUiCheck(!TWAIN_UIHidden());
-      if (old < 4) {
+      if (old <= 3) {
         WaitCursor wait(view_);
         view_.EnableLadderButtons(false, false);
         view_.EnumerateCapabilities();

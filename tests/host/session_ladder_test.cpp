@@ -443,6 +443,18 @@ TEST_F(LadderTest, ChangingTheSourceInStateSixStepsDownAndOpensTheNewOne) {
   EXPECT_EQ(TWAIN_State(), 4);
   EXPECT_STREQ(TWAIN_SourceProductName(), "Flatbed");
   EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM), 0u);
+
+  // And from state 7, in the middle of a transfer, every step down is taken.
+  ladder.StepUp();
+  dsm.QueueEvent(MSG_XFERREADY);
+  ladder.SourceEvent(platform::Message{});
+  ASSERT_EQ(TWAIN_State(), 6);
+  TWAIN_SetState(7);
+  dsm.SetPendingTransfers(2);  // ending this transfer leaves another pending
+  view.selected = 1;
+  ladder.ChangeSource();
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_STREQ(TWAIN_SourceProductName(), "Camera");
 }
 
 TEST(LadderWithoutSourcesTest, NoSourcesMeansNoOpeningStep) {
