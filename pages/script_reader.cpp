@@ -75,7 +75,8 @@ std::optional<double> ParseFrameEdge(const std::string& text) {
 
 std::optional<long> ParseWhole(const std::string& text, long min, long max) {
   const std::optional<double> value = ParseDecimalText(text);
-  if (!value || *value != std::floor(*value) || *value < min || *value > max) return std::nullopt;
+  if (!value) return std::nullopt;
+  if (*value != std::floor(*value) || *value < min || *value > max) return std::nullopt;
   return static_cast<long>(*value);
 }
 

@@ -377,6 +377,8 @@ TEST(ScriptReaderTest, ArgumentsAreTakenUpToTheirLimitsAndNoFurther) {
       {"state 7\nexpect width 0", true},
       {"state 7\nexpect width 2147483647", true},
       {"state 7\nexpect width -1", false},
+      {"state 7\nexpect width x", false},
+      {"state 7\nexpect width 1.5", false},
       {"state 7\nsave image A.BMP", true},
       {"state 7\nsave image a.Png", true},
       {"state 7\nsave image a", false},
