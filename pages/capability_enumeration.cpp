@@ -19,9 +19,6 @@
 namespace {
 
 EnumerationProgress g_progress;
-// When the current run began: a run too short for anyone to watch writes no
-// progress lines at all.
-std::uint32_t g_runStart = 0;
 
 void Act(const char* action) {
   g_progress.action = action;
@@ -125,7 +122,7 @@ void CustomScan(CapabilityListView& list) {
 }
 
 void SupportedCapsScan(CapabilityListView& list) {
-  if (platform::TickCount() - g_runStart >= kProgressIntervalMs) {
+  if (platform::TickCount() - g_progress.runStart >= kProgressIntervalMs) {
     LogProgress("TWAIN_Get(CAP_SUPPORTEDCAPS)");
   }
   Act("TWAIN_Get(CAP_SUPPORTEDCAPS)");
@@ -208,7 +205,7 @@ void EnumCaps(CapabilityListView& list, platform::WindowHandle owner) {
     return;
   }
   LogLine("Enumerating capabilities...");
-  g_runStart = platform::TickCount();
+  g_progress.runStart = platform::TickCount();
   bool clean = RunScan(StandardScan, list, owner);
   if (TWAIN_State() == 4) clean = RunScan(CustomScan, list, owner) && clean;
   if (TWAIN_State() == 4) clean = RunScan(SupportedCapsScan, list, owner) && clean;

@@ -35,6 +35,9 @@ struct EnumerationProgress {
   // The container a scan holds while it asks the Source more: a fault there
   // leaves it to the fault report to free.
   ContainerHandle* held = nullptr;
+  // When the run began: a run too short for anyone to watch writes no
+  // progress lines at all.
+  std::uint32_t runStart = 0;
 };
 EnumerationProgress& EnumProgress();
 void ResetEnumerationProgress();

@@ -76,6 +76,8 @@ struct Outcome {
   std::string why;
 };
 
+constexpr const char* kWindowClosed = "the window was closed";
+
 Outcome Fails(std::string why) {
   return {false, std::move(why)};
 }
@@ -122,7 +124,7 @@ class ScriptRun {
       return Fails(FormatText("fault 0x%08x inside the Source or the Source Manager", fault.code));
     }
     if (!IsExpectation(step.word)) RecordResult(step, next);
-    if (!host_.Pump(0)) return Fails("the window was closed");
+    if (!host_.Pump(0)) return Fails(kWindowClosed);
     // A box is the probe reporting an error of its own or a Source's fault:
     // no expected result excuses it.
     if (ReportBoxes()) return Fails("the probe reported an error in a message box");
@@ -219,7 +221,7 @@ class ScriptRun {
       if (static_cast<std::uint32_t>(platform::TickCount() - start) >= WaitLimit()) {
         return Fails(FormatText("no image became ready within %d s in state 5", waitSeconds_));
       }
-      if (!host_.Pump(kPumpSlice)) return Fails("the window was closed");
+      if (!host_.Pump(kPumpSlice)) return Fails(kWindowClosed);
     }
     return {};
   }
@@ -267,7 +269,7 @@ class ScriptRun {
       } else {
         host_.Ladder().StepDown();
       }
-      if (!host_.Pump(0)) return Fails("the window was closed");
+      if (!host_.Pump(0)) return Fails(kWindowClosed);
       if (TWAIN_State() == state) {
         return Fails(FormatText("'%s' in state %d left the session in state %d",
                                 up ? "Higher" : "Lower", state, state));
