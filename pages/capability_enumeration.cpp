@@ -1,5 +1,6 @@
 #include "pages/capability_enumeration.h"
 
+#include <bitset>
 #include <cstring>
 #include <utility>
 
@@ -19,6 +20,11 @@
 namespace {
 
 EnumerationProgress g_progress;
+
+// The codes given an entry in this run. An entry begins with its own code's
+// name, so the supported-caps scan searches the list's texts only for codes
+// not listed yet: a Source's list mostly repeats what the first scans found.
+std::bitset<0x10000> g_listedCodes;
 
 void Act(const char* action) {
   g_progress.action = action;
@@ -68,14 +74,20 @@ std::string_view ListName(std::uint32_t cap, std::string& built) {
   return built;
 }
 
+void AddNamed(CapabilityListView& list, std::string_view name, std::uint32_t cap) {
+  list.AddCapability(name, static_cast<int>(cap));
+  if (cap < g_listedCodes.size()) g_listedCodes.set(cap);
+}
+
 void AddEntry(CapabilityListView& list, std::uint32_t cap) {
   std::string built;
-  list.AddCapability(ListName(cap, built), static_cast<int>(cap));
+  AddNamed(list, ListName(cap, built), cap);
 }
 
 // The supported-caps scan's prefix test. Its own frame, so the built name is
 // gone before anything asks the Source (a fault there abandons frames unwound).
 bool Listed(CapabilityListView& list, std::uint32_t cap) {
+  if (cap < g_listedCodes.size() && g_listedCodes.test(cap)) return true;
   std::string built;
   return list.HasCapabilityBeginning(ListName(cap, built));
 }
@@ -103,7 +115,7 @@ void StandardScan(CapabilityListView& list) {
     Act("TWAIN_Get (standard)");
     if (IsRefusedCapability(static_cast<int>(row.code))) continue;
     ContainerHandle* h = Hold(TWAIN_Get(static_cast<TW_UINT16>(row.code)));
-    if (Exists()) list.AddCapability(row.name, static_cast<int>(row.code));
+    if (Exists()) AddNamed(list, row.name, row.code);
     FreeContainer(h);
   }
 }
@@ -205,6 +217,7 @@ void EnumCaps(CapabilityListView& list, platform::WindowHandle owner) {
     return;
   }
   LogLine("Enumerating capabilities...");
+  g_listedCodes.reset();
   g_progress.runStart = platform::TickCount();
   bool clean = RunScan(StandardScan, list, owner);
   if (TWAIN_State() == 4) clean = RunScan(CustomScan, list, owner) && clean;

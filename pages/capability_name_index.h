@@ -1,5 +1,8 @@
 // The capability list's texts, kept so that the supported-caps scan's
-// prefix test costs a binary search instead of a pass over the list.
+// prefix test costs a binary search instead of a pass over the list. Names
+// are not sorted as they come: a run adds many and seldom searches, so a
+// search passes over the few added since the last sort and sorts only when
+// they have become many.
 #pragma once
 
 #include <cstdint>
@@ -9,11 +12,14 @@
 
 class CapabilityNameIndex {
  public:
+  // How many names may wait unsorted; a search past this sorts them in.
+  static constexpr std::size_t kUnsortedLimit = 32;
+
   void Clear();
   void Add(std::string_view name);
   // Whether a name begins with prefix, ignoring the case of ASCII letters.
-  bool HasBeginning(std::string_view prefix) const;
-  std::size_t size() const { return sorted_.size(); }
+  bool HasBeginning(std::string_view prefix);
+  std::size_t size() const { return names_.size(); }
 
  private:
   struct Span {
@@ -21,11 +27,14 @@ class CapabilityNameIndex {
     std::uint32_t size;
   };
   std::string_view Name(Span span) const;
-  std::vector<Span>::const_iterator FirstNotBelow(std::string_view text) const;
+  bool Begins(Span span, std::string_view prefix) const;
+  void SortAdded();
 
   // Every name in lower case, one after another: one block, not one per name.
   std::string text_;
-  // The names in order: those that begin with a prefix follow one another
-  // from the first that is not below it.
-  std::vector<Span> sorted_;
+  // The names: those up to sortedCount_ in order (those that begin with a
+  // prefix follow one another from the first that is not below it), then
+  // the ones added since, as they came.
+  std::vector<Span> names_;
+  std::size_t sortedCount_ = 0;
 };

@@ -23,6 +23,7 @@ class FakeCapabilityList : public CapabilityListView {
     entries.insert({std::string(text), code});
   }
   bool HasCapabilityBeginning(std::string_view prefix) override {
+    ++searches;
     for (const auto& [text, code] : entries) {
       if (text.size() >= prefix.size() &&
           std::equal(prefix.begin(), prefix.end(), text.begin(),
@@ -38,6 +39,7 @@ class FakeCapabilityList : public CapabilityListView {
   std::multimap<std::string, int> entries;
   bool enabled = true;
   int selected = -1;
+  int searches = 0;
 };
 
 // A fault inside the Source, as a crashing driver raises it.
@@ -108,9 +110,13 @@ TEST_F(CapabilityEnumerationTest, BadCapButSupportedCapsListsExactlyTheListedCod
   dsm.OnCap(0x8100, MSG_GET)
       .ReplyContainer(TWON_RANGE, LeBytes().U16(TWTY_INT32).U32(0).U32(60).U32(5).U32(0).U32(0));
   dsm.OnCap(0x8001, MSG_GET).ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_BOOL).U32(1));
-  // Duplicates, a code the prefix search finds, and a count far beyond the block.
-  Supported({ICAP_XRESOLUTION, 0x8100, ICAP_BITDEPTH, 0x8100, ICAP_XRESOLUTION}, 5000);
+  // Duplicates, codes the first scans listed, a code the prefix search finds,
+  // and a count far beyond the block.
+  Supported({ICAP_XRESOLUTION, 0x8100, ICAP_BITDEPTH, 0x8100, ICAP_XRESOLUTION, 0x8001,
+             ICAP_BITDEPTHREDUCTION},
+            5000);
   EnumCaps(list, nullptr);
+  EXPECT_EQ(list.searches, 3) << "only codes without an entry of their own are searched by text";
   EXPECT_EQ(Texts(), (Strings{"CAP_0x8001", "CAP_0x8100", "CAP_SUPPORTEDCAPS",
                               "ICAP_BITDEPTHREDUCTION", "ICAP_XRESOLUTION"}));
   EXPECT_EQ(RegisteredItemType(0x8001), TWTY_BOOL) << "a custom code the Source answers";
@@ -127,6 +133,18 @@ TEST_F(CapabilityEnumerationTest, BadCapButSupportedCapsListsExactlyTheListedCod
   // The registry is never cleared: a second run appends again.
   EnumCaps(list, nullptr);
   EXPECT_EQ(RegisteredItemTypeCount(), 4);
+}
+
+TEST_F(CapabilityEnumerationTest, SupportedCapsBeyondSixteenBitsAreListedByTheirOwnNumbers) {
+  GoTo(4);
+  AnswerEveryGet(TWCC_BADCAP);
+  dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET)
+      .ReplyContainer(
+          TWON_ARRAY,
+          LeBytes().U16(TWTY_UINT32).U32(4).U32(0x8100).U32(0x18100).U32(0xFFFFFFFF).U32(0x18100));
+  EnumCaps(list, nullptr);
+  EXPECT_EQ(Texts(), (Strings{"CAP_0x18100", "CAP_0x7fffffff", "CAP_0x8100", "CAP_SUPPORTEDCAPS"}));
+  EXPECT_EQ(list.searches, 4) << "codes past 16 bits are searched by text each time";
 }
 
 TEST_F(CapabilityEnumerationTest, SupportedCapsOfAnotherShapeAddsNothing) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 CapabilityNameIndex Index(std::initializer_list<const char*> names) {
@@ -11,9 +14,8 @@ CapabilityNameIndex Index(std::initializer_list<const char*> names) {
 }
 
 TEST(CapabilityNameIndexTest, FindsAPrefixOfAnyNameWhateverTheCase) {
-  const CapabilityNameIndex index =
-      Index({"ICAP_XRESOLUTION", "CAP_0x8001", "ICAP_BITDEPTHREDUCTION", "CAP_AUTHOR",
-             "ICAP_SUPPORTEDSIZES"});
+  CapabilityNameIndex index = Index({"ICAP_XRESOLUTION", "CAP_0x8001", "ICAP_BITDEPTHREDUCTION",
+                                     "CAP_AUTHOR", "ICAP_SUPPORTEDSIZES"});
   EXPECT_TRUE(index.HasBeginning("ICAP_BITDEPTH"));
   EXPECT_TRUE(index.HasBeginning("icap_bitdepthreduction"));
   EXPECT_TRUE(index.HasBeginning("Cap_0X8001"));
@@ -43,6 +45,42 @@ TEST(CapabilityNameIndexTest, FindsNamesAddedInAnyOrderAndForgetsThemWhenCleared
   index.Clear();
   EXPECT_FALSE(index.HasBeginning("ICAP_UNITS"));
   EXPECT_EQ(index.size(), 0u);
+}
+
+TEST(CapabilityNameIndexTest, FindsNamesSortedInAndNamesAddedSince) {
+  // More names than wait unsorted, in no order: the first search sorts them.
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < CapabilityNameIndex::kUnsortedLimit + 9; ++i) {
+    names.push_back("CAP_0x" + std::to_string(8000 + (i * 37) % 97));
+  }
+  CapabilityNameIndex index;
+  for (const std::string& name : names) index.Add(name);
+  for (const std::string& name : names) EXPECT_TRUE(index.HasBeginning(name)) << name;
+  EXPECT_FALSE(index.HasBeginning("CAP_0x8002"));
+  EXPECT_FALSE(index.HasBeginning("CAP_0x80051"));
+  // Added after the sort: found beside the sorted ones, in either case.
+  index.Add("ICAP_BITDEPTHREDUCTION");
+  index.Add("CAP_0x8002");
+  EXPECT_TRUE(index.HasBeginning("icap_bitdepth"));
+  EXPECT_TRUE(index.HasBeginning("CAP_0X8002"));
+  EXPECT_TRUE(index.HasBeginning(names.front()));
+  EXPECT_TRUE(index.HasBeginning(names.back()));
+  EXPECT_FALSE(index.HasBeginning("ICAP_BITDEPTHREDUCTIONS"));
+  // Enough more to be sorted in among the first ones.
+  for (std::size_t i = 0; i < CapabilityNameIndex::kUnsortedLimit; ++i) {
+    index.Add("CAP_0x" + std::to_string(8100 + (i * 13) % 41));
+  }
+  for (const char* name : {"CAP_0x8100", "CAP_0x8140", "CAP_0x8002", "icap_bit", "CAP_0x8000"}) {
+    EXPECT_TRUE(index.HasBeginning(name)) << name;
+  }
+  for (const std::string& name : names) EXPECT_TRUE(index.HasBeginning(name)) << name;
+  EXPECT_FALSE(index.HasBeginning("CAP_0x8003"));
+  EXPECT_EQ(index.size(), names.size() + 2 + CapabilityNameIndex::kUnsortedLimit);
+  // Cleared, then filled past the limit again: nothing of the first run is left.
+  index.Clear();
+  for (std::size_t i = 0; i <= CapabilityNameIndex::kUnsortedLimit; ++i) index.Add("ICAP_X");
+  EXPECT_TRUE(index.HasBeginning("ICAP_X"));
+  EXPECT_FALSE(index.HasBeginning(names.front()));
 }
 
 }  // namespace
