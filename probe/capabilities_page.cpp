@@ -66,8 +66,7 @@ INT_PTR CapabilitiesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header->idFrom == IDC_CAP_SET_TABS && header->code == TCN_SELCHANGE) {
-        model_.PickTab(
-            static_cast<int>(SendDlgItemMessageA(hwnd(), IDC_CAP_SET_TABS, TCM_GETCURSEL, 0, 0)));
+        model_.PickTab(static_cast<int>(SendItem(IDC_CAP_SET_TABS, TCM_GETCURSEL)));
       }
       return TRUE;
     }
@@ -125,7 +124,7 @@ void CapabilitiesPage::EnumerateCapabilities() {
 }
 
 void CapabilitiesPage::ClearCapabilities() {
-  SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_RESETCONTENT, 0, 0);
+  SendItem(IDC_CAP_LIST, LB_RESETCONTENT);
   listed_.Clear();
 }
 
@@ -148,12 +147,12 @@ bool CapabilitiesPage::HasCapabilityBeginning(std::string_view prefix) {
 }
 
 void CapabilitiesPage::SelectFirstCapability() {
-  SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_SETCURSEL, 0, 0);
+  SendItem(IDC_CAP_LIST, LB_SETCURSEL);
   SelectListed();
 }
 
 void CapabilitiesPage::SetGroupTitle(const std::string& title) {
-  SetDlgItemTextA(hwnd(), IDC_CAP_GROUP, title.c_str());
+  SetItemText(IDC_CAP_GROUP, title.c_str());
 }
 
 void CapabilitiesPage::EnableGetButtons(bool enabled) {
@@ -183,7 +182,7 @@ void CapabilitiesPage::ShowAnswer(AnswerKind kind, const AnswerDisplay& display,
 }
 
 void CapabilitiesPage::ShowItemTypeLabel(bool visible, const std::string& text) {
-  if (visible) SetDlgItemTextA(hwnd(), IDC_CAP_ITEM_TYPE, text.c_str());
+  if (visible) SetItemText(IDC_CAP_ITEM_TYPE, text.c_str());
   Show(Item(IDC_CAP_ITEM_TYPE), visible);
 }
 
@@ -201,7 +200,7 @@ void CapabilitiesPage::SetTabs(const std::vector<int>& conTypes) {
 }
 
 void CapabilitiesPage::SelectTab(int index) {
-  SendDlgItemMessageA(hwnd(), IDC_CAP_SET_TABS, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendItem(IDC_CAP_SET_TABS, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 void CapabilitiesPage::ShowTabs(bool visible) {
@@ -238,7 +237,8 @@ void CapabilitiesPage::ShowEditor(int conType) {
 }
 
 void CapabilitiesPage::LayOutLog() {
-  HWND log = GetDlgItem(MainWindow(), IDC_LOG_VIEW);
+  if (!logView_) logView_ = GetDlgItem(MainWindow(), IDC_LOG_VIEW);
+  HWND log = logView_;
   if (!log) return;
   const RECT logRect = ClientRectOf(log, MainWindow());
   RECT page;
@@ -270,7 +270,7 @@ bool CapabilitiesPage::ShowCapability(const char* name, const char* tab) {
   const std::vector<int>& tabs = model_.tabs();
   for (std::size_t i = 0; i < tabs.size(); ++i) {
     if (tabs[i] >= 3 && tabs[i] <= 6 && std::strcmp(kTabTexts[tabs[i]], tab) == 0) {
-      SendDlgItemMessageA(hwnd(), IDC_CAP_SET_TABS, TCM_SETCURSEL, i, 0);
+      SendItem(IDC_CAP_SET_TABS, TCM_SETCURSEL, i, 0);
       model_.PickTab(static_cast<int>(i));
       return true;
     }
@@ -279,7 +279,7 @@ bool CapabilitiesPage::ShowCapability(const char* name, const char* tab) {
 }
 
 void CapabilitiesPage::DropDownGetAnswer() {
-  SendDlgItemMessageA(hwnd(), IDC_CAP_GET_LINES, CB_SHOWDROPDOWN, TRUE, 0);
+  SendItem(IDC_CAP_GET_LINES, CB_SHOWDROPDOWN, TRUE, 0);
 }
 
 bool CapabilitiesPage::SaveReport(const char* path) {
@@ -301,8 +301,7 @@ bool CapabilitiesPage::SaveReport(const char* path) {
 
 void CapabilitiesPage::ContextMenu(int x, int y) {
   HMENU menu = CreatePopupMenu();
-  const bool ready =
-      TWAIN_State() >= 4 && SendDlgItemMessageA(hwnd(), IDC_CAP_LIST, LB_GETCOUNT, 0, 0) > 0;
+  const bool ready = TWAIN_State() >= 4 && SendItem(IDC_CAP_LIST, LB_GETCOUNT) > 0;
   AppendMenuA(menu, MF_STRING | (ready ? 0 : MF_GRAYED), IDM_CAP_SAVE_REPORT, "Save Report...");
   const int command =
       TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, hwnd(), nullptr);

@@ -67,6 +67,8 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
   // The list's texts, so the scan's prefix checks need no list box search,
   // which costs tens of microseconds a call under Wine.
   CapabilityNameIndex listed_;
+  // The main window's log view, found once: it lives as long as this page.
+  HWND logView_ = nullptr;
   ArrayEditor arrayEditor_;
   EnumEditor enumEditor_;
   OneValueEditor oneValueEditor_;

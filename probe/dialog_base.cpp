@@ -11,6 +11,23 @@ DialogBase::~DialogBase() {
   if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
+HWND DialogBase::Item(int id) const {
+  for (const auto& [itemId, window] : items_) {
+    if (itemId == id) return window;
+  }
+  HWND window = GetDlgItem(hwnd_, id);
+  if (window) items_.emplace_back(id, window);
+  return window;
+}
+
+LRESULT DialogBase::SendItem(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
+  return SendMessageA(Item(id), message, wParam, lParam);
+}
+
+void DialogBase::SetItemText(int id, const char* text) const {
+  SetWindowTextA(Item(id), text);
+}
+
 bool DialogBase::Create(int resourceId, HWND parent) {
   HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId), parent,
                                    Procedure, reinterpret_cast<LPARAM>(this));
@@ -89,6 +106,7 @@ INT_PTR CALLBACK DialogBase::Procedure(HWND window, UINT message, WPARAM wParam,
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, DWLP_USER, 0);
     self->hwnd_ = nullptr;
+    self->items_.clear();
   }
   return handled;
 }

@@ -16,6 +16,6 @@ void ImageInfoPage::StateChanged(int newState, int shownState) {
 
 void ImageInfoPage::OnCommand(int id, int code) {
   if (id != IDC_IMAGE_INFO_GET || code != BN_CLICKED) return;
-  SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO_REPORT, "");
-  if (auto report = ImageInfoGet()) SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO_REPORT, report->c_str());
+  SetItemText(IDC_IMAGE_INFO_REPORT, "");
+  if (auto report = ImageInfoGet()) SetItemText(IDC_IMAGE_INFO_REPORT, report->c_str());
 }

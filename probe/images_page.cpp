@@ -37,12 +37,12 @@ unsigned ImagesPage::RealizePalette(HDC context) const {
 
 void ImagesPage::Clear() {
   info_.clear();
-  SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO, "");
+  SetItemText(IDC_IMAGE_INFO, "");
   SetImage(nullptr);
 }
 
 void ImagesPage::SetImage(DibHandle handle) {
-  SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO, "");
+  SetItemText(IDC_IMAGE_INFO, "");
   image_.Attach(handle);
   view_.SetImage(handle);
   palette_.Update(handle);
@@ -53,7 +53,7 @@ void ImagesPage::SetImage(DibHandle handle) {
 
 void ImagesPage::SetInfoText(const std::string& text) {
   info_ = text;
-  SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO, info_.c_str());
+  SetItemText(IDC_IMAGE_INFO, info_.c_str());
 }
 
 void ImagesPage::AppendInfoText(const std::string& text) {
@@ -86,7 +86,7 @@ void ImagesPage::RebuildTabs() {
   } else {
     info_ = "no image";
   }
-  SetDlgItemTextA(hwnd(), IDC_IMAGE_INFO, info_.c_str());
+  SetItemText(IDC_IMAGE_INFO, info_.c_str());
   const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
   SendMessageA(tabs, TCM_SETCURSEL, selected < 0 || selected >= count ? 0 : selected, 0);
   ShowWindow(tabs, SW_SHOWNA);
@@ -94,18 +94,18 @@ void ImagesPage::RebuildTabs() {
 }
 
 void ImagesPage::SelectTab(int index) {
-  SendDlgItemMessageA(hwnd(), IDC_IMAGE_TABS, TCM_SETCURSEL, index, 0);
+  SendItem(IDC_IMAGE_TABS, TCM_SETCURSEL, index, 0);
   ShowSelectedTab();
 }
 
 void ImagesPage::ShowSelectedTab() {
-  const bool imageTab = SendDlgItemMessageA(hwnd(), IDC_IMAGE_TABS, TCM_GETCURSEL, 0, 0) == 0;
+  const bool imageTab = SendItem(IDC_IMAGE_TABS, TCM_GETCURSEL) == 0;
   for (int id : kTabControls) ShowWindow(Item(id), imageTab ? SW_SHOWNA : SW_HIDE);
   ShowWindow(Item(IDC_IMAGE_INFO), imageTab ? SW_HIDE : SW_SHOWNA);
 }
 
 void ImagesPage::ShowZoom() {
-  SetDlgItemTextA(hwnd(), IDC_ZOOM_TEXT, ZoomText(view_.zoom()).c_str());
+  SetItemText(IDC_ZOOM_TEXT, ZoomText(view_.zoom()).c_str());
   InvalidateRect(view_.hwnd(), nullptr, TRUE);
 }
 

@@ -62,11 +62,11 @@ void LayoutPage::ReadFields() {
 void LayoutPage::ShowFields(const LayoutFields& fields) {
   for (int i = 0; i < kLayoutFieldCount; ++i) {
     const std::string& text = fields[static_cast<std::size_t>(i)];
-    SetDlgItemTextA(hwnd(), IDC_LAYOUT_LEFT + i, text.c_str());
+    SetItemText(IDC_LAYOUT_LEFT + i, text.c_str());
   }
 }
 
 void LayoutPage::UpdateCaption() {
   if (auto caption = FrameCaptionWhenShown(TWAIN_State()))
-    SetDlgItemTextA(hwnd(), IDC_LAYOUT_FRAME_BOX, caption->c_str());
+    SetItemText(IDC_LAYOUT_FRAME_BOX, caption->c_str());
 }

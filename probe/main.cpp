@@ -96,15 +96,14 @@ void CALLBACK ShowPageStep(HWND, UINT, UINT_PTR timer, DWORD) {
   const int getButton = g_shownPage.tab == 1 ? IDC_IMAGE_INFO_GET : IDC_LAYOUT_GET;
   if (g_shownPage.tab == 1 && TWAIN_State() == 4 && !g_shownPage.enabled) {
     g_shownPage.enabled = true;
-    CheckDlgButton(window.hwnd(), IDC_DEVICE_UI, BST_UNCHECKED);
+    window.SendItem(IDC_DEVICE_UI, BM_SETCHECK, BST_UNCHECKED);
     TWAIN_SetUIHidden(true);
     SendMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_HIGHER, BN_CLICKED), 0);
     return;
   }
   if (g_shownPage.tab == 1 && TWAIN_State() != 6) return;
   KillTimer(nullptr, timer);
-  SendDlgItemMessageA(window.hwnd(), IDC_TABS, TCM_SETCURSEL, static_cast<WPARAM>(g_shownPage.tab),
-                      0);
+  window.SendItem(IDC_TABS, TCM_SETCURSEL, static_cast<WPARAM>(g_shownPage.tab), 0);
   window.ShowSelectedPage();
   if ((g_shownPage.tab == 1 || g_shownPage.tab == 2) && window.page(g_shownPage.tab))
     SendMessageA(window.page(g_shownPage.tab)->hwnd(), WM_COMMAND,

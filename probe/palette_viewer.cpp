@@ -91,6 +91,5 @@ void PaletteViewer::Update(DibHandle handle) {
 
 void PaletteViewer::OnCommand(int id, int) {
   if (id != IDC_PALETTE_SWATCH) return;
-  SetDlgItemTextA(hwnd(), IDC_PALETTE_ENTRY,
-                  SwatchEntryText(swatch_.colors(), swatch_.selected()).c_str());
+  SetItemText(IDC_PALETTE_ENTRY, SwatchEntryText(swatch_.colors(), swatch_.selected()).c_str());
 }

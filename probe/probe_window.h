@@ -85,4 +85,6 @@ class ProbeWindow : public DialogBase, public LadderView {
   bool ended_ = false;
   bool closePending_ = false;  // asked to close during a step
   INT_PTR result_ = 0;
+  // The thread that runs the window, where log lines are handed over directly.
+  DWORD thread_ = GetCurrentThreadId();
 };

@@ -77,7 +77,7 @@ bool ScriptDriver::Pump(std::uint32_t milliseconds) {
 }
 
 void ScriptDriver::ClickDeviceUi(bool checked) {
-  CheckDlgButton(window_.hwnd(), IDC_DEVICE_UI, checked ? BST_CHECKED : BST_UNCHECKED);
+  window_.SendItem(IDC_DEVICE_UI, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
   SendMessageA(window_.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_DEVICE_UI, BN_CLICKED),
                reinterpret_cast<LPARAM>(window_.Item(IDC_DEVICE_UI)));
 }
@@ -95,7 +95,7 @@ bool SaveReport(ProbeWindow& window, const ScriptStep& step, std::string& why) {
     why = "the window has no Capabilities page";
     return false;
   }
-  if (SendDlgItemMessageA(page->hwnd(), IDC_CAP_LIST, LB_GETCOUNT, 0, 0) <= 0) {
+  if (page->SendItem(IDC_CAP_LIST, LB_GETCOUNT) <= 0) {
     why = "no capabilities are listed";
     return false;
   }
@@ -135,9 +135,9 @@ bool PressPageButton(ProbeWindow& window, int tab, int button, std::string& why)
     why = "the window has no such page";
     return false;
   }
-  SendDlgItemMessageA(window.hwnd(), IDC_TABS, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+  window.SendItem(IDC_TABS, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
   window.ShowSelectedPage();
-  HWND control = GetDlgItem(page->hwnd(), button);
+  HWND control = page->Item(button);
   if (!control || !IsWindowEnabled(control)) {
     why = FormatText("the page's button is disabled in state %d", TWAIN_State());
     return false;
@@ -166,7 +166,7 @@ bool LayoutSet(ProbeWindow& window, const ScriptStep& step, std::string& why) {
   Page* page = window.page(kLayoutTab);
   if (page && page->hwnd()) {
     for (int i = 0; i < 4; ++i) {
-      SetDlgItemTextA(page->hwnd(), IDC_LAYOUT_LEFT + i, ShortNumberText(step.frame[i]).c_str());
+      page->SetItemText(IDC_LAYOUT_LEFT + i, ShortNumberText(step.frame[i]).c_str());
     }
   }
   return PressPageButton(window, kLayoutTab, IDC_LAYOUT_SET, why);

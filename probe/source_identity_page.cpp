@@ -11,6 +11,6 @@ BOOL SourceIdentityPage::OnInitDialog() {
 
 void SourceIdentityPage::StateChanged(int newState, int shownState) {
   if (auto text = SourcePageText(newState, shownState)) {
-    SetDlgItemTextA(hwnd(), IDC_IDENTITY_REPORT, text->c_str());
+    SetItemText(IDC_IDENTITY_REPORT, text->c_str());
   }
 }

@@ -250,7 +250,7 @@ void OneValueEditor::Reload() {
 }
 
 ContainerHandle* OneValueEditor::Build() {
-  const LRESULT selected = SendDlgItemMessageA(hwnd(), IDC_ONEVALUE_LIST, LB_GETCURSEL, 0, 0);
+  const LRESULT selected = SendItem(IDC_ONEVALUE_LIST, LB_GETCURSEL);
   return OneValueBuild(cap_, itemType_, selected == LB_ERR ? -1 : static_cast<int>(selected),
                        WindowText(Item(IDC_ONEVALUE_EDIT)));
 }
@@ -278,7 +278,7 @@ void RangeEditor::Reload() {
   const std::vector<std::string> names = NamedValues(cap_, itemType_);
   for (int pair : {kRangeMin, kRangeMax})
     ChooseListOrEdit(Item(kRangeIds[pair].list), Item(kRangeIds[pair].edit), true, names);
-  SetDlgItemTextA(hwnd(), IDC_RANGE_STEP, "1");
+  SetItemText(IDC_RANGE_STEP, "1");
 }
 
 ContainerHandle* RangeEditor::Build() {
@@ -294,7 +294,7 @@ ContainerHandle* RangeEditor::Build() {
     pair.editText = WindowText(Item(kRangeIds[i].edit));
   }
   ContainerHandle* h = RangeBuild(cap_, itemType_, input);
-  SetDlgItemTextA(hwnd(), IDC_RANGE_STEP, input.step.c_str());
+  SetItemText(IDC_RANGE_STEP, input.step.c_str());
   for (int i = 0; i < kRangePairs; ++i) {
     const RangePair& pair = input.pairs[i];
     if (pair.dropDownVisible && pair.selected >= 0) continue;
