@@ -27,6 +27,10 @@ constexpr AnswerIds kAnswers[kAnswerKinds] = {
     {IDC_CAP_GETDEFAULT, IDC_CAP_DEFAULT_TEXT, IDC_CAP_DEFAULT_LINES},
 };
 
+// Posted by Freeze, so that a run abandoned by a fault, or a message box
+// shown during it, still brings the page back to painting from the loop.
+constexpr UINT kThawMessage = WM_APP + 1;
+
 constexpr const char* kTabTexts[] = {"", "", "", "ARRAY", "ENUM", "ONEVAL", "RANGE"};
 
 void Show(HWND window, bool visible) {
@@ -70,6 +74,9 @@ INT_PTR CapabilitiesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       }
       return TRUE;
     }
+    case kThawMessage:
+      Thaw();
+      return TRUE;
     case WM_SHOWWINDOW:
       model_.Shown(wParam != 0);
       return FALSE;
@@ -115,12 +122,33 @@ void CapabilitiesPage::StateChanged(int newState, int shownState) {
 }
 
 void CapabilitiesPage::EnumerateCapabilities() {
-  // The list is drawn once when the run is over, not once per entry.
-  HWND list = Item(IDC_CAP_LIST);
-  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  Freeze();
   EnumCaps(*this, MainWindow());
-  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list, nullptr, TRUE);
+  Thaw();
+}
+
+// Under Wine each change to a shown control is painted as it is made: the
+// list's entries, then each control the first capability's display touches.
+// The list and the page are painted once, when the run is over.
+void CapabilitiesPage::Freeze() {
+  if (frozen_) return;
+  frozen_ = true;
+  // A page behind another tab stays hidden: giving back its drawing would show it.
+  pageFrozen_ = (GetWindowLongA(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+  SendItem(IDC_CAP_LIST, WM_SETREDRAW, FALSE);
+  if (pageFrozen_) SendMessageA(hwnd(), WM_SETREDRAW, FALSE, 0);
+  PostMessageA(hwnd(), kThawMessage, 0, 0);
+}
+
+void CapabilitiesPage::Thaw() {
+  if (!frozen_) return;
+  frozen_ = false;
+  // The list first, while the page still holds its painting back: the list
+  // then sets up its scroll bar without drawing it.
+  SendItem(IDC_CAP_LIST, WM_SETREDRAW, TRUE);
+  if (!pageFrozen_) return;  // a hidden page is painted whole when it is shown
+  SendMessageA(hwnd(), WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void CapabilitiesPage::ClearCapabilities() {

@@ -61,6 +61,10 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
  private:
   void SelectListed();
   void ContextMenu(int x, int y);
+  // Painting held back while a run fills the list and shows the first
+  // capability, then done once.
+  void Freeze();
+  void Thaw();
   HWND MainWindow() const { return GetParent(hwnd()); }
 
   CapabilitiesPageModel model_;
@@ -69,6 +73,8 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
   CapabilityNameIndex listed_;
   // The main window's log view, found once: it lives as long as this page.
   HWND logView_ = nullptr;
+  bool frozen_ = false;
+  bool pageFrozen_ = false;  // the page too, as it was shown
   ArrayEditor arrayEditor_;
   EnumEditor enumEditor_;
   OneValueEditor oneValueEditor_;

@@ -127,6 +127,37 @@ TEST_F(CapabilitiesPageTest, StartupListsWhatTheSampleFlatbedAnswersAndShowsTheF
   EXPECT_EQ(lines.size(), Lines().size()) << "selecting writes nothing";
 }
 
+TEST_F(CapabilitiesPageTest, ARunGivesTheListAndThePageTheirDrawingBackAndLeavesAHiddenPageHidden) {
+  CapabilitiesPage& page = Open();
+  ASSERT_EQ(TWAIN_State(), 4);
+  const auto drawsAgain = [&] {
+    // A list that draws keeps its scroll bar up to date as entries come.
+    HWND list = Control(IDC_CAP_LIST);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("ZZ_LAST"));
+    SCROLLINFO bar{};
+    bar.cbSize = sizeof(bar);
+    bar.fMask = SIF_RANGE;
+    GetScrollInfo(list, SB_VERT, &bar);
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(count - 1), 0);
+    return bar.nMax == count - 1;
+  };
+  // A run with the page shown, as when the list is refreshed in front of the user.
+  ASSERT_TRUE(IsWindowVisible(page.hwnd()));
+  page.EnumerateCapabilities();
+  EXPECT_TRUE(IsWindowVisible(page.hwnd()));
+  EXPECT_TRUE(IsWindowVisible(Control(IDC_CAP_LIST)));
+  EXPECT_TRUE(drawsAgain());
+
+  SelectTab(1);
+  page.EnumerateCapabilities();
+  EXPECT_EQ(GetWindowLongA(page.hwnd(), GWL_STYLE) & WS_VISIBLE, 0) << "behind another tab";
+  EXPECT_EQ(Listed().size(), 23u);
+  SelectTab(0);
+  EXPECT_TRUE(IsWindowVisible(page.hwnd()));
+  EXPECT_TRUE(drawsAgain());
+}
+
 TEST_F(CapabilitiesPageTest, SetThroughEachEditorReachesTheSourceAndResetUndoesIt) {
   CapabilitiesPage& page = Open();
   ASSERT_EQ(TWAIN_State(), 4);
