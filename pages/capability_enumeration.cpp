@@ -11,6 +11,7 @@
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
 #include "platform/tick_count.h"
+#include "session/source_guard.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 #include "vocab/item_types.h"
@@ -173,12 +174,9 @@ void ReportFault(platform::WindowHandle owner) {
 bool RunScan(void (*scan)(CapabilityListView&), CapabilityListView& list,
              platform::WindowHandle owner) {
   platform::FaultInfo fault;
-  const std::int32_t nesting = TWAIN_Session().callNesting;
   platform::GuardOptions options;
   options.dismissOverflow = true;
-  if (platform::RunGuarded([&] { scan(list); }, &fault, options)) return true;
-  // The faulting call never returned to take itself off the count.
-  TWAIN_Session().callNesting = nesting;
+  if (RunSourceGuarded([&] { scan(list); }, &fault, options)) return true;
   CONTAINER_Free(std::exchange(g_progress.held, nullptr));
   g_progress.faulted = true;
   g_progress.faultCode = fault.code;

@@ -9,6 +9,7 @@
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
 #include "platform/tick_count.h"
+#include "session/source_guard.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 #include "vocab/number_text.h"
@@ -117,10 +118,7 @@ class ScriptRun {
     // guard catches faults inside Higher first and reports them itself.
     Outcome outcome;
     platform::FaultInfo fault;
-    const std::int32_t nesting = TWAIN_Session().callNesting;
-    const bool returned = platform::RunGuarded([&] { outcome = Dispatch(step); }, &fault);
-    if (!returned) {
-      TWAIN_Session().callNesting = nesting;
+    if (!RunSourceGuarded([&] { outcome = Dispatch(step); }, &fault)) {
       return Fails(FormatText("fault 0x%08x inside the Source or the Source Manager", fault.code));
     }
     if (!IsExpectation(step.word)) RecordResult(step, next);

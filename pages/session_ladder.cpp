@@ -9,6 +9,7 @@
 #include "pages/manager_notes.h"
 #include "platform/fault_guard.h"
 #include "platform/tick_count.h"
+#include "session/source_guard.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 #include "vocab/twain_names.h"
@@ -120,10 +121,7 @@ void SessionLadder::StepUpInStep() {
   std::optional<WaitCursor> wait;
   if (TWAIN_State() == 3 && view_.SelectedSource() >= 0) wait.emplace(view_);
   platform::FaultInfo fault;
-  const std::int32_t nesting = TWAIN_Session().callNesting;
-  if (!platform::RunGuarded([this] { StepUpBody(); }, &fault)) {
-    // The faulting call never returned to take itself off the count.
-    TWAIN_Session().callNesting = nesting;
+  if (!RunSourceGuarded([this] { StepUpBody(); }, &fault)) {
     LogLine("Exception during state change!");
     view_.InfoBox(kStepFaultText);
   }
