@@ -1,18 +1,28 @@
 #include "pages/capabilities_page_model.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "caps/logged_operations.h"
 #include "caps/set_rules.h"
 #include "pages/capability_enumeration.h"
 #include "pages/log.h"
+#include "platform/message_box.h"
 #include "platform/settings.h"
+#include "session/source_guard.h"
+#include "session/triplet_calls.h"
+#include "session/twain_session.h"
+#include "vocab/number_text.h"
 #include "vocab/twain_names.h"
 
 namespace {
 
 // Tab order of the SET strip.
 constexpr int kTabOrder[] = {TWON_ARRAY, TWON_ENUMERATION, TWON_ONEVALUE, TWON_RANGE};
+
+constexpr const char* kPageFaultText =
+    "An exception (a fatal execution error) occurred in the Data Source during %s.\n\nSource: "
+    "%s\n\nTWAIN has been reset to State 1. Open the Source again to go on.";
 
 bool IsEditorType(int conType) {
   return conType >= TWON_ARRAY && conType <= TWON_RANGE;
@@ -43,7 +53,12 @@ void CapabilitiesPageModel::Select(int cap) {
   } else {
     view_.SetGroupTitle(CapName(cap));
     view_.EnableGetButtons(true);
-    SilentRefresh();
+    if (!AskSource([this] { SilentRefresh(); })) {
+      // The Source went with the session: nothing is offered to set.
+      settable_ = false;
+      view_.EnableSetReset(false);
+      return;
+    }
     const SetRule rule = LookupSetRule(cap);
     mask_ = rule.mask;
     setItemType_ = rule.itemType;
@@ -71,7 +86,10 @@ void CapabilitiesPageModel::Select(int cap) {
 
 void CapabilitiesPageModel::Get(AnswerKind kind) {
   if (selected_ == -1) return;
-  view_.ShowAnswer(kind, GetAnswer(kind, selected_).display, true);
+  AskSource([&] {
+    Asking(kAnswerMessages[kind]);
+    view_.ShowAnswer(kind, GetAnswer(kind, selected_).display, true);
+  });
 }
 
 void CapabilitiesPageModel::PickTab(int index) {
@@ -94,6 +112,7 @@ std::optional<std::string> CapabilitiesPageModel::SilentRefresh() {
   SetLogSwitch(false);
   std::optional<std::string> current;
   for (int kind = 0; kind < kAnswerKinds; ++kind) {
+    Asking(kAnswerMessages[kind]);
     Answer answer = GetAnswer(static_cast<AnswerKind>(kind), selected_);
     view_.ShowAnswer(static_cast<AnswerKind>(kind), answer.display, true);
     if (kind == kAnswerCurrent) current = answer.current;
@@ -104,23 +123,62 @@ std::optional<std::string> CapabilitiesPageModel::SilentRefresh() {
 
 void CapabilitiesPageModel::Set() {
   if (selected_ == -1) return;
-  std::optional<std::string> sent;
-  ContainerHandle* h = view_.BuildFromEditor(editor_);
-  if (h) {
-    LoggedSet(static_cast<TW_UINT16>(selected_), h);
-    sent = CurrentValueText(h, selected_);
-    CONTAINER_Free(h);
-  }
-  const std::optional<std::string> current = SilentRefresh();
-  if (h) {
-    if (auto note = ReadBackNote(sent, current)) LogNote("%s", note->c_str());
-  }
+  AskSource([this] {
+    std::optional<std::string> sent;
+    held_ = view_.BuildFromEditor(editor_);
+    const bool built = held_ != nullptr;
+    if (built) {
+      Asking("MSG_SET");
+      LoggedSet(static_cast<TW_UINT16>(selected_), held_);
+      sent = CurrentValueText(held_, selected_);
+      CONTAINER_Free(std::exchange(held_, nullptr));
+    }
+    const std::optional<std::string> current = SilentRefresh();
+    if (built) {
+      if (auto note = ReadBackNote(sent, current)) LogNote("%s", note->c_str());
+    }
+  });
 }
 
 void CapabilitiesPageModel::Reset() {
   if (selected_ == -1) return;
-  LoggedReset(static_cast<TW_UINT16>(selected_));
-  SilentRefresh();
+  AskSource([this] {
+    Asking("MSG_RESET");
+    LoggedReset(static_cast<TW_UINT16>(selected_));
+    SilentRefresh();
+  });
+}
+
+std::optional<std::string> CapabilitiesPageModel::Report(const std::string& identityReport,
+                                                         const std::vector<int>& caps) {
+  request_ = "the capability report";
+  if (!AskSource([&] { CapabilityReportText(identityReport, caps, report_); })) return std::nullopt;
+  return std::exchange(report_, {});
+}
+
+void CapabilitiesPageModel::Asking(const char* message) {
+  request_ = std::string(message) + "(" + CapName(selected_) + ")";
+}
+
+template <class F>
+bool CapabilitiesPageModel::AskSource(F&& ask) {
+  const bool logOn = LogSwitch();
+  platform::FaultInfo fault;
+  platform::GuardOptions options;
+  options.dismissOverflow = true;
+  if (RunSourceGuarded(std::forward<F>(ask), &fault, options)) return true;
+  // A silent refresh the fault cut short left the log switched off.
+  SetLogSwitch(logOn);
+  CONTAINER_Free(std::exchange(held_, nullptr));
+  LogNote("exception 0x%08x in the Source during %s: TWAIN was reset", fault.code,
+          request_.c_str());
+  // The product name goes with the session the reset ends.
+  const std::string product = TWAIN_SourceProductName();
+  TWAIN_Shutdown();
+  TWAIN_Startup();
+  const std::string text = FormatText(kPageFaultText, request_.c_str(), product.c_str());
+  platform::InfoBox(view_.BoxOwner(), text.c_str(), kProgramCaption);
+  return false;
 }
 
 void CapabilitiesPageModel::Shown(bool visible) {

@@ -4,11 +4,14 @@
 // CapabilitiesPageView.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "caps/container.h"
 #include "pages/capability_display.h"
+#include "platform/handles.h"
 
 class CapabilitiesPageView {
  public:
@@ -32,6 +35,8 @@ class CapabilitiesPageView {
   virtual void LayOutLog() = 0;
   // The current editor's container, or null.
   virtual ContainerHandle* BuildFromEditor(int conType) = 0;
+  // The window that owns the page's message boxes.
+  virtual platform::WindowHandle BoxOwner() = 0;
 };
 
 constexpr const char* kSetConKey = "SetCon";
@@ -57,6 +62,10 @@ class CapabilitiesPageModel {
   void PickTab(int index);
   void Set();
   void Reset();
+  // The capability report of caps (see CapabilityReportText); nothing when
+  // the Source faulted while it was asked.
+  std::optional<std::string> Report(const std::string& identityReport,
+                                    const std::vector<int>& caps);
   // The page was shown or hidden.
   void Shown(bool visible);
   // The session state hook for the page's answers (the list is the dialog's).
@@ -74,6 +83,13 @@ class CapabilitiesPageModel {
   // value of the GETCURRENT answer is returned.
   std::optional<std::string> SilentRefresh();
   void ChooseEditor();
+  // Everything the page asks the Source runs under a fault guard: a Source
+  // that faults is reported (a note, the library's hard reset, a box) and the
+  // probe goes on. False when ask ended in a fault.
+  template <class F>
+  bool AskSource(F&& ask);
+  // Names the request about to go out, for the fault report.
+  void Asking(const char* message);
 
   CapabilitiesPageView& view_;
   int selected_ = -1;
@@ -84,4 +100,9 @@ class CapabilitiesPageModel {
   int editor_ = 5;  // TWON_ONEVALUE
   bool visible_ = false;
   std::vector<int> tabs_;
+  // What is being asked, and the container held meanwhile, for the fault
+  // report: a fault abandons the frames that would have freed it.
+  std::string request_;
+  ContainerHandle* held_ = nullptr;
+  std::string report_;
 };

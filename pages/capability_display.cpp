@@ -15,8 +15,6 @@ namespace {
 
 using LoggedGetFn = ContainerHandle* (*)(TW_UINT16);
 constexpr LoggedGetFn kGets[kAnswerKinds] = {LoggedGet, LoggedGetCurrent, LoggedGetDefault};
-constexpr const char* kReportHeadings[kAnswerKinds] = {"MSG_GET", "MSG_GETCURRENT",
-                                                       "MSG_GETDEFAULT"};
 
 std::string ItemAt(const ContainerHandle* h, int i, int cap) {
   return ItemText(CONTAINER_ItemType(h), CONTAINER_ItemPtr(h, i), cap);
@@ -116,8 +114,9 @@ std::optional<std::string> ReadBackNote(const std::optional<std::string>& sent,
   return "current value is now " + *current + " (sent " + *sent + ")";
 }
 
-std::string CapabilityReportText(const std::string& identityReport, const std::vector<int>& caps) {
-  std::string report = identityReport;
+void CapabilityReportText(const std::string& identityReport, const std::vector<int>& caps,
+                          std::string& report) {
+  report = identityReport;
   const bool wasOn = LogSwitch();
   SetLogSwitch(false);
   for (int cap : caps) {
@@ -128,7 +127,7 @@ std::string CapabilityReportText(const std::string& identityReport, const std::v
     }
     for (int kind = 0; kind < kAnswerKinds; ++kind) {
       const AnswerDisplay display = GetAnswer(static_cast<AnswerKind>(kind), cap).display;
-      report += std::string("  ") + kReportHeadings[kind] + "\r\n";
+      report += std::string("  ") + kAnswerMessages[kind] + "\r\n";
       if (!display.asLines) {
         report += "    " + display.text + "\r\n";
         continue;
@@ -137,5 +136,4 @@ std::string CapabilityReportText(const std::string& identityReport, const std::v
     }
   }
   SetLogSwitch(wasOn);
-  return report;
 }

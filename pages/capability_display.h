@@ -19,6 +19,8 @@ AnswerDisplay ContainerDisplay(const ContainerHandle* h, int cap);
 
 // The three gets of the page, in the order they are shown.
 enum AnswerKind { kAnswerGet, kAnswerCurrent, kAnswerDefault, kAnswerKinds };
+constexpr const char* kAnswerMessages[kAnswerKinds] = {"MSG_GET", "MSG_GETCURRENT",
+                                                       "MSG_GETDEFAULT"};
 
 struct Answer {
   AnswerDisplay display;
@@ -42,4 +44,6 @@ extern const char* const kRefusalLines[kAnswerKinds];
 // The capability report: the identity report, then per capability its name
 // and the three answers as the page shows them, silently asked; a refused
 // capability is listed as refused and never asked. Lines end in "\r\n".
-std::string CapabilityReportText(const std::string& identityReport, const std::vector<int>& caps);
+// Written into the caller's report, which outlives a fault in the Source.
+void CapabilityReportText(const std::string& identityReport, const std::vector<int>& caps,
+                          std::string& report);

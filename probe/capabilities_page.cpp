@@ -320,10 +320,11 @@ bool CapabilitiesPage::SaveReport(const char* path) {
   const std::string header = TWAIN_State() >= 4 && TWAIN_CopySourceIdentity(&identity)
                                  ? SourceIdentityReport(identity)
                                  : std::string(kNoSourceText) + "\r\n";
-  const std::string report = CapabilityReportText(header, caps);
+  const std::optional<std::string> report = model_.Report(header, caps);
+  if (!report) return false;
   FILE* file = std::fopen(path, "wb");
   if (!file) return false;
-  const bool written = std::fwrite(report.data(), 1, report.size(), file) == report.size();
+  const bool written = std::fwrite(report->data(), 1, report->size(), file) == report->size();
   return std::fclose(file) == 0 && written;
 }
 

@@ -52,6 +52,7 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
   void ShowEditor(int conType) override;
   void LayOutLog() override;
   ContainerHandle* BuildFromEditor(int conType) override;
+  platform::WindowHandle BoxOwner() override { return MainWindow(); }
 
  protected:
   BOOL OnInitDialog() override;

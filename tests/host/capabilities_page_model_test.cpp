@@ -38,6 +38,7 @@ class FakePageView : public CapabilitiesPageView {
     builtWith = con;
     return build ? build() : nullptr;
   }
+  platform::WindowHandle BoxOwner() override { return nullptr; }
 
   std::string title;
   bool getsEnabled = false;
@@ -255,6 +256,80 @@ TEST(LogRightEdgeTest, TheLogStopsShortOfAVisibleEditorThatReachesIntoIt) {
   EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 450, 399}), 700) << "above the log";
   EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 700, 500}), 684) << "the edge reaches it";
   EXPECT_EQ(LogRightEdge(100, 400, 600, {true, 701, 500}), 700);
+}
+
+TEST_F(CapabilitiesPageModelTest, ASourceThatFaultsInAPageRequestIsReportedAndTheSessionReset) {
+  dsm.OnCap(ICAP_UNITS, MSG_GET).ReplyContainer(TWON_ENUMERATION, UnitsEnumeration());
+  dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).Run([](const fake::Call&, TW_MEMREF) {
+    Crash();
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  });
+  page.Select(ICAP_XRESOLUTION);
+  ASSERT_TRUE(view.setResetEnabled);
+  page.Select(ICAP_UNITS);
+  EXPECT_FALSE(view.setResetEnabled) << "nothing to set on a Source that is gone";
+  EXPECT_FALSE(page.settable());
+  EXPECT_EQ(TWAIN_State(), 1) << "the library's hard reset";
+  EXPECT_EQ(TWAIN_Session().callNesting, 0);
+  EXPECT_TRUE(LogSwitch()) << "the silent refresh the fault cut short";
+  EXPECT_EQ(Lines(), Strings{"   exception 0xc0000005 in the Source during "
+                             "MSG_GETCURRENT(ICAP_UNITS): TWAIN was reset"});
+  const auto boxes = platform::TakeCapturedMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("during MSG_GETCURRENT(ICAP_UNITS).\n\nSource: Flatbed\n"),
+            std::string::npos);
+  EXPECT_EQ(view.answers[kAnswerGet].lines.size(), 5u) << "what was answered before the fault";
+  EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0);
+}
+
+TEST_F(CapabilitiesPageModelTest, FaultsInSetResetAndTheReportFreeWhatWasHeldAndTheProbeGoesOn) {
+  bool crash = true;
+  dsm.OnCap(ICAP_XRESOLUTION, MSG_SET).Run([&](const fake::Call&, TW_MEMREF) {
+    if (crash) Crash();
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  });
+  page.Select(ICAP_XRESOLUTION);
+  view.build = [] { return CONTAINER_CreateOneValue(TWTY_FIX32, 300); };
+  page.Set();
+  EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0) << "the container sent is freed";
+  ASSERT_FALSE(Lines().empty());
+  EXPECT_EQ(Lines().back(),
+            "   exception 0xc0000005 in the Source during MSG_SET(ICAP_XRESOLUTION): TWAIN was "
+            "reset");
+  EXPECT_EQ(platform::TakeCapturedMessageBoxes().size(), 1u);
+
+  // The session climbs again and the page works as before.
+  GoTo(4);
+  crash = false;
+  page.Set();
+  EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CAPABILITY, MSG_SET), 1u);
+
+  dsm.OnCap(ICAP_XRESOLUTION, MSG_RESET).Run([](const fake::Call&, TW_MEMREF) {
+    Crash();
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  });
+  page.Reset();
+  EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_NE(Lines().back().find("during MSG_RESET(ICAP_XRESOLUTION)"), std::string::npos);
+  platform::TakeCapturedMessageBoxes();
+
+  GoTo(4);
+  dsm.OnCap(ICAP_UNITS, MSG_GETDEFAULT).Run([](const fake::Call&, TW_MEMREF) {
+    Crash();
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  });
+  SetLogSwitch(false);
+  EXPECT_EQ(page.Report("Id: 1\r\n", {ICAP_XRESOLUTION, ICAP_UNITS}), std::nullopt);
+  EXPECT_FALSE(LogSwitch()) << "as the caller had it";
+  SetLogSwitch(true);
+  EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_EQ(platform::TakeCapturedMessageBoxes().size(), 1u);
+  GoTo(4);
+  const std::optional<std::string> report = page.Report("Id: 1\r\n", {ICAP_XRESOLUTION});
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->rfind("Id: 1\r\n\r\nICAP_XRESOLUTION\r\n", 0), 0u);
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ TEST_F(CapabilityDisplayTest, ReportListsEachCapabilitysAnswersInThePagesFormsSi
   dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT)
       .ReplyContainer(TWON_ONEVALUE, LeBytes().U16(TWTY_UINT16).U32(5));
   dsm.OnCap(ICAP_UNITS, MSG_GETDEFAULT).Return(TWRC_FAILURE).Condition(TWCC_SEQERROR);
-  const std::string report = CapabilityReportText("Id: 1\r\n", {ICAP_UNITS, 0x8001});
+  std::string report = "left from before";
+  CapabilityReportText("Id: 1\r\n", {ICAP_UNITS, 0x8001}, report);
   EXPECT_EQ(report,
             "Id: 1\r\n"
             "\r\nICAP_UNITS\r\n"

@@ -42,12 +42,6 @@ class FakeCapabilityList : public CapabilityListView {
   int searches = 0;
 };
 
-// A fault inside the Source, as a crashing driver raises it.
-__attribute__((noinline, no_sanitize("undefined"))) void Crash() {
-  volatile int* nowhere = nullptr;
-  *nowhere = 1;
-}
-
 class CapabilityEnumerationTest : public SessionTest {
  protected:
   void SetUp() override {

@@ -95,11 +95,6 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   bool imageShown = false;
 };
 
-__attribute__((noinline, no_sanitize("undefined"))) void Crash() {
-  volatile int* nowhere = reinterpret_cast<int*>(8);
-  *nowhere = 1;
-}
-
 class ScriptRunnerTest : public SessionTest {
  protected:
   ScriptRunnerTest() { SetLogSink(ToStore, &log); }

@@ -640,11 +640,6 @@ TEST_F(LadderTest, ManagerThatNeverEndsItsListIsNotAskedForever) {
   EXPECT_EQ(view.sources.size(), 64u);
 }
 
-__attribute__((noinline, no_sanitize("undefined"))) void Crash() {
-  volatile int* nowhere = reinterpret_cast<int*>(8);
-  *nowhere = 1;
-}
-
 TEST_F(LadderTest, FaultDuringAStepUpIsCaughtAndReported) {
   ladder.Refresh();
   ladder.StartupClimb();

@@ -12,6 +12,12 @@
 #include "session/twain_session.h"
 #include "vocab/triplet_text.h"
 
+// A fault inside the Source, as a crashing driver raises it.
+__attribute__((noinline, no_sanitize("undefined"))) inline void Crash() {
+  volatile int* nowhere = reinterpret_cast<int*>(8);
+  *nowhere = 1;
+}
+
 class SessionTest : public testing::Test {
  protected:
   SessionTest() {
