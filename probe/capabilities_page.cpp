@@ -27,8 +27,8 @@ constexpr AnswerIds kAnswers[kAnswerKinds] = {
     {IDC_CAP_GETDEFAULT, IDC_CAP_DEFAULT_TEXT, IDC_CAP_DEFAULT_LINES},
 };
 
-// Posted by Freeze, so that a run abandoned by a fault, or a message box
-// shown during it, still brings the page back to painting from the loop.
+// Posted by Freeze: a message box shown during a run (a fault's report)
+// takes it in its own loop, so the page is painted behind the box.
 constexpr UINT kThawMessage = WM_APP + 1;
 
 constexpr const char* kTabTexts[] = {"", "", "", "ARRAY", "ENUM", "ONEVAL", "RANGE"};
