@@ -4,13 +4,16 @@
 #include "probe/capabilities_page.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "caps/set_rules.h"
 #include "platform/message_box.h"
 #include "platform/settings.h"
 #include "probe_window_fixture.h"
+#include "session/triplet_calls.h"
 
 namespace {
 
@@ -265,6 +268,39 @@ TEST_F(CapabilitiesPageTest, CrashInAGetIsReportedTheSessionResetAndTheWindowCli
   EXPECT_EQ(TWAIN_State(), 4) << testing::PrintToString(Lines());
   EXPECT_TRUE(IsWindowEnabled(Control(IDC_CAP_LIST)));
   EXPECT_FALSE(Listed().empty());
+}
+
+TEST_F(CapabilitiesPageTest, TheFaultBoxOfARunInFrontOfTheUserHasThePageDrawnBehindIt) {
+  CapabilitiesPage& page = Open();
+  ASSERT_TRUE(IsWindowVisible(page.hwnd()));
+  // A real box this time, answered from another thread once the page shows
+  // behind it (or after three seconds, when it never does).
+  platform::CaptureMessageBoxes(false);
+  std::atomic<bool> boxSeen{false}, pageShown{false};
+  std::thread answerer([&] {
+    for (int i = 0; i < 1000; ++i) {
+      HWND box = FindWindowA("#32770", kProgramCaption);
+      if (box && IsWindowVisible(box)) {
+        boxSeen = true;
+        for (int wait = 0; wait < 300 && !pageShown; ++wait) {
+          pageShown = IsWindowVisible(page.hwnd()) != FALSE;
+          Sleep(10);
+        }
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return;
+      }
+      Sleep(10);
+    }
+  });
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", "crash-get:ICAP_PIXELTYPE");
+  ChooseSource("Sample Fault Lab");
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
+  answerer.join();
+  platform::CaptureMessageBoxes(true);
+  EXPECT_TRUE(boxSeen);
+  EXPECT_TRUE(pageShown);
+  EXPECT_EQ(TWAIN_State(), 1);
+  EXPECT_TRUE(IsWindowVisible(page.hwnd()));
 }
 
 TEST_F(CapabilitiesPageTest,
