@@ -74,6 +74,7 @@ class CapabilitiesPage : public Page, public CapabilityListView, public Capabili
   CapabilityNameIndex listed_;
   // The main window's log view, found once: it lives as long as this page.
   HWND logView_ = nullptr;
+  std::vector<int> shownTabs_;  // what the SET strip holds
   bool frozen_ = false;
   bool pageFrozen_ = false;  // the page too, as it was shown
   ArrayEditor arrayEditor_;

@@ -80,6 +80,22 @@ class CapabilitiesPageTest : public ProbeWindowTest {
   }
   Strings Current() { return Answer(IDC_CAP_CURRENT_TEXT, IDC_CAP_CURRENT_LINES); }
   // A finished in-place edit of a value list item, as the list view reports it.
+  // The SET strip's tabs as the user reads them.
+  Strings StripTexts() {
+    HWND strip = Control(IDC_CAP_SET_TABS);
+    Strings texts;
+    const int count = static_cast<int>(SendMessageA(strip, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      char text[16] = {};
+      TCITEMA item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = text;
+      item.cchTextMax = sizeof(text);
+      SendMessageA(strip, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+      texts.push_back(text);
+    }
+    return texts;
+  }
   void EditItem(ValueEditor* editor, int k, const char* text) {
     HWND list = GetDlgItem(editor->hwnd(), IDC_VALUE_LIST);
     NMLVDISPINFOA info{};
@@ -124,6 +140,11 @@ TEST_F(CapabilitiesPageTest, StartupListsWhatTheSampleFlatbedAnswersAndShowsTheF
                      "[1] TWUN_CENTIMETERS", "[2] TWUN_PICAS", "[3] TWUN_POINTS", "[4] TWUN_TWIPS",
                      "[5] TWUN_PIXELS"}));
   EXPECT_EQ(Current(), Strings{"uint16 ONEVALUE = TWUN_INCHES"});
+  EXPECT_EQ(StripTexts(), (Strings{"ENUM", "ONEVAL"}));
+  Select("ICAP_XRESOLUTION");
+  EXPECT_EQ(StripTexts(), (Strings{"ENUM", "ONEVAL", "RANGE"}));
+  Select("ICAP_YRESOLUTION");
+  EXPECT_EQ(StripTexts(), (Strings{"ENUM", "ONEVAL", "RANGE"}));
   Select("CAP_SUPPORTEDCAPS");
   EXPECT_TRUE(IsWindowVisible(Control(IDC_CAP_CANNOT_SET)));
   EXPECT_FALSE(IsWindowEnabled(Control(IDC_CAP_SET)));
