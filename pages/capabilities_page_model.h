@@ -104,5 +104,6 @@ class CapabilitiesPageModel {
   // report: a fault abandons the frames that would have freed it.
   std::string request_;
   ContainerHandle* held_ = nullptr;
+  // The report being written, kept here for the same reason.
   std::string report_;
 };
