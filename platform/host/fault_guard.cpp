@@ -7,6 +7,7 @@
 
 #include <setjmp.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -25,6 +26,8 @@ volatile sig_atomic_t g_depth = 0;
 constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 struct sigaction g_previous[sizeof(kSignals) / sizeof(kSignals[0])];
 bool g_installed = false;
+bool g_enabled = true;
+UnguardedFaultNote g_note = nullptr;
 
 std::uint32_t CodeOf(int sig, const siginfo_t* info) {
   switch (sig) {
@@ -45,9 +48,11 @@ void OnFault(int sig, siginfo_t* info, void* context) {
     GuardFrame* frame = g_frames[g_depth - 1];
     frame->fault.code = CodeOf(sig, info);
     frame->fault.address = info->si_addr;
+    frame->fault.threadId = static_cast<std::uint32_t>(gettid());
     siglongjmp(frame->jump, 1);
   }
   // Not ours: hand the signal to whoever had it before.
+  if (g_note) g_note(CodeOf(sig, info), static_cast<std::uint32_t>(gettid()), "");
   for (std::size_t i = 0; i < sizeof(kSignals) / sizeof(kSignals[0]); ++i) {
     if (kSignals[i] != sig) continue;
     const struct sigaction& old = g_previous[i];
@@ -84,14 +89,30 @@ void Install() {
 
 }  // namespace
 
+void SetFaultGuardEnabled(bool enabled) {
+  g_enabled = enabled;
+}
+
+bool FaultGuardEnabled() {
+  return g_enabled;
+}
+
+// The host writes no minidumps.
+void SetFaultDumpDirectory(const char*) {}
+
+void SetUnguardedFaultNote(UnguardedFaultNote note) {
+  g_note = note;
+}
+
 bool RunGuarded(GuardedFunction fn, void* context, FaultInfo* fault, GuardOptions options) {
   Install();
-  if (g_depth >= kMaxDepth) {
+  if (g_depth >= kMaxDepth || !g_enabled) {
     fn(context);
     return true;
   }
   GuardFrame frame;
   frame.options = options;
+  const FloatControl floatControl = SaveFloatControl();
   const sig_atomic_t depth = g_depth;
   g_frames[depth] = &frame;
   g_depth = depth + 1;
@@ -105,6 +126,7 @@ bool RunGuarded(GuardedFunction fn, void* context, FaultInfo* fault, GuardOption
     }
   }
   g_depth = depth;
+  if (!completed) RestoreFloatControl(floatControl);
   if (!completed && fault) *fault = frame.fault;
   return completed;
 }
