@@ -5,6 +5,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
+#include "session/call_seam.h"
 #include "session/twain2.h"
 #include "session/twain_session.h"
 
@@ -138,7 +139,8 @@ bool TWAIN_DS(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
   if (!s.managerEntry) return false;
   if (s.callNesting != 0) platform::DebugOutput(" - blocked\n");
   ++s.callNesting;
-  const TW_UINT16 rc = s.managerEntry(&s.appIdentity, &s.sourceIdentity, dg, dat, msg, data);
+  const TW_UINT16 rc =
+      CallThroughSeam(s.managerEntry, &s.appIdentity, &s.sourceIdentity, dg, dat, msg, data);
   --s.callNesting;
   s.lastResultCode = static_cast<TW_INT16>(rc);
   const EffectRule* rule = FindEffect(dg, dat, msg);
@@ -149,7 +151,7 @@ bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF dat
   TwainSession& s = TWAIN_Session();
   s.lastResultCode = TWRC_FAILURE;
   if (!s.managerEntry) return false;
-  const TW_UINT16 rc = s.managerEntry(&s.appIdentity, nullptr, dg, dat, msg, data);
+  const TW_UINT16 rc = CallThroughSeam(s.managerEntry, &s.appIdentity, nullptr, dg, dat, msg, data);
   s.lastResultCode = static_cast<TW_INT16>(rc);
   const bool ok = rc == TWRC_SUCCESS;
   if (dg != DG_CONTROL) return ok;
