@@ -6,6 +6,7 @@
 #include "caps/logged_operations.h"
 #include "caps/set_rules.h"
 #include "pages/capability_enumeration.h"
+#include "pages/fault_note.h"
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "platform/settings.h"
@@ -172,6 +173,7 @@ bool CapabilitiesPageModel::AskSource(F&& ask) {
   CONTAINER_Free(std::exchange(held_, nullptr));
   LogNote("exception 0x%08x in the Source during %s: TWAIN was reset", fault.code,
           request_.c_str());
+  LogFaultPlace(fault);
   // The product name goes with the session the reset ends.
   const std::string product = TWAIN_SourceProductName();
   TWAIN_Shutdown();

@@ -7,6 +7,7 @@
 #include "caps/capability_calls.h"
 #include "caps/logged_operations.h"
 #include "caps/set_rules.h"
+#include "pages/fault_note.h"
 #include "pages/log.h"
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
@@ -160,9 +161,10 @@ void SupportedCapsScan(CapabilityListView& list) {
 }
 
 // The guard's report: the two lines, the hard reset, the box.
-void ReportFault(platform::WindowHandle owner) {
+void ReportFault(const platform::FaultInfo& fault, platform::WindowHandle owner) {
   LogLine("** Exception 0x%08x during EnumCaps **", g_progress.faultCode);
   LogLine("** nCap=%u Call=%s", g_progress.nCap, g_progress.action);
+  LogFaultPlace(fault);
   const std::string product = TWAIN_SourceProductName();
   TWAIN_Shutdown();
   TWAIN_Startup();
@@ -180,7 +182,7 @@ bool RunScan(void (*scan)(CapabilityListView&), CapabilityListView& list,
   CONTAINER_Free(std::exchange(g_progress.held, nullptr));
   g_progress.faulted = true;
   g_progress.faultCode = fault.code;
-  ReportFault(owner);
+  ReportFault(fault, owner);
   return false;
 }
 

@@ -13,19 +13,20 @@ struct LogRecord {
   bool on = true;
   LogSink sink = nullptr;
   void* context = nullptr;
-  // One shared buffer, as every write is handed on synchronously.
-  char buffer[kLogLineLimit + 1] = {};
 };
 
 LogRecord g_log;
 
 // The prefix (a note's indent) goes in front of the formatted text, and the
 // whole line is cut at the limit.
+// The buffer is the writer's own: the watchdog and a faulting worker thread
+// write notes while the window's thread may be writing too.
 void Write(bool final, std::string_view prefix, const char* format, va_list args) {
+  char buffer[kLogLineLimit + 1];
   const std::size_t start = std::min(prefix.size(), kLogLineLimit);
-  prefix.copy(g_log.buffer, start);
-  std::vsnprintf(g_log.buffer + start, sizeof(g_log.buffer) - start, format, args);
-  if (g_log.on && g_log.sink) g_log.sink(g_log.buffer, final, g_log.context);
+  prefix.copy(buffer, start);
+  std::vsnprintf(buffer + start, sizeof(buffer) - start, format, args);
+  if (g_log.on && g_log.sink) g_log.sink(buffer, final, g_log.context);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@ constexpr std::size_t kLogLineLimit = 399;
 // the message parameter carries the text's address.
 constexpr unsigned kLogFinalMessage = 0x0400 + 100;
 constexpr unsigned kLogProgressMessage = 0x0400 + 101;
+// From another thread: the text is a heap copy the window frees, wParam is
+// nonzero for a final line (already in the mirror).
+constexpr unsigned kLogPostedMessage = 0x0400 + 102;
 
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogProgress(const char* format, ...) __attribute__((format(printf, 1, 2)));

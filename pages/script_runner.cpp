@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "caps/logged_operations.h"
+#include "pages/fault_note.h"
+#include "pages/hang_watch.h"
 #include "pages/log.h"
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
@@ -119,6 +121,7 @@ class ScriptRun {
     Outcome outcome;
     platform::FaultInfo fault;
     if (!RunSourceGuarded([&] { outcome = Dispatch(step); }, &fault)) {
+      LogFaultPlace(fault);
       return Fails(FormatText("fault 0x%08x inside the Source or the Source Manager", fault.code));
     }
     if (!IsExpectation(step.word)) RecordResult(step, next);
@@ -292,6 +295,8 @@ class ScriptRun {
 
   Outcome Timeout(const ScriptStep& step) {
     waitSeconds_ = step.number;
+    // The same limit bounds a call into the Source that does not return.
+    TheHangSettings().scriptLimitSeconds = static_cast<std::uint32_t>(step.number);
     return {};
   }
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "caps/logged_operations.h"
+#include "pages/fault_note.h"
 #include "pages/log.h"
 #include "pages/manager_notes.h"
 #include "platform/fault_guard.h"
@@ -123,6 +124,7 @@ void SessionLadder::StepUpInStep() {
   platform::FaultInfo fault;
   if (!RunSourceGuarded([this] { StepUpBody(); }, &fault)) {
     LogLine("Exception during state change!");
+    LogFaultPlace(fault);
     view_.InfoBox(kStepFaultText);
   }
   Arrange();

@@ -59,6 +59,7 @@ LogView::~LogView() {
   if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
   if (font_) DeleteObject(font_);
   if (mirror_) std::fclose(mirror_);
+  if (lockMade_) DeleteCriticalSection(&mirrorLock_);
 }
 
 bool LogView::Create(HWND parent, int id, const RECT& rect) {
@@ -156,11 +157,16 @@ void LogView::Write(const char* text, bool final) {
 
 void LogView::WriteFinal(const char* text) {
   Write(text, true);
-  if (mirror_) {
-    std::fputs(text, mirror_);
-    std::fputs("\r\n", mirror_);
-    std::fflush(mirror_);
-  }
+  MirrorLine(text);
+}
+
+void LogView::MirrorLine(const char* text) {
+  if (!mirror_) return;
+  EnterCriticalSection(&mirrorLock_);
+  std::fputs(text, mirror_);
+  std::fputs("\r\n", mirror_);
+  std::fflush(mirror_);
+  LeaveCriticalSection(&mirrorLock_);
 }
 
 void LogView::WriteProvisional(const char* text) {
@@ -207,6 +213,10 @@ void LogView::Paint() {
 }
 
 bool LogView::MirrorTo(const char* path) {
+  if (!lockMade_) {
+    InitializeCriticalSection(&mirrorLock_);
+    lockMade_ = true;
+  }
   if (mirror_) std::fclose(mirror_);
   mirror_ = std::fopen(path, "wb");
   return mirror_ != nullptr;

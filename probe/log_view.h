@@ -22,6 +22,10 @@ class LogView {
   const LogStore& store() const { return store_; }
 
   void WriteFinal(const char* text);
+  // A final line already in the mirror: to the log alone.
+  void WriteFinalUnmirrored(const char* text) { Write(text, true); }
+  // The mirror alone, from any thread; written and flushed at once.
+  void MirrorLine(const char* text);
   void WriteProvisional(const char* text);
 
   // Beyond the log itself: every final line also goes to this file as it is written.
@@ -51,6 +55,8 @@ class LogView {
   int charWidth_ = 0;
   int lineHeight_ = 0;
   FILE* mirror_ = nullptr;
+  CRITICAL_SECTION mirrorLock_{};
+  bool lockMade_ = false;
   bool painted_ = false;  // a write has been painted at lastPaint_
   DWORD lastPaint_ = 0;
   bool behind_ = false;  // lines written since the last paint wait for WM_PAINT

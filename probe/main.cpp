@@ -9,6 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "pages/fault_note.h"
+#include "pages/hang_watch.h"
+#include "platform/fault_guard.h"
 #include "platform/settings.h"
 #include "probe/capabilities_page.h"
 #include "probe/probe_window.h"
@@ -120,6 +123,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   // "--twain2" makes the probe a 2.x application.
   TWAIN_SetManagerPath(Argument("--manager"));
   TWAIN_SetTwain2(Flag("--twain2"));
+  // "--no-guard" leaves faults to a debugger; "--dump-dir DIR" writes a
+  // minidump of each fault caught; "--hang-seconds N" is the watchdog's interval.
+  platform::SetFaultGuardEnabled(!Flag("--no-guard"));
+  platform::SetFaultDumpDirectory(Argument("--dump-dir"));
+  if (const char* seconds = Argument("--hang-seconds"))
+    TheHangSettings().hangSeconds = static_cast<std::uint32_t>(std::clamp(std::atoi(seconds), 1, 3600));
+  platform::SetUnguardedFaultNote(LogUnguardedFault);
   ProbeWindow window;
   if (const char* script = ScriptArgument())
     return RunScriptedProbe(window, script, Argument("--log-file"), show, LingerArgument());

@@ -67,6 +67,7 @@ bool ProbeWindow::Open(int show) {
   ShowWindow(hwnd(), show_);
   UpdateWindow(hwnd());
   SetTimer(hwnd(), kTimerId, kTimerPeriod, nullptr);
+  watchdog_.Start(hwnd());
   ladder_.StartupClimb();
   ShowSelectedPage();
   EndWaitCursor();
@@ -133,6 +134,15 @@ INT_PTR ProbeWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         log_.WriteFinal(text);
       } else {
         log_.WriteProvisional(text);
+      }
+      return TRUE;
+    }
+    case kLogPostedMessage: {
+      const std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+      if (wParam) {
+        log_.WriteFinalUnmirrored(text->c_str());
+      } else {
+        log_.WriteProvisional(text->c_str());
       }
       return TRUE;
     }
@@ -224,6 +234,7 @@ void ProbeWindow::OnCommand(int id, int code) {
 
 void ProbeWindow::OnDestroy() {
   KillTimer(hwnd(), kTimerId);
+  watchdog_.Stop();
   SetLogSink(nullptr, nullptr);
   SetMessageFilter(nullptr, nullptr);
   TWAIN_UnbindManager();
@@ -264,9 +275,15 @@ void ProbeWindow::DeliverLogText(const char* text, bool final, void* context) {
   // that trip costs more per line than a whole capability scan adds of ours.
   if (GetCurrentThreadId() == self->thread_) {
     self->OnMessage(message, 0, address);
-  } else {
-    SendMessageA(self->hwnd(), message, 0, address);
+    return;
   }
+  // Another thread (the watchdog, a Source's worker) must never wait for a
+  // window thread that may be stuck in the Source: the mirror gets the line
+  // now, the log when the window next takes its messages.
+  if (final) self->log_.MirrorLine(text);
+  auto* copy = new std::string(text);
+  if (!PostMessageA(self->hwnd(), kLogPostedMessage, final, reinterpret_cast<LPARAM>(copy)))
+    delete copy;
 }
 
 void ProbeWindow::ShowAboutBox() {

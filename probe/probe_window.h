@@ -13,6 +13,7 @@
 #include "probe/dialog_base.h"
 #include "probe/log_view.h"
 #include "probe/page.h"
+#include "probe/watchdog.h"
 
 class ProbeWindow : public DialogBase, public LadderView {
  public:
@@ -74,6 +75,7 @@ class ProbeWindow : public DialogBase, public LadderView {
 
   SessionLadder ladder_;
   LogView log_;
+  Watchdog watchdog_;
   std::array<std::unique_ptr<Page>, 5> pages_;  // in tab order
   std::array<HBITMAP, 16> pictures_{};          // 130 to 145
   HICON icon_ = nullptr;

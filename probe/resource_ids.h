@@ -125,3 +125,9 @@
 // Log view context menu.
 #define IDM_LOG_COPY_ALL 40001
 #define IDM_LOG_SAVE 40002
+
+// The watchdog's window for a Source that does not return (dialog 170).
+#define IDD_HANG_WATCH 170
+#define IDC_HANG_TEXT 1090
+#define IDC_HANG_WAIT 1091
+#define IDC_HANG_END 1092

@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include "caps/logged_operations.h"
+#include "pages/fault_note.h"
+#include "pages/hang_watch.h"
 #include "pages/log.h"
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
@@ -243,7 +245,10 @@ void ScriptDriver::Finish() {
       },
       &fault);
   if (!returned || TWAIN_State() > 1) {
-    if (!returned) LogNote("fault 0x%08x on the way out", static_cast<unsigned>(fault.code));
+    if (!returned) {
+      LogNote("fault 0x%08x on the way out", static_cast<unsigned>(fault.code));
+      LogFaultPlace(fault);
+    }
     LogNote("the session stayed in state %d; the library is reset", TWAIN_State());
     // The hard reset: drops the state without sending another triplet.
     TWAIN_Shutdown();
@@ -264,8 +269,10 @@ int RunScriptedProbe(ProbeWindow& window, const char* scriptPath, const char* lo
     ReportScriptErrors(scriptPath, logPath, errors);
     return kScriptBad;
   }
-  // Nobody is there to press OK: boxes become log notes.
+  // Nobody is there to press OK: boxes become log notes, and a Source that
+  // does not return ends the run instead of asking.
   platform::CaptureMessageBoxes(true);
+  TheHangSettings().scripted = true;
   window.MirrorLogTo(logPath);
   if (!window.Open(show)) return kScriptFailed;
   const int status = RunScript(script, driver);

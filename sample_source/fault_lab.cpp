@@ -95,6 +95,52 @@ const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount] = {
      {0, 0},
      "every triplet but MSG_PROCESSEVENT first dispatches the messages waiting in the thread's "
      "queue"},
+    {Misbehaviour::kHandledFault,
+     "handled-fault",
+     {FaultArg::kNone, FaultArg::kNone},
+     false,
+     {0, 0},
+     "every capability get first probes bad pointers (IsBadReadPtr, IsBadWritePtr, GlobalLock of "
+     "a bogus handle), which handle their own faults, then answers normally"},
+    {Misbehaviour::kRaiseException,
+     "raise-exception",
+     {FaultArg::kCode, FaultArg::kNone},
+     true,
+     {0xE0000001, 0},
+     "RaiseException with the code (0xE0000001 if none is named) inside the gets of "
+     "ICAP_PIXELTYPE, handled by nobody"},
+    {Misbehaviour::kCxxThrow,
+     "cxx-throw",
+     {FaultArg::kNone, FaultArg::kNone},
+     false,
+     {0, 0},
+     "a C++ throw as an MSVC-built Source raises it (0xE06D7363), leaving DS_Entry, inside the "
+     "gets of ICAP_PIXELTYPE"},
+    {Misbehaviour::kStackOverflow,
+     "stack-overflow",
+     {FaultArg::kNone, FaultArg::kNone},
+     false,
+     {0, 0},
+     "endless recursion (a stack overflow) inside the gets of ICAP_PIXELTYPE, in every session"},
+    {Misbehaviour::kFpOverflow,
+     "fp-overflow",
+     {FaultArg::kNone, FaultArg::kNone},
+     false,
+     {0, 0},
+     "the gets of ICAP_PIXELTYPE unmask floating-point overflow, overflow, and leave it unmasked"},
+    {Misbehaviour::kThreadFault,
+     "thread-fault",
+     {FaultArg::kNone, FaultArg::kNone},
+     false,
+     {0, 0},
+     "the gets of ICAP_PIXELTYPE start a worker thread that writes through a null pointer"},
+    {Misbehaviour::kHang,
+     "hang",
+     {FaultArg::kTriplet, FaultArg::kSeconds},
+     false,
+     {0, 600},
+     "the gets of the capability (or MSG_ENABLEDS) do not return for the seconds (600 if none "
+     "are named), pumping no messages"},
 };
 
 namespace {
@@ -125,12 +171,41 @@ std::optional<TW_UINT16> CodeOf(const NamedCode (&names)[N], std::string_view te
   return static_cast<TW_UINT16>(value);
 }
 
-std::optional<TW_UINT16> ArgOf(FaultArg kind, std::string_view text) {
-  return kind == FaultArg::kCapability ? CapabilityCodeOf(text) : ConditionCodeOf(text);
+std::optional<std::uint32_t> NumberOf(std::string_view text) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (hex) text.remove_prefix(2);
+  std::uint32_t value = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, hex ? 16 : 10);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return {};
+  return value;
+}
+
+std::optional<std::uint32_t> ArgOf(FaultArg kind, std::string_view text) {
+  switch (kind) {
+    case FaultArg::kCapability:
+      return CapabilityCodeOf(text);
+    case FaultArg::kCondition:
+      return ConditionCodeOf(text);
+    case FaultArg::kTriplet:
+      if (text == "MSG_ENABLEDS") return kEnableTriplet;
+      return CapabilityCodeOf(text);
+    case FaultArg::kCode:
+      return NumberOf(text);
+    case FaultArg::kSeconds: {
+      const std::optional<std::uint32_t> seconds = NumberOf(text);
+      if (seconds && *seconds > 86400) return {};
+      return seconds;
+    }
+    case FaultArg::kNone:
+      break;
+  }
+  return {};
 }
 
 const char* ArgName(FaultArg kind) {
-  return kind == FaultArg::kCapability ? "CAP" : "CONDITION";
+  constexpr const char* kNames[] = {"", "CAP", "CONDITION", "CODE", "TRIPLET", "SECONDS"};
+  return kNames[static_cast<int>(kind)];
 }
 
 bool IsSeparator(char c) {
@@ -153,9 +228,9 @@ bool Apply(std::string_view entry, FaultSelection& selection) {
     const std::size_t required =
         m.argsOptional ? 0 : static_cast<std::size_t>(m.args[0] != FaultArg::kNone);
     if (given > wanted || given < required) return false;
-    std::array<TW_UINT16, 2> args{m.defaults[0], m.defaults[1]};
+    std::array<std::uint32_t, 2> args{m.defaults[0], m.defaults[1]};
     for (std::size_t i = 0; i < given; ++i) {
-      const std::optional<TW_UINT16> value = ArgOf(m.args[i], parts[i + 1]);
+      const std::optional<std::uint32_t> value = ArgOf(m.args[i], parts[i + 1]);
       if (!value) return false;
       args[i] = *value;
     }
@@ -209,7 +284,8 @@ std::string FaultLabHelp() {
     text += m.name;
     for (FaultArg arg : m.args) {
       if (arg == FaultArg::kNone) continue;
-      const bool optional = m.argsOptional || arg == FaultArg::kCondition;
+      const bool optional =
+          m.argsOptional || arg == FaultArg::kCondition || arg == FaultArg::kSeconds;
       text += optional ? "[:" : ":";
       text += ArgName(arg);
       if (optional) text += "]";

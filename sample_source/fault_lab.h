@@ -6,6 +6,7 @@
 
 #include <array>
 #include <bitset>
+#include <cstdint>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -31,18 +32,27 @@ enum class Misbehaviour {
   kBitmapHeaderLies,
   kFileNotImage,
   kPumpInTriplet,
+  kHandledFault,
+  kRaiseException,
+  kCxxThrow,
+  kStackOverflow,
+  kFpOverflow,
+  kThreadFault,
+  kHang,
   kCount
 };
 constexpr std::size_t kMisbehaviourCount = static_cast<std::size_t>(Misbehaviour::kCount);
 
-enum class FaultArg { kNone, kCapability, kCondition };
+// kCode is an exception code; kTriplet a capability (its gets) or
+// MSG_ENABLEDS; kSeconds a whole number of seconds.
+enum class FaultArg { kNone, kCapability, kCondition, kCode, kTriplet, kSeconds };
 
 struct MisbehaviourEntry {
   Misbehaviour id;
   const char* name;
   FaultArg args[2];
   bool argsOptional;
-  TW_UINT16 defaults[2];  // what an omitted argument means
+  std::uint32_t defaults[2];  // what an omitted argument means
   const char* description;
 };
 extern const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount];
@@ -53,15 +63,17 @@ constexpr int kExtraRows = 16;
 constexpr TW_UINT32 kExtraItems = 1000;
 // For container-overcount: no capability named means every capability.
 constexpr TW_UINT16 kEveryCapability = 0;
+// hang:MSG_ENABLEDS, beside the capability codes a hang may name.
+constexpr std::uint32_t kEnableTriplet = 0x10000;
 
 struct FaultSelection {
   std::bitset<kMisbehaviourCount> active;
-  std::array<std::array<TW_UINT16, 2>, kMisbehaviourCount> args{};
+  std::array<std::array<std::uint32_t, 2>, kMisbehaviourCount> args{};
 
   bool Has(Misbehaviour m) const { return active.test(static_cast<std::size_t>(m)); }
-  TW_UINT16 Arg(Misbehaviour m, int i) const { return args[static_cast<std::size_t>(m)][i]; }
+  std::uint32_t Arg(Misbehaviour m, int i) const { return args[static_cast<std::size_t>(m)][i]; }
   // Has(m) and its capability argument is `cap` (or every capability).
-  bool HasFor(Misbehaviour m, TW_UINT16 cap) const {
+  bool HasFor(Misbehaviour m, std::uint32_t cap) const {
     return Has(m) && (Arg(m, 0) == cap || Arg(m, 0) == kEveryCapability);
   }
 };

@@ -106,6 +106,19 @@ TW_UINT16 SampleSource::Entry(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEM
   return (this->*rule->handler)(msg, data);
 }
 
+// The misbehaviours a host carries out inside a capability get.
+void SampleSource::MisbehaveInGet(TW_UINT16 code) {
+  if (faults_.Has(Misbehaviour::kHandledFault)) host_->Misbehave(Misbehaviour::kHandledFault, 0);
+  if (faults_.HasFor(Misbehaviour::kHang, code))
+    host_->Misbehave(Misbehaviour::kHang, faults_.Arg(Misbehaviour::kHang, 1));
+  if (code != ICAP_PIXELTYPE) return;
+  for (Misbehaviour m : {Misbehaviour::kFpOverflow, Misbehaviour::kThreadFault,
+                         Misbehaviour::kRaiseException, Misbehaviour::kCxxThrow,
+                         Misbehaviour::kStackOverflow}) {
+    if (faults_.Has(m)) host_->Misbehave(m, faults_.Arg(m, 0));
+  }
+}
+
 TW_UINT16 SampleSource::Capability(TW_UINT16 msg, TW_MEMREF data) {
   auto* record = static_cast<TW_CAPABILITY*>(data);
   const TW_UINT16 code = record->Cap;
@@ -136,6 +149,7 @@ TW_UINT16 SampleSource::Capability(TW_UINT16 msg, TW_MEMREF data) {
   }
 
   if (get && faults_.HasFor(Misbehaviour::kCrashGet, code)) CrashNow();
+  if (get) MisbehaveInGet(code);
   const BuiltContainer built = capability->Get(msg, settings_);
   if (!built.block) return Fail(TWCC_LOWMEMORY);
   if ((built.conType == TWON_ENUMERATION || built.conType == TWON_ARRAY) &&
@@ -266,6 +280,8 @@ TW_UINT16 SampleSource::UserInterface(TW_UINT16 msg, TW_MEMREF data) {
     return TWRC_SUCCESS;
   }
   if (faults_.Has(Misbehaviour::kCrashEnable)) CrashNow();
+  if (faults_.HasFor(Misbehaviour::kHang, kEnableTriplet))
+    host_->Misbehave(Misbehaviour::kHang, faults_.Arg(Misbehaviour::kHang, 1));
   if (faults_.Has(Misbehaviour::kRefuseEnable)) {
     return Fail(faults_.Arg(Misbehaviour::kRefuseEnable, 0));
   }

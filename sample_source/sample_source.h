@@ -51,6 +51,7 @@ class SampleSource {
   TW_UINT16 Fail(TW_UINT16 cc);
 
   TW_UINT16 Capability(TW_UINT16 msg, TW_MEMREF data);
+  void MisbehaveInGet(TW_UINT16 code);
   TW_UINT16 ProcessEvent(TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 PendingXfers(TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 SetupMemXfer(TW_UINT16 msg, TW_MEMREF data);

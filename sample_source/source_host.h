@@ -3,9 +3,11 @@
 // for files. The DLL implements it with Win32; host tests with a recorder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/handles.h"
+#include "sample_source/fault_lab.h"
 #include "twain/twain.h"
 
 namespace sample {
@@ -30,6 +32,10 @@ class SourceHost {
   virtual bool TakeDialogMessage(const void* message) = 0;
   // Dispatches whatever the thread's queue holds (a misbehaviour).
   virtual void PumpMessages() = 0;
+  // The Fault Lab's exceptions, faults and hangs, done as a real Source
+  // would do them; `arg` is the misbehaviour's first argument (a hang's
+  // seconds). Some never return.
+  virtual void Misbehave(Misbehaviour m, std::uint32_t arg) = 0;
   // Folder for default transfer file names, ending in its separator.
   virtual std::string TransferDirectory() = 0;
 };

@@ -30,6 +30,18 @@ struct GuardFrame {
 
 // g++'s own exceptions ('GCC ' and its unwinding codes) belong to the C++
 // runtime: they pass through to their catch.
+// The thread's own block, read through its self pointer (the inline
+// NtCurrentTeb trips -Warray-bounds).
+NT_TIB* ThreadBlock() {
+  NT_TIB* self;
+#if defined(_WIN64)
+  asm volatile("movq %%gs:0x30, %0" : "=r"(self));
+#else
+  asm volatile("movl %%fs:0x18, %0" : "=r"(self));
+#endif
+  return self;
+}
+
 bool IsOwnCxxException(DWORD code) {
   return code == 0x20474343 || code == 0x21474343 || code == 0x22474343;
 }
@@ -167,7 +179,7 @@ extern "C" EXCEPTION_DISPOSITION __cdecl GuardFrameHandler(EXCEPTION_RECORD* rec
 __attribute__((noinline)) void GuardTrampoline(platform::GuardedFunction fn, void* context,
                                                GuardFrame* frame) {
   volatile char spare[0x240];  // the stack ResumeAfterFault runs on
-  NT_TIB* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+  NT_TIB* tib = ThreadBlock();
   Registration registration{reinterpret_cast<Registration*>(tib->ExceptionList),
                             reinterpret_cast<void*>(&GuardFrameHandler), frame,
                             const_cast<char*>(spare) + sizeof(spare) - 0x20};
@@ -282,7 +294,7 @@ bool RunGuarded(GuardedFunction fn, void* context, FaultInfo* fault, GuardOption
   const FloatControl floatControl = SaveFloatControl();
   // x86 links frame handlers from the thread block; Wine links its own
   // internal handlers there on x64 too (the dispatcher's among them).
-  NT_TIB* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+  NT_TIB* tib = ThreadBlock();
   EXCEPTION_REGISTRATION_RECORD* const handlers = tib->ExceptionList;
   if (RunFrame(frame, fn, context)) return true;
   // The abandoned frames' records are unlinked with them.

@@ -124,6 +124,74 @@ void Win32Host::PumpMessages() {
   }
 }
 
+namespace {
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+[[gnu::noinline]] int Recurse(int depth) {
+  volatile char room[4096];
+  room[0] = static_cast<char>(depth);
+  return Recurse(depth + 1) + room[0];
+}
+#pragma GCC diagnostic pop
+
+DWORD WINAPI WriteThroughNull(void*) {
+  *static_cast<volatile int*>(nullptr) = 1;
+  return 0;
+}
+
+}  // namespace
+
+void Win32Host::Misbehave(Misbehaviour m, std::uint32_t arg) {
+  switch (m) {
+    case Misbehaviour::kHandledFault: {
+      // Each of these faults inside the system's own handler and says "bad".
+      auto* bogus = reinterpret_cast<void*>(0x10);
+      volatile BOOL bad = IsBadReadPtr(bogus, 4) && IsBadWritePtr(bogus, 4);
+      volatile void* locked = GlobalLock(reinterpret_cast<HGLOBAL>(0x10));
+      (void)bad;
+      (void)locked;
+      break;
+    }
+    case Misbehaviour::kRaiseException:
+      RaiseException(arg, 0, 0, nullptr);
+      break;
+    case Misbehaviour::kCxxThrow: {
+      // What an MSVC-built Source's `throw` raises: noncontinuable, with
+      // the magic number first.
+      const ULONG_PTR parameters[3] = {0x19930520, 0, 0};
+      RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 3, parameters);
+      break;
+    }
+    case Misbehaviour::kStackOverflow:
+      Recurse(0);
+      break;
+    case Misbehaviour::kFpOverflow: {
+      unsigned mxcsr;
+      asm volatile("stmxcsr %0" : "=m"(mxcsr));
+      mxcsr &= ~0x0E80u;  // overflow, zero divide, invalid and underflow unmasked
+      asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+      volatile double big = 1e300;
+      volatile double product = big * big;
+      (void)product;
+      break;
+    }
+    case Misbehaviour::kThreadFault: {
+      HANDLE thread = CreateThread(nullptr, 0, WriteThroughNull, nullptr, 0, nullptr);
+      if (thread) {
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+      }
+      break;
+    }
+    case Misbehaviour::kHang:
+      Sleep(arg * 1000u);
+      break;
+    default:
+      break;
+  }
+}
+
 std::string Win32Host::TransferDirectory() {
   char path[MAX_PATH + 1];
   const DWORD length = GetTempPathA(sizeof(path), path);

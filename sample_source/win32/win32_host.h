@@ -19,6 +19,7 @@ class Win32Host : public SourceHost {
   void CloseScanDialog() override;
   bool TakeDialogMessage(const void* message) override;
   void PumpMessages() override;
+  void Misbehave(Misbehaviour m, std::uint32_t arg) override;
   std::string TransferDirectory() override;
 
  private:

@@ -14,6 +14,9 @@ namespace {
 
 class QuietHost : public sample::SourceHost {
  public:
+  void Misbehave(sample::Misbehaviour, std::uint32_t) override {}
+
+ public:
   bool NotifyManager(TW_IDENTITY&, TW_IDENTITY&, TW_UINT16) override { return true; }
   void WakeApplication(platform::WindowHandle) override {}
   void ShowScanDialog(sample::SampleSource&, platform::WindowHandle) override {}

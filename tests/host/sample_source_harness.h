@@ -29,6 +29,7 @@ struct HostRecord {
   int dialogsClosed = 0;
   bool dialogOpen = false;
   int pumps = 0;
+  std::vector<std::pair<sample::Misbehaviour, std::uint32_t>> misbehaved;
   const TW_ENTRYPOINT* entryPoint = nullptr;
 };
 
@@ -52,6 +53,9 @@ class RecordingHost : public sample::SourceHost {
   }
   bool TakeDialogMessage(const void*) override { return false; }
   void PumpMessages() override { ++record_.pumps; }
+  void Misbehave(sample::Misbehaviour m, std::uint32_t arg) override {
+    record_.misbehaved.emplace_back(m, arg);
+  }
   std::string TransferDirectory() override { return testing::TempDir(); }
 
  private:

@@ -1,0 +1,115 @@
+// The whole program, as a separate process, against the Fault Lab's
+// exceptions and hangs: each run must end by itself, with the documented
+// exit status, and its log file must name what happened.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct ProbeRun {
+  DWORD status = 0xFFFFFFFF;
+  std::string log;
+};
+
+std::string TempPath(const char* name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  return std::string(folder) + name;
+}
+
+// vorrel.exe beside the tests, with the Fault Lab's misbehaviours, on a script.
+ProbeRun RunProbe(const char* faults, const std::string& script, const char* options = "") {
+  const std::string scriptPath = TempPath("vorrel-hostile.txt");
+  const std::string logPath = TempPath("vorrel-hostile.log");
+  std::ofstream(scriptPath, std::ios::binary) << script;
+  std::remove(logPath.c_str());
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", faults);
+  std::string command =
+      "vorrel.exe --script \"" + scriptPath + "\" --log-file \"" + logPath + "\" " + options;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ProbeRun run;
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
+  if (!started) return run;
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  GetExitCodeProcess(process.hProcess, &run.status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::ifstream file(logPath, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  run.log = text.str();
+  return run;
+}
+
+bool Has(const ProbeRun& run, const std::string& pattern) {
+  return std::regex_search(run.log, std::regex(pattern));
+}
+
+constexpr const char* kOpenFaultLab = "source \"Sample Fault Lab\"\n";
+
+TEST(HostileSourceTest, AHungGetEndsTheScriptedRunWithStatusThreeAndIsNamed) {
+  const DWORD start = GetTickCount();
+  const ProbeRun run =
+      RunProbe("hang:ICAP_PIXELTYPE:600", std::string("timeout 2\n") + kOpenFaultLab);
+  EXPECT_EQ(run.status, 3u) << run.log;
+  EXPECT_LT(GetTickCount() - start, 20000u) << "the run ends soon after its timeout";
+  EXPECT_TRUE(Has(run,
+                  "   Source hung: no return from MSG_GET\\(ICAP_PIXELTYPE\\) after [23] s\r\n"
+                  "   Exit status 3\r\n$"))
+      << run.log;
+}
+
+TEST(HostileSourceTest, ExceptionsOfEveryKindAreCaughtAndNamed) {
+  struct Case {
+    const char* faults;
+    const char* code;
+  } cases[] = {{"raise-exception:0xE0001234", "0xe0001234"},
+               {"cxx-throw", "0xe06d7363"},
+               {"stack-overflow", "0xc00000fd"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.faults);
+    const ProbeRun run = RunProbe(c.faults, kOpenFaultLab);
+    EXPECT_EQ(run.status, 1u) << run.log;
+    EXPECT_TRUE(Has(run, std::string("\\*\\* Exception ") + c.code + " during EnumCaps \\*\\*"))
+        << run.log;
+    EXPECT_TRUE(Has(run, std::string("   exception ") + c.code +
+                             " at [^ ]+\\+0x[0-9a-f]+ in thread [0-9]+\r\n"))
+        << run.log;
+  }
+}
+
+TEST(HostileSourceTest, HandledFaultsAndDismissedOverflowPassUnnoticed) {
+  for (const char* faults : {"handled-fault", "fp-overflow"}) {
+    SCOPED_TRACE(faults);
+    const ProbeRun run = RunProbe(faults, std::string(kOpenFaultLab) +
+                                              "expect state 4\n"
+                                              "set ICAP_XRESOLUTION onevalue fix32 150\n"
+                                              "expect current ICAP_XRESOLUTION 150\n");
+    EXPECT_EQ(run.status, 0u) << run.log;
+    EXPECT_FALSE(Has(run, "xception")) << run.log;
+  }
+}
+
+TEST(HostileSourceTest, AFaultOnAWorkerThreadIsNamedBeforeTheProcessEnds) {
+  const ProbeRun run = RunProbe("thread-fault", kOpenFaultLab);
+  EXPECT_NE(run.status, 0u);
+  EXPECT_TRUE(Has(run,
+                  "   unhandled exception 0xc0000005 at [^ ]+ in thread [0-9]+, which no "
+                  "guard covers: the process ends\r\n"))
+      << run.log;
+}
+
+}  // namespace
