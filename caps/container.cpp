@@ -414,6 +414,9 @@ ContainerHandle* CONTAINER_Attach(int format, TW_HANDLE block) {
   if (h) {
     DeleteHandle(h);
     TWAIN_ErrorBox("DataSource bug: bad Container handle.");
+    // Not ours to free: freeing a bogus handle can end the process in a way
+    // no guard catches. A leak of one block is the lesser harm.
+    return nullptr;
   }
   platform::MemFree(block);
   return nullptr;

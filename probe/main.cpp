@@ -128,7 +128,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   platform::SetFaultGuardEnabled(!Flag("--no-guard"));
   platform::SetFaultDumpDirectory(Argument("--dump-dir"));
   if (const char* seconds = Argument("--hang-seconds"))
-    TheHangSettings().hangSeconds = static_cast<std::uint32_t>(std::clamp(std::atoi(seconds), 1, 3600));
+    TheHangSettings().hangSeconds =
+        static_cast<std::uint32_t>(std::clamp(std::atoi(seconds), 1, 3600));
   platform::SetUnguardedFaultNote(LogUnguardedFault);
   ProbeWindow window;
   if (const char* script = ScriptArgument())

@@ -77,8 +77,8 @@ DWORD WINAPI Watchdog::ThreadMain(void* self) {
 void Watchdog::Run() {
   // The thread's own hidden window, made now: a message queue that is
   // there before any hang, for the window it may show.
-  HWND hidden = CreateWindowExA(0, "Static", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                nullptr);
+  HWND hidden =
+      CreateWindowExA(0, "Static", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   HangWatch watch;
   HangWindow window(watch);
   for (;;) {

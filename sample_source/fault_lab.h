@@ -6,8 +6,8 @@
 
 #include <array>
 #include <bitset>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>

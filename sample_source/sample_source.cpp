@@ -112,9 +112,9 @@ void SampleSource::MisbehaveInGet(TW_UINT16 code) {
   if (faults_.HasFor(Misbehaviour::kHang, code))
     host_->Misbehave(Misbehaviour::kHang, faults_.Arg(Misbehaviour::kHang, 1));
   if (code != ICAP_PIXELTYPE) return;
-  for (Misbehaviour m : {Misbehaviour::kFpOverflow, Misbehaviour::kThreadFault,
-                         Misbehaviour::kRaiseException, Misbehaviour::kCxxThrow,
-                         Misbehaviour::kStackOverflow}) {
+  for (Misbehaviour m :
+       {Misbehaviour::kFpOverflow, Misbehaviour::kThreadFault, Misbehaviour::kRaiseException,
+        Misbehaviour::kCxxThrow, Misbehaviour::kStackOverflow}) {
     if (faults_.Has(m)) host_->Misbehave(m, faults_.Arg(m, 0));
   }
 }
