@@ -97,7 +97,8 @@ void Watchdog::Run() {
     bool answered = false;
     if (watch.WantsAnswer(now, calls)) {
       DWORD_PTR result = 0;
-      answered = SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+      // Not SMTO_BLOCK: this thread's own window must answer meanwhile.
+      answered = SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                      kAnswerTimeoutMs, &result) != 0;
     }
     switch (watch.Look(platform::TickCount(), calls, answered)) {

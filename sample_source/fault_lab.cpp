@@ -141,6 +141,13 @@ const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount] = {
      {0, 600},
      "the gets of the capability (or MSG_ENABLEDS) do not return for the seconds (600 if none "
      "are named), pumping no messages"},
+    {Misbehaviour::kBogusContainer,
+     "bogus-container",
+     {FaultArg::kCapability, FaultArg::kNone},
+     false,
+     {0, 0},
+     "MSG_GET, MSG_GETCURRENT and MSG_GETDEFAULT of the capability answer TWRC_SUCCESS with "
+     "hContainer 0x10, no handle at all"},
 };
 
 namespace {

@@ -39,6 +39,7 @@ enum class Misbehaviour {
   kFpOverflow,
   kThreadFault,
   kHang,
+  kBogusContainer,
   kCount
 };
 constexpr std::size_t kMisbehaviourCount = static_cast<std::size_t>(Misbehaviour::kCount);

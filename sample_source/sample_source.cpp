@@ -150,6 +150,11 @@ TW_UINT16 SampleSource::Capability(TW_UINT16 msg, TW_MEMREF data) {
 
   if (get && faults_.HasFor(Misbehaviour::kCrashGet, code)) CrashNow();
   if (get) MisbehaveInGet(code);
+  if (get && faults_.HasFor(Misbehaviour::kBogusContainer, code)) {
+    record->ConType = TWON_ONEVALUE;
+    record->hContainer = reinterpret_cast<TW_HANDLE>(std::uintptr_t{0x10});
+    return TWRC_SUCCESS;
+  }
   const BuiltContainer built = capability->Get(msg, settings_);
   if (!built.block) return Fail(TWCC_LOWMEMORY);
   if ((built.conType == TWON_ENUMERATION || built.conType == TWON_ARRAY) &&

@@ -103,6 +103,15 @@ TEST(HostileSourceTest, HandledFaultsAndDismissedOverflowPassUnnoticed) {
   }
 }
 
+TEST(HostileSourceTest, ABogusContainerHandleIsReportedWithoutAReset) {
+  // The system's lock of the bogus handle handles its own fault: no
+  // exception, the report, and the session goes down the ordinary way.
+  const ProbeRun run = RunProbe("bogus-container:ICAP_UNITS", kOpenFaultLab);
+  EXPECT_TRUE(Has(run, "DataSource bug: bad Container handle\\.\r\n")) << run.log;
+  EXPECT_FALSE(Has(run, "xception")) << run.log;
+  EXPECT_TRUE(Has(run, "\r\nClosed Sample Fault Lab \\[")) << run.log;
+}
+
 TEST(HostileSourceTest, AFaultOnAWorkerThreadIsNamedBeforeTheProcessEnds) {
   const ProbeRun run = RunProbe("thread-fault", kOpenFaultLab);
   EXPECT_NE(run.status, 0u);
