@@ -241,6 +241,13 @@ void WriteDump(GuardFrame& frame) {
                              reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")))
                        : nullptr;
   if (!write) return;
+  // Symbols are the debugger's business: loading them for every module
+  // here costs seconds and adds nothing to the dump.
+  using SymSetOptionsFunction = DWORD(WINAPI*)(DWORD);
+  if (auto options = reinterpret_cast<SymSetOptionsFunction>(
+          reinterpret_cast<void*>(GetProcAddress(dbghelp, "SymSetOptions")))) {
+    options(SYMOPT_DEFERRED_LOADS);
+  }
   char path[sizeof(frame.fault.dumpPath)];
   std::snprintf(path, sizeof(path), "%s\\vorrel-%lu-%u.dmp", g_switch.dumpDirectory,
                 GetCurrentProcessId(), ++g_switch.dumpCount);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -163,6 +164,27 @@ TEST_F(FaultGuardTest, GuardedFaultInsideATimerProcedureIsCaught) {
   }
   EXPECT_FALSE(returned);
   EXPECT_EQ(fault.code, platform::kFaultAccessViolation);
+}
+
+TEST_F(FaultGuardTest, AMinidumpIsWrittenWhenAsked) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  platform::SetFaultDumpDirectory(folder);
+  auto read = Get<IntFunction>("ReadNull");
+  platform::FaultInfo fault;
+  volatile int sink = 0;
+  EXPECT_FALSE(platform::RunGuarded([&] { sink = read(); }, &fault));
+  platform::SetFaultDumpDirectory(nullptr);
+  ASSERT_NE(fault.dumpPath[0], '\0');
+  char signature[4] = {};
+  if (FILE* file = std::fopen(fault.dumpPath, "rb")) {
+    std::fread(signature, 1, sizeof(signature), file);
+    std::fclose(file);
+  }
+  EXPECT_EQ(std::string(signature, 4), "MDMP") << fault.dumpPath;
+  std::remove(fault.dumpPath);
+  EXPECT_FALSE(platform::RunGuarded([&] { sink = read(); }, &fault));
+  EXPECT_EQ(fault.dumpPath[0], '\0') << "none unless asked";
 }
 
 TEST_F(FaultGuardTest, SwitchedOffTheGuardRunsTheCallBare) {
