@@ -21,10 +21,6 @@ namespace {
 // Tab order of the SET strip.
 constexpr int kTabOrder[] = {TWON_ARRAY, TWON_ENUMERATION, TWON_ONEVALUE, TWON_RANGE};
 
-constexpr const char* kPageFaultText =
-    "An exception (a fatal execution error) occurred in the Data Source during %s.\n\nSource: "
-    "%s\n\nTWAIN has been reset to State 1. Open the Source again to go on.";
-
 bool IsEditorType(int conType) {
   return conType >= TWON_ARRAY && conType <= TWON_RANGE;
 }
@@ -163,24 +159,8 @@ void CapabilitiesPageModel::Asking(const char* message) {
 
 template <class F>
 bool CapabilitiesPageModel::AskSource(F&& ask) {
-  const bool logOn = LogSwitch();
-  platform::FaultInfo fault;
-  platform::GuardOptions options;
-  options.dismissOverflow = true;
-  if (RunSourceGuarded(std::forward<F>(ask), &fault, options)) return true;
-  // A silent refresh the fault cut short left the log switched off.
-  SetLogSwitch(logOn);
-  CONTAINER_Free(std::exchange(held_, nullptr));
-  LogNote("exception 0x%08x in the Source during %s: TWAIN was reset", fault.code,
-          request_.c_str());
-  LogFaultPlace(fault);
-  // The product name goes with the session the reset ends.
-  const std::string product = TWAIN_SourceProductName();
-  TWAIN_Shutdown();
-  TWAIN_Startup();
-  const std::string text = FormatText(kPageFaultText, request_.c_str(), product.c_str());
-  platform::InfoBox(view_.BoxOwner(), text.c_str(), kProgramCaption);
-  return false;
+  return AskSourceGuarded(request_, view_.BoxOwner(), std::forward<F>(ask),
+                          [this] { CONTAINER_Free(std::exchange(held_, nullptr)); });
 }
 
 void CapabilitiesPageModel::Shown(bool visible) {

@@ -129,6 +129,10 @@ std::string FrameCaption(int units) {
   return "TW_FRAME (" + UnitNamePlural(units) + ")";
 }
 
+bool CaptionNeedsUnits(int newState, int shownState) {
+  return newState == 4 && shownState < 4;
+}
+
 std::optional<std::string> FrameCaptionWhenShown(int state) {
   if (state < 4) return std::nullopt;
   return FrameCaption(TWAIN_GetCurrentUnits());

@@ -77,3 +77,6 @@ std::string FrameCaption(int units);
 // The caption when the page is shown in this state (the Source's current
 // units asked); nothing below state 4, where the caption stays as it was.
 std::optional<std::string> FrameCaptionWhenShown(int state);
+// On a state change of the shown page: only opening a Source (4 from below)
+// can bring other units; in states 5 to 7 they cannot change.
+bool CaptionNeedsUnits(int newState, int shownState);

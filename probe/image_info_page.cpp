@@ -1,7 +1,9 @@
 #include "probe/image_info_page.h"
 
+#include "pages/fault_note.h"
 #include "pages/image_info_report.h"
 #include "probe/resource_ids.h"
+#include "vocab/triplet_text.h"
 
 BOOL ImageInfoPage::OnInitDialog() {
   SendMessageA(Item(IDC_IMAGE_INFO_REPORT), WM_SETFONT,
@@ -17,5 +19,8 @@ void ImageInfoPage::StateChanged(int newState, int shownState) {
 void ImageInfoPage::OnCommand(int id, int code) {
   if (id != IDC_IMAGE_INFO_GET || code != BN_CLICKED) return;
   SetItemText(IDC_IMAGE_INFO_REPORT, "");
-  if (auto report = ImageInfoGet()) SetItemText(IDC_IMAGE_INFO_REPORT, report->c_str());
+  std::optional<std::string> report;
+  AskSourceGuarded(TripletText(DG_IMAGE, DAT_IMAGEINFO, MSG_GET), hwnd(),
+                   [&] { report = ImageInfoGet(); });
+  if (report) SetItemText(IDC_IMAGE_INFO_REPORT, report->c_str());
 }

@@ -2,8 +2,11 @@
 
 #include <string>
 
+#include "pages/fault_note.h"
+#include "pages/layout_form.h"
 #include "probe/resource_ids.h"
 #include "session/twain_session.h"
+#include "vocab/triplet_text.h"
 
 BOOL LayoutPage::OnInitDialog() {
   form_.OnRefresh([this](const LayoutFields& fields) { ShowFields(fields); });
@@ -18,7 +21,8 @@ void LayoutPage::StateChanged(int newState, int shownState) {
   EnableWindow(Item(IDC_LAYOUT_RESET), buttons->reset);
   EnableWindow(Item(IDC_LAYOUT_SET), buttons->set);
   // Opening a Source while the page is in view: the units are now known.
-  if (IsWindowVisible(hwnd())) UpdateCaption();
+  // Later states cannot change them, so they are not asked again.
+  if (IsWindowVisible(hwnd()) && CaptionNeedsUnits(newState, shownState)) UpdateCaption();
 }
 
 INT_PTR LayoutPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -30,17 +34,19 @@ void LayoutPage::OnCommand(int id, int code) {
   if (code != BN_CLICKED) return;
   switch (id) {
     case IDC_LAYOUT_GET:
-      form_.Request(MSG_GET);
-      break;
     case IDC_LAYOUT_GETDEFAULT:
-      form_.Request(MSG_GETDEFAULT);
+    case IDC_LAYOUT_RESET: {
+      const TW_UINT16 msg = id == IDC_LAYOUT_GET          ? MSG_GET
+                            : id == IDC_LAYOUT_GETDEFAULT ? MSG_GETDEFAULT
+                                                          : MSG_RESET;
+      AskSourceGuarded(TripletText(DG_IMAGE, DAT_IMAGELAYOUT, msg), hwnd(),
+                       [&] { form_.Request(msg); });
       break;
-    case IDC_LAYOUT_RESET:
-      form_.Request(MSG_RESET);
-      break;
+    }
     case IDC_LAYOUT_SET:
       ReadFields();
-      form_.Set();
+      AskSourceGuarded(TripletText(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET), hwnd(),
+                       [&] { form_.Set(); });
       // A stopped SET still rewrote the number fields.
       ShowFields(form_.fields());
       break;
@@ -67,6 +73,10 @@ void LayoutPage::ShowFields(const LayoutFields& fields) {
 }
 
 void LayoutPage::UpdateCaption() {
-  if (auto caption = FrameCaptionWhenShown(TWAIN_State()))
-    SetItemText(IDC_LAYOUT_FRAME_BOX, caption->c_str());
+  std::optional<std::string> caption;
+  if (!AskSourceGuarded("MSG_GETCURRENT(ICAP_UNITS)", hwnd(),
+                        [&] { caption = FrameCaptionWhenShown(TWAIN_State()); })) {
+    return;
+  }
+  if (caption) SetItemText(IDC_LAYOUT_FRAME_BOX, caption->c_str());
 }

@@ -198,6 +198,10 @@ TEST_F(LayoutFormTest, CaptionNamesTheCurrentUnitsFromStateFour) {
   }
   dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).Return(TWRC_FAILURE);
   EXPECT_EQ(FrameCaptionWhenShown(6), "TW_FRAME (inches)") << "unreadable units are inches";
+  // Only opening a Source can bring other units to a page in view.
+  EXPECT_TRUE(CaptionNeedsUnits(4, 3));
+  for (auto [to, from] : {std::pair{5, 4}, {6, 5}, {7, 6}, {6, 7}, {4, 5}, {3, 4}, {4, 4}})
+    EXPECT_FALSE(CaptionNeedsUnits(to, from)) << from << " to " << to;
 }
 
 TEST(LayoutButtonsTest, EnablingFollowsTheState) {

@@ -77,3 +77,12 @@ class SessionTest : public testing::Test {
 
   fake::SourceManager dsm;
 };
+
+// A fault report's line `above` lines over its last, the note naming where
+// the fault happened, which is checked on the way.
+inline std::string LineAboveFaultPlace(const std::vector<std::string>& lines,
+                                       std::size_t above = 1) {
+  if (lines.size() <= above) return "";
+  EXPECT_EQ(lines.back().rfind("   exception 0xc0000005 at ", 0), 0u) << lines.back();
+  return lines[lines.size() - 1 - above];
+}
