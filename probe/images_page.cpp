@@ -27,8 +27,7 @@ BOOL ImagesPage::OnInitDialog() {
 }
 
 bool ImagesPage::Transfer() {
-  TransferByMechanism(*this, CurrentXferMech());
-  return true;
+  return TransferByMechanism(*this, CurrentXferMech());
 }
 
 unsigned ImagesPage::RealizePalette(HDC context) const {
