@@ -53,12 +53,9 @@ void CapabilitiesPageModel::Select(int cap) {
   } else {
     view_.SetGroupTitle(CapName(cap));
     view_.EnableGetButtons(true);
-    if (!AskSource([this] { SilentRefresh(); })) {
-      // The Source went with the session: nothing is offered to set.
-      settable_ = false;
-      view_.EnableSetReset(false);
-      return;
-    }
+    // A fault took the Source and the capability with it: the page was
+    // cleared for no selection.
+    if (!AskSource([this] { SilentRefresh(); })) return;
     const SetRule rule = LookupSetRule(cap);
     mask_ = rule.mask;
     setItemType_ = rule.itemType;
@@ -75,6 +72,7 @@ void CapabilitiesPageModel::Select(int cap) {
     view_.ShowTabs(true);
     view_.ShowItemTypeLabel(true, ItemTypeName(setItemType_));
   } else {
+    tabs_.clear();
     view_.ShowTabs(false);
     view_.ShowItemTypeLabel(false, "");
     view_.ShowEditor(-1);
@@ -177,6 +175,8 @@ bool CapabilitiesPageModel::AskSource(F&& ask) {
   TWAIN_Shutdown();
   TWAIN_Startup();
   const std::string text = FormatText(kPageFaultText, request_.c_str(), product.c_str());
+  // The capability is gone with the session: nothing may act on it.
+  Select(-1);
   platform::InfoBox(view_.BoxOwner(), text.c_str(), kProgramCaption);
   return false;
 }
@@ -189,5 +189,6 @@ void CapabilitiesPageModel::Shown(bool visible) {
 
 void CapabilitiesPageModel::StateChanged(int newState, int shownState) {
   if (newState == shownState) return;
-  if (newState == 3 && shownState >= 4) Select(-1);
+  // The list goes below state 4, however the session got there.
+  if (newState < 4 && shownState >= 4) Select(-1);
 }
