@@ -12,6 +12,7 @@ TEST(ImagePageTabsTest, TheInfoTabStaysWhileThereIsAReportWithOrWithoutAPicture)
     const char* shown;
   } cases[] = {
       {false, "", false, kNoImageText},
+      {false, kNoImageText, false, kNoImageText},
       {true, " Received via Native Transfer\r\n", true, " Received via Native Transfer\r\n"},
       // No picture, but the received file, the TIFF notice, a failed memory transfer.
       {false, " Received via File Transfer\r\n", true, " Received via File Transfer\r\n"},
