@@ -91,8 +91,10 @@ class TransferTest : public SessionTest {
   }
 
   // A Source with a memory image of the given shape that sends the strips.
+  // Asked again, the image information gives `lengthAfter` (-2: `length`).
   void MemorySource(int width, int length, int bits, TW_UINT32 preferred, std::deque<Strip> strips,
-                    int samples = 3) {
+                    int samples = 3, int lengthAfter = -2) {
+    auto asked = std::make_shared<int>(0);
     dsm.On(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET).Fill([preferred](TW_MEMREF data) {
       *static_cast<TW_SETUPMEMXFER*>(data) = {preferred / 2, preferred * 2, preferred};
     });
@@ -101,7 +103,7 @@ class TransferTest : public SessionTest {
       info.XResolution = Fix(100);
       info.YResolution = Fix(150);
       info.ImageWidth = width;
-      info.ImageLength = length;
+      info.ImageLength = (*asked)++ && lengthAfter != -2 ? lengthAfter : length;
       info.SamplesPerPixel = static_cast<TW_INT16>(samples);
       info.BitsPerSample[0] = info.BitsPerSample[1] = info.BitsPerSample[2] = 8;
       info.BitsPerPixel = static_cast<TW_INT16>(bits);
@@ -372,25 +374,10 @@ TEST_F(TransferTest, MemorySourceThatNeverEndsIsGivenUp) {
 }
 
 // ImageLength -1: the Source does not know the length until it is done.
-class UnknownLengthTest : public TransferTest {
- protected:
-  // Asked again after the transfer, the image information gives `after`.
-  void AnswerLengthAfterwards(TW_INT32 after) {
-    auto asked = std::make_shared<int>(0);
-    dsm.On(DG_IMAGE, DAT_IMAGEINFO, MSG_GET).Fill([=](TW_MEMREF data) {
-      auto* info = static_cast<TW_IMAGEINFO*>(data);
-      *info = TW_IMAGEINFO{};
-      info->ImageWidth = 5;
-      info->ImageLength = (*asked)++ == 0 ? -1 : after;
-      info->SamplesPerPixel = 3;
-      info->BitsPerPixel = 24;
-    });
-  }
-};
+using UnknownLengthTest = TransferTest;
 
 TEST_F(UnknownLengthTest, TheBitmapGrowsWithTheRowsUntilDoneAndTheHeightIsReported) {
-  MemorySource(5, -1, 24, 48, {{2, 16}, {2, 16}, {2, 16}, {1, 16, 0, TWRC_XFERDONE}});
-  AnswerLengthAfterwards(9);
+  MemorySource(5, -1, 24, 48, {{2, 16}, {2, 16}, {2, 16}, {1, 16, 0, TWRC_XFERDONE}}, 3, 9);
   EXPECT_TRUE(MemoryTransferStep(page));
   ASSERT_EQ(page.image.Check(), DibCheck::kOk);
   ASSERT_EQ(page.image.Height(), 7);
