@@ -95,14 +95,26 @@ std::string MemoryReportText(const TW_IMAGEINFO& info, const std::string& unit) 
       info.Planar ? "1 (PLANAR)" : "0 (CHUNKY)", pixelType.c_str(), compression.c_str());
 }
 
+bool IsRaw(const TW_IMAGEMEMXFER& strip) {
+  return strip.Compression == TWCP_NONE || strip.Compression == 0xFFFF;
+}
+
+// Uncompressed rows of the image a buffer can carry; at least one.
+std::uint32_t RawRowsInBuffer(const TW_IMAGEINFO& info, std::uint32_t bufferBytes) {
+  const std::uint64_t row = (std::uint64_t(std::max(info.ImageWidth, 0)) *
+                                 std::uint64_t(std::max<int>(info.BitsPerPixel, 0)) +
+                             7) /
+                            8;
+  return static_cast<std::uint32_t>(std::max<std::uint64_t>(row ? bufferBytes / row : 1, 1));
+}
+
 // One strip, as the step of the protocol writes it; the caller made its rows
 // fit the bitmap.
 void WriteStrip(StripWriter& writer, const TW_IMAGEMEMXFER& strip, std::uint32_t firstRow,
                 std::size_t bufferBytes, const std::string& note) {
   LogLine("Memory Buffer: %d rows", static_cast<int>(strip.Rows));
   if (!note.empty()) LogNote("%s", note.c_str());
-  const bool raw = strip.Compression == TWCP_NONE || strip.Compression == 0xFFFF;
-  if (strip.XOffset != 0 || !raw) return;
+  if (strip.XOffset != 0 || !IsRaw(strip)) return;
   writer.Write(firstRow, strip.Rows, strip.BytesPerRow,
                static_cast<const unsigned char*>(strip.Memory.TheMem),
                StripBytesAvailable(strip.BytesWritten, bufferBytes));
@@ -245,8 +257,17 @@ bool MemoryTransferBody(ImagePageView& page) {
       strip.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
       strip.Memory.Length = setup.Preferred;
       strip.Memory.TheMem = bufferLock.data();
-      const std::string note = StripProtocolNote(strip, info, rowsStored, setup.Preferred);
+      std::string note = StripProtocolNote(strip, info, rowsStored, setup.Preferred);
       if (unknownLength) {
+        // Nothing else bounds what a strip of unknown length claims: no more
+        // rows are counted than its buffer holds uncompressed (compressed
+        // rows are never drawn).
+        const std::uint32_t most = RawRowsInBuffer(info, setup.Preferred);
+        if (strip.Rows > most) {
+          note += (note.empty() ? "" : "; ") +
+                  Format("%u rows claimed in a buffer that holds %u", TW_UINT32{strip.Rows}, most);
+          strip.Rows = most;
+        }
         if (strip.Rows != 0 && !growing.Reserve(std::uint64_t{rowsStored} + strip.Rows)) {
           givenUp = true;
           break;
