@@ -337,6 +337,60 @@ DibHandle DIB_Create(int depth, int width, int height) {
   return DIB_Allocate(depth, width, std::abs(height), DIB_TableEntries(depth), 0, 0);
 }
 
+DibHandle DIB_CreateTopDown(int depth, int width, int rows) {
+  if (depth < 1 || rows < 0) return nullptr;
+  depth = NormalisedDepth(depth);
+  return DIB_Allocate(depth, width, -rows, DIB_TableEntries(depth), 0, 0);
+}
+
+DibHandle DIB_GrowRows(DibHandle handle, int rows) {
+  DibHandle grown = nullptr;
+  {
+    LockedDib dib(handle);
+    const DibLayout& layout = dib.layout();
+    if (!dib.ok() || layout.headerSize != kInfoHeaderSize || !layout.topDown ||
+        layout.compression != kBiRgb || rows <= layout.height) {
+      return nullptr;
+    }
+    const std::uint64_t room = std::numeric_limits<std::size_t>::max() - layout.pixelOffset;
+    if (layout.rowBytes != 0 && static_cast<std::uint64_t>(rows) > room / layout.rowBytes) {
+      return nullptr;
+    }
+    const std::uint64_t pixelBytes = std::uint64_t{layout.rowBytes} * static_cast<unsigned>(rows);
+    grown = platform::MemAlloc(static_cast<std::size_t>(layout.pixelOffset + pixelBytes));
+    platform::MemLockGuard target(grown);
+    if (!target) {
+      platform::MemFree(grown);
+      return nullptr;
+    }
+    std::memcpy(target.data(), dib.data(), layout.pixelOffset + layout.pixelBytes);
+    const std::int32_t height = -rows;
+    const auto sizeImage = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(pixelBytes, std::numeric_limits<std::uint32_t>::max()));
+    auto* bytes = static_cast<unsigned char*>(target.data());
+    std::memcpy(bytes + offsetof(BitmapInfoHeader, biHeight), &height, sizeof(height));
+    std::memcpy(bytes + offsetof(BitmapInfoHeader, biSizeImage), &sizeImage, sizeof(sizeImage));
+  }
+  platform::MemFree(handle);
+  return grown;
+}
+
+bool DIB_TrimRows(DibHandle handle, int rows) {
+  LockedDib dib(handle);
+  const DibLayout& layout = dib.layout();
+  if (!dib.ok() || layout.core || !layout.topDown || !layout.HasRows() || rows < 0 ||
+      rows > layout.height) {
+    return false;
+  }
+  const std::int32_t height = -rows;
+  const auto sizeImage = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(std::uint64_t{layout.rowBytes} * static_cast<unsigned>(rows),
+                              std::numeric_limits<std::uint32_t>::max()));
+  std::memcpy(dib.data() + offsetof(BitmapInfoHeader, biHeight), &height, sizeof(height));
+  std::memcpy(dib.data() + offsetof(BitmapInfoHeader, biSizeImage), &sizeImage, sizeof(sizeImage));
+  return true;
+}
+
 std::uint16_t DIB_Depth(DibHandle handle) {
   LockedDib dib(handle);
   return dib.ok() ? dib.layout().depth : 0;

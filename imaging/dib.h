@@ -131,6 +131,16 @@ DibHandle DIB_Allocate(int depth, int width, int height, std::uint32_t colors,
 // Handle-based calls: each locks the block for the call and unlocks it again;
 // a block that fails its check is left alone.
 DibHandle DIB_Create(int depth, int width, int height);
+// The same bitmap top-down: rows keep their offsets when the block grows.
+DibHandle DIB_CreateTopDown(int depth, int width, int rows);
+// A top-down bitmap with an uncompressed 40-byte header moved into a block
+// with room for `rows` rows (more than it has): header, table and rows are
+// copied once and the old block is freed. Null, the old block kept, when the
+// rows cannot be represented or allocated.
+DibHandle DIB_GrowRows(DibHandle handle, int rows);
+// A top-down bitmap told to hold only its first `rows` rows (at most those
+// it has); the block keeps its size.
+bool DIB_TrimRows(DibHandle handle, int rows);
 std::uint16_t DIB_Depth(DibHandle handle);
 void DIB_SetResolution(DibHandle handle, double xDpi, double yDpi);
 // Copies one padded row, or the first sourceBytes of it when the source is shorter.

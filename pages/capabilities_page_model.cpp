@@ -50,12 +50,9 @@ void CapabilitiesPageModel::Select(int cap) {
   } else {
     view_.SetGroupTitle(CapName(cap));
     view_.EnableGetButtons(true);
-    if (!AskSource([this] { SilentRefresh(); })) {
-      // The Source went with the session: nothing is offered to set.
-      settable_ = false;
-      view_.EnableSetReset(false);
-      return;
-    }
+    // A fault took the Source and the capability with it: the page was
+    // cleared for no selection.
+    if (!AskSource([this] { SilentRefresh(); })) return;
     const SetRule rule = LookupSetRule(cap);
     mask_ = rule.mask;
     setItemType_ = rule.itemType;
@@ -72,6 +69,7 @@ void CapabilitiesPageModel::Select(int cap) {
     view_.ShowTabs(true);
     view_.ShowItemTypeLabel(true, ItemTypeName(setItemType_));
   } else {
+    tabs_.clear();
     view_.ShowTabs(false);
     view_.ShowItemTypeLabel(false, "");
     view_.ShowEditor(-1);
@@ -159,8 +157,12 @@ void CapabilitiesPageModel::Asking(const char* message) {
 
 template <class F>
 bool CapabilitiesPageModel::AskSource(F&& ask) {
-  return AskSourceGuarded(request_, view_.BoxOwner(), std::forward<F>(ask),
-                          [this] { CONTAINER_Free(std::exchange(held_, nullptr)); });
+  // What the request held is freed, and the capability is gone with the
+  // session: nothing may act on it.
+  return AskSourceGuarded(request_, view_.BoxOwner(), std::forward<F>(ask), [this] {
+    CONTAINER_Free(std::exchange(held_, nullptr));
+    Select(-1);
+  });
 }
 
 void CapabilitiesPageModel::Shown(bool visible) {
@@ -171,5 +173,6 @@ void CapabilitiesPageModel::Shown(bool visible) {
 
 void CapabilitiesPageModel::StateChanged(int newState, int shownState) {
   if (newState == shownState) return;
-  if (newState == 3 && shownState >= 4) Select(-1);
+  // The list goes below state 4, however the session got there.
+  if (newState < 4 && shownState >= 4) Select(-1);
 }

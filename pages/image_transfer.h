@@ -21,12 +21,18 @@ class ImagePageView {
   virtual void InfoBox(const char* text) = 0;
 };
 
-void NativeTransferStep(ImagePageView& page);
-void FileTransferStep(ImagePageView& page);
-void MemoryTransferStep(ImagePageView& page);
+// Each step is true when the Source transferred something (the image, its
+// file or buffers of it), so that the step's time means something.
+bool NativeTransferStep(ImagePageView& page);
+bool FileTransferStep(ImagePageView& page);
+bool MemoryTransferStep(ImagePageView& page);
 // The step of the mechanism (TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY); any other
 // value does nothing.
-void TransferByMechanism(ImagePageView& page, int mechanism);
+bool TransferByMechanism(ImagePageView& page, int mechanism);
+
+// The result text of the triplet that failed the last transfer step, its
+// condition asked once when it failed; empty when none failed.
+std::string LastTransferFailureText();
 
 // The multi-line description of a memory transfer's image information; the
 // unit is asked of the Source.
@@ -36,3 +42,6 @@ constexpr const char* kUnsupportedFileText = "\r\n[Vorrel can't display this fil
 constexpr const char* kBufferFailedText = "Buffer allocation failed.";
 // Strips in a row that bring no rows before the step gives up on the Source.
 constexpr int kMaxEmptyStrips = 1000;
+// Bounds of a transfer whose length the Source does not know (ImageLength -1).
+constexpr int kMaxUnknownLengthStrips = 100000;
+constexpr unsigned long long kMaxUnknownLengthBytes = 1ull << 31;

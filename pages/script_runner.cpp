@@ -7,6 +7,7 @@
 #include "caps/logged_operations.h"
 #include "pages/fault_note.h"
 #include "pages/hang_watch.h"
+#include "pages/image_transfer.h"
 #include "pages/log.h"
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
@@ -190,13 +191,15 @@ class ScriptRun {
   void RecordResult(const ScriptStep& step, const ScriptStep* next) {
     if (loggedOperation_) {
       resultText_ = LastResultText();
+    } else if (step.word == StepWord::kTransfer && !LastTransferFailureText().empty()) {
+      // The failed triplet's condition was asked once already.
+      resultText_ = LastTransferFailureText();
     } else if (next && next->word == StepWord::kExpectResult && next->conditionCode >= 0) {
       resultText_ = ResultText();
     } else {
       resultText_ = ResultCodeName(TWAIN_GetResultCode());
     }
     loggedOperation_ = false;
-    (void)step;
   }
 
   // Message boxes are captured in a scripted run: each becomes a log note.

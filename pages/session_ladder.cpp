@@ -194,12 +194,29 @@ void SessionLadder::StepDownInStep() {
       step.action(view_.Handle());
       LogLine(step.after, name, SecondsSince(start));
     } else {
+      const std::uint32_t answers = TWAIN_Session().pendingAnswer.serial;
       LogProgress("%s", step.before);
       step.action(view_.Handle());
       LogLine(step.after, SecondsSince(start));
+      NotePendingCount(answers);
     }
   }
   Arrange();
+}
+
+void SessionLadder::NotePendingCount(std::uint32_t serial) {
+  const PendingAnswer& answer = TWAIN_Session().pendingAnswer;
+  if (answer.serial == serial) return;
+  // Count is -1 when the Source does not know how many remain.
+  const int count = static_cast<TW_INT16>(answer.count);
+  const bool ended = answer.message == MSG_ENDXFER;
+  LogNote("%s returned Count %d", ended ? "MSG_ENDXFER" : "MSG_RESET", count);
+  if (!ended) return;
+  if (endXferCount_ && *endXferCount_ > 0 && count >= *endXferCount_) {
+    LogNote("The Source's Count did not go down after a transfer: %d before it, %d after it",
+            *endXferCount_, count);
+  }
+  endXferCount_ = count;
 }
 
 void SessionLadder::OpenSelectedSource() {
@@ -235,6 +252,10 @@ void SessionLadder::EnumerateSources() {
     if (count == kMaxSources) break;
     identity = TW_IDENTITY{};
     listed = TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &identity);
+  }
+  if (view_.SourceCount() == 0) {
+    LogLine("Enumerating Data Sources...");
+    LogNote("The Source Manager lists no Data Source: none is installed");
   }
   identity = TW_IDENTITY{};
   if (TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &identity)) {
@@ -308,6 +329,8 @@ void SessionLadder::Arrange() {
     view_.ShowXferMechText(state >= 4);
     const LadderLabels labels = LadderLabelsFor(state);
     view_.SetLadderLabels(labels.higher, labels.lower);
+    // A new enabling starts its own count of pending images.
+    if (state <= 5) endXferCount_.reset();
     ArriveAt(state, old);
     state = TWAIN_State();
   }

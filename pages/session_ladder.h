@@ -4,6 +4,8 @@
 // through LadderView, so all of it runs in host tests.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/handles.h"
@@ -109,6 +111,8 @@ class SessionLadder {
   void ArriveAt(int state, int old);
   // What a Source event asks of the window, by message or by callback.
   void AnswerSource(TW_UINT16 twMessage);
+  // The Count of a MSG_ENDXFER or MSG_RESET answered since `serial`.
+  void NotePendingCount(std::uint32_t serial);
 
   LadderView& view_;
   int shownState_ = -1;
@@ -116,4 +120,6 @@ class SessionLadder {
   std::string currentSourceName_;
   int timerGuard_ = 0;
   bool stepping_ = false;
+  // The Count the last MSG_ENDXFER of this enabling returned.
+  std::optional<int> endXferCount_;
 };

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "caps/logged_operations.h"
+#include "pages/image_tabs.h"
 #include "platform/message_box.h"
 #include "probe/resource_ids.h"
 #include "probe/window_rect.h"
@@ -27,8 +28,7 @@ BOOL ImagesPage::OnInitDialog() {
 }
 
 bool ImagesPage::Transfer() {
-  TransferByMechanism(*this, CurrentXferMech());
-  return true;
+  return TransferByMechanism(*this, CurrentXferMech());
 }
 
 unsigned ImagesPage::RealizePalette(HDC context) const {
@@ -53,7 +53,9 @@ void ImagesPage::SetImage(DibHandle handle) {
 
 void ImagesPage::SetInfoText(const std::string& text) {
   info_ = text;
-  SetItemText(IDC_IMAGE_INFO, info_.c_str());
+  // A report without a picture (a failed memory transfer, a file not shown)
+  // needs the Info tab too.
+  RebuildTabs();
 }
 
 void ImagesPage::AppendInfoText(const std::string& text) {
@@ -80,12 +82,12 @@ void ImagesPage::RebuildTabs() {
   SetWindowPos(Item(IDC_IMAGE_INFO), HWND_TOP, view.left, view.top, 0, 0,
                SWP_NOSIZE | SWP_NOREDRAW | SWP_NOACTIVATE);
 
-  if (image_.Check() == DibCheck::kOk) {
+  const ImageTabs shown = ImagePageTabs(image_.Handle() != nullptr, info_);
+  if (shown.infoTab) {
     item.pszText = const_cast<char*>("Info");
     SendMessageA(tabs, TCM_INSERTITEMA, 1, reinterpret_cast<LPARAM>(&item));
-  } else {
-    info_ = "no image";
   }
+  info_ = shown.infoText;
   SetItemText(IDC_IMAGE_INFO, info_.c_str());
   const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
   SendMessageA(tabs, TCM_SETCURSEL, selected < 0 || selected >= count ? 0 : selected, 0);

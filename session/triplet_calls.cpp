@@ -27,15 +27,21 @@ bool ProcessEvent(TwainSession&, TW_UINT16 rc, TW_MEMREF data) {
   return rc == TWRC_DSEVENT;
 }
 
-bool EndXfer(TwainSession&, TW_UINT16 rc, TW_MEMREF data) {
-  if (rc != TWRC_SUCCESS) return false;
+void KeepPendingAnswer(TwainSession& s, TW_UINT16 message, TW_MEMREF data) {
   const TW_UINT16 count = data ? static_cast<TW_PENDINGXFERS*>(data)->Count : 0;
-  TWAIN_SetState(count != 0 ? 6 : 5);
+  s.pendingAnswer = {s.pendingAnswer.serial + 1, message, count};
+}
+
+bool EndXfer(TwainSession& s, TW_UINT16 rc, TW_MEMREF data) {
+  if (rc != TWRC_SUCCESS) return false;
+  KeepPendingAnswer(s, MSG_ENDXFER, data);
+  TWAIN_SetState(s.pendingAnswer.count != 0 ? 6 : 5);
   return true;
 }
 
-bool ResetXfers(TwainSession&, TW_UINT16 rc, TW_MEMREF) {
+bool ResetXfers(TwainSession& s, TW_UINT16 rc, TW_MEMREF data) {
   if (rc != TWRC_SUCCESS) return false;
+  KeepPendingAnswer(s, MSG_RESET, data);
   TWAIN_SetState(5);
   return true;
 }

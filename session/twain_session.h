@@ -47,6 +47,14 @@ struct Twain2Record {
   std::uintptr_t sourceSerial = 0;
 };
 
+// A Source's successful answer to MSG_ENDXFER or MSG_RESET and the Count it
+// returned; `serial` counts the answers, so a caller sees whether one came.
+struct PendingAnswer {
+  std::uint32_t serial = 0;
+  TW_UINT16 message = 0;
+  TW_UINT16 count = 0;
+};
+
 struct TwainSession {
   std::int32_t state = 1;
   TW_IDENTITY appIdentity = DefaultAppIdentity();
@@ -57,6 +65,7 @@ struct TwainSession {
   TW_USERINTERFACE userInterface{};
   bool hideDeviceUI = false;
   TW_PENDINGXFERS pendingXfers{};
+  PendingAnswer pendingAnswer;
   TW_IDENTITY scratchIdentity{};
   platform::WindowHandle proxyWindow = nullptr;
   platform::ModuleHandle moduleInstance = nullptr;

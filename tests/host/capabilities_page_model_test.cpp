@@ -247,6 +247,10 @@ TEST_F(CapabilitiesPageModelTest, TheChosenContainerIsRememberedPerCapability) {
   }
   page.StateChanged(3, 4);
   EXPECT_EQ(page.selected(), -1);
+  // However the session falls below state 4 (a fault, a hard reset).
+  page.Select(ICAP_XRESOLUTION);
+  page.StateChanged(1, 5);
+  EXPECT_EQ(page.selected(), -1);
 }
 
 TEST(LogRightEdgeTest, TheLogStopsShortOfAVisibleEditorThatReachesIntoIt) {
@@ -280,8 +284,18 @@ TEST_F(CapabilitiesPageModelTest, ASourceThatFaultsInAPageRequestIsReportedAndTh
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].text.find("during MSG_GETCURRENT(ICAP_UNITS).\n\nSource: Flatbed\n"),
             std::string::npos);
-  EXPECT_EQ(view.answers[kAnswerGet].lines.size(), 5u) << "what was answered before the fault";
   EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 0);
+  // The capability went with the session: the page belongs to nothing selected.
+  EXPECT_EQ(page.selected(), -1);
+  EXPECT_EQ(view.title, "");
+  EXPECT_FALSE(view.getsEnabled || view.tabsVisible);
+  // Nothing acts on it in state 1: no line names it, no choice is stored.
+  const std::size_t lines = Lines().size();
+  page.Get(kAnswerGet);
+  page.PickTab(0);
+  EXPECT_EQ(Lines().size(), lines);
+  EXPECT_EQ(platform::ReadSettingInt("ICAP_UNITS", kSetConKey, -7), -7);
+  EXPECT_TRUE(platform::TakeCapturedMessageBoxes().empty());
 }
 
 TEST_F(CapabilitiesPageModelTest, FaultsInSetResetAndTheReportFreeWhatWasHeldAndTheProbeGoesOn) {
@@ -301,9 +315,12 @@ TEST_F(CapabilitiesPageModelTest, FaultsInSetResetAndTheReportFreeWhatWasHeldAnd
             "reset");
   EXPECT_EQ(platform::TakeCapturedMessageBoxes().size(), 1u);
 
-  // The session climbs again and the page works as before.
+  // The session climbs again and the page works as before, once a capability is chosen.
   GoTo(4);
   crash = false;
+  page.Set();
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CAPABILITY, MSG_SET), 0u) << "nothing is selected";
+  page.Select(ICAP_XRESOLUTION);
   page.Set();
   EXPECT_EQ(TWAIN_State(), 4);
   EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_CAPABILITY, MSG_SET), 1u);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "caps/container.h"
+#include "caps/logged_operations.h"
 #include "imaging/dib_image.h"
 #include "imaging/header_report.h"
 #include "pages/log.h"
@@ -90,8 +91,10 @@ class TransferTest : public SessionTest {
   }
 
   // A Source with a memory image of the given shape that sends the strips.
+  // Asked again, the image information gives `lengthAfter` (-2: `length`).
   void MemorySource(int width, int length, int bits, TW_UINT32 preferred, std::deque<Strip> strips,
-                    int samples = 3) {
+                    int samples = 3, int lengthAfter = -2) {
+    auto asked = std::make_shared<int>(0);
     dsm.On(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET).Fill([preferred](TW_MEMREF data) {
       *static_cast<TW_SETUPMEMXFER*>(data) = {preferred / 2, preferred * 2, preferred};
     });
@@ -100,7 +103,7 @@ class TransferTest : public SessionTest {
       info.XResolution = Fix(100);
       info.YResolution = Fix(150);
       info.ImageWidth = width;
-      info.ImageLength = length;
+      info.ImageLength = (*asked)++ && lengthAfter != -2 ? lengthAfter : length;
       info.SamplesPerPixel = static_cast<TW_INT16>(samples);
       info.BitsPerSample[0] = info.BitsPerSample[1] = info.BitsPerSample[2] = 8;
       info.BitsPerPixel = static_cast<TW_INT16>(bits);
@@ -333,8 +336,9 @@ TEST_F(TransferTest, MemoryFailuresFreeTheBitmapAndTheBuffer) {
   dsm.ClearCalls();
   log = LogStore{};
   dsm.On(DG_IMAGE, DAT_IMAGEINFO, MSG_GET).Return(TWRC_FAILURE);
-  MemoryTransferStep(page);
-  EXPECT_TRUE(Lines().empty());
+  EXPECT_FALSE(MemoryTransferStep(page));
+  EXPECT_EQ(Lines(), Strings{"   DG_IMAGE / DAT_IMAGEINFO / MSG_GET -> TWRC_FAILURE, TWCC_BUMMER: "
+                             "no image was transferred"});
   EXPECT_EQ(page.info, "");
   ExpectNothingLeft();
 }
@@ -369,6 +373,65 @@ TEST_F(TransferTest, MemorySourceThatNeverEndsIsGivenUp) {
   ExpectNothingLeft();
 }
 
+// ImageLength -1: the Source does not know the length until it is done.
+using UnknownLengthTest = TransferTest;
+
+TEST_F(UnknownLengthTest, TheBitmapGrowsWithTheRowsUntilDoneAndTheHeightIsReported) {
+  MemorySource(5, -1, 24, 48, {{2, 16}, {2, 16}, {2, 16}, {1, 16, 0, TWRC_XFERDONE}}, 3, 9);
+  EXPECT_TRUE(MemoryTransferStep(page));
+  ASSERT_EQ(page.image.Check(), DibCheck::kOk);
+  ASSERT_EQ(page.image.Height(), 7);
+  // Rows stored before each growth are still in place, colours swapped.
+  for (int row = 0; row < 7; ++row) {
+    EXPECT_EQ(page.image.RowAddress(row)[2], SourceByte(row, 0)) << row;
+    EXPECT_EQ(page.image.RowAddress(row)[14], SourceByte(row, 12)) << row;
+  }
+  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGEINFO, MSG_GET), 2u) << "asked again after XFERDONE";
+  const Strings lines = Lines();
+  EXPECT_EQ(Strings(lines.end() - 3, lines.end()),
+            (Strings{"   DAT_IMAGEINFO after the transfer gives ImageLength 9, not the 7 rows that "
+                     "came",
+                     "   ImageLength was -1 (unknown): the image has the 7 rows that came",
+                     "Memory transfer completed successfully."}));
+  EXPECT_NE(page.info.find(" Length          = 7 rows\r\n"), std::string::npos) << page.info;
+  // 1 row, then 2, 4 and 8: one new block per doubling, beside the buffer.
+  EXPECT_LE(GetMemoryStats().allocations, 5);
+  ExpectNothingLeft();
+
+  // Done before any row: nothing to show.
+  log = LogStore{};
+  MemorySource(5, -1, 24, 48, {{0, 16, 0, TWRC_XFERDONE}});
+  EXPECT_TRUE(MemoryTransferStep(page));
+  EXPECT_EQ(page.image.Handle(), nullptr);
+  EXPECT_EQ(Lines().back(), "Memory transfer failed.");
+  ExpectNothingLeft();
+}
+
+TEST_F(UnknownLengthTest, ASourceThatNeverSaysDoneOrClaimsTooManyRowsIsBounded) {
+  MemorySource(4, -1, 8, 8, std::deque<Strip>(kMaxUnknownLengthStrips + 5, Strip{1, 4}), 1);
+  MemoryTransferStep(page);
+  EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET),
+            static_cast<std::size_t>(kMaxUnknownLengthStrips));
+  Strings lines = Lines();
+  EXPECT_EQ(lines[lines.size() - 2],
+            "   100000 buffers brought no TWRC_XFERDONE; the transfer is given up");
+  EXPECT_EQ(lines.back(), "Memory transfer failed.");
+  ExpectNothingLeft();
+
+  // No strip counts more rows than its buffer holds uncompressed, even
+  // compressed ones, which are not drawn.
+  log = LogStore{};
+  Strip packed{0x20000001, 4, 0, TWRC_XFERDONE};
+  packed.compression = 1;
+  MemorySource(4, -1, 8, 8, {{0x20000001, 4}, packed}, 1);
+  MemoryTransferStep(page);
+  lines = Lines();
+  EXPECT_EQ(lines[5].substr(lines[5].rfind("; ") + 2),
+            "536870913 rows claimed in a buffer that holds 2");
+  EXPECT_EQ(page.image.Height(), 4);
+  ExpectNothingLeft();
+}
+
 // A V4 header with compression 5 and 3780 pixels per metre.
 std::vector<unsigned char> V4Bitmap() {
   std::vector<unsigned char> bytes = test::PackedBitmap({108, 3, 2, 24, 5, 0, 0, 16});
@@ -400,8 +463,10 @@ TEST_F(TransferTest, NativeTransferReportsTheHeaderAndShowsTheBitmap) {
 
 TEST_F(TransferTest, NativeFailuresAndLyingHeadersLeaveNoImage) {
   dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_CANCEL).Times(1);
-  NativeTransferStep(page);
-  EXPECT_EQ(Lines(), Strings{"DG_IMAGE/DAT_IMAGENATIVEXFER/MSG_GET failed"});
+  EXPECT_FALSE(NativeTransferStep(page));
+  EXPECT_EQ(Lines(), (Strings{"DG_IMAGE/DAT_IMAGENATIVEXFER/MSG_GET failed",
+                              "   DG_IMAGE / DAT_IMAGENATIVEXFER / MSG_GET -> TWRC_CANCEL, "
+                              "TWCC_BUMMER: no image was transferred"}));
   EXPECT_EQ(page.info, "");
   EXPECT_EQ(TWAIN_State(), 7) << "a cancel still moves on";
   TWAIN_SetState(6);
@@ -409,8 +474,11 @@ TEST_F(TransferTest, NativeFailuresAndLyingHeadersLeaveNoImage) {
   // A success without a handle is a failure too.
   log = LogStore{};
   dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_XFERDONE).Times(1);
-  NativeTransferStep(page);
-  EXPECT_EQ(Lines(), Strings{"DG_IMAGE/DAT_IMAGENATIVEXFER/MSG_GET failed"});
+  EXPECT_FALSE(NativeTransferStep(page));
+  EXPECT_EQ(Lines(),
+            (Strings{"DG_IMAGE/DAT_IMAGENATIVEXFER/MSG_GET failed",
+                     "   DG_IMAGE / DAT_IMAGENATIVEXFER / MSG_GET -> TWRC_XFERDONE with no "
+                     "handle: no image was transferred"}));
   TWAIN_SetState(6);
 
   // The header claims twice the rows the block holds: reported, never drawn, freed.
@@ -495,21 +563,22 @@ TEST_F(FileTransferTest, UnshownFormatsFilesThatAreNotImagesAndRefusals) {
   EXPECT_NE(page.info.find("FileName    = \"" + text), std::string::npos);
   std::remove(text.c_str());
 
-  // The Source refuses its own choice back: no transfer, the done line without a name.
+  // The Source refuses its own choice back: no transfer, the done line without
+  // a name, the condition asked once and the logged operations' text left alone.
   log = LogStore{};
   dsm.ClearCalls();
   dsm.On(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET).Return(TWRC_FAILURE).Condition(TWCC_BADVALUE);
-  FileTransferStep(page);
+  const std::string kept = LastResultText();
+  EXPECT_FALSE(FileTransferStep(page));
   EXPECT_EQ(Lines(), (Strings{"File Xfer Ready: TWFF_BMP, \"" + text + "\"", "File Xfer Done: \"\"",
-                              "   no file was transferred: TWRC_FAILURE, TWCC_BADVALUE"}));
+                              "   DG_CONTROL / DAT_SETUPFILEXFER / MSG_SET -> TWRC_FAILURE, "
+                              "TWCC_BADVALUE: no file was transferred"}));
   EXPECT_EQ(page.info, "") << "the last file's report is gone";
   EXPECT_EQ(dsm.Count(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET), 0u);
-
-  // No setup at all: silent.
-  log = LogStore{};
-  dsm.On(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET).Return(TWRC_FAILURE);
-  FileTransferStep(page);
-  EXPECT_TRUE(Lines().empty());
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_STATUS, MSG_GET), 1u);
+  EXPECT_EQ(LastTransferFailureText(), "TWRC_FAILURE, TWCC_BADVALUE");
+  EXPECT_EQ(LastResultText(), kept);
+  ExpectNothingLeft();
   ExpectNothingLeft();
 }
 
@@ -523,11 +592,17 @@ TEST_F(TransferTest, TheMechanismChoosesTheStep) {
       {TWSX_MEMORY, "DG_CONTROL / DAT_SETUPMEMXFER / MSG_GET"}};
   for (const auto& [mechanism, triplet] : expected) {
     dsm.ClearCalls();
+    log = LogStore{};
     TWAIN_SetState(6);
     page.info = "stale";
-    TransferByMechanism(page, mechanism);
+    EXPECT_FALSE(TransferByMechanism(page, mechanism)) << "nothing was transferred";
     EXPECT_EQ(Sent(), Strings{triplet}) << mechanism;
     EXPECT_EQ(page.info, "") << mechanism << ": each step starts from a clear page";
+    // Every failure says how, with its condition asked once.
+    const char* outcome = mechanism == TWSX_FILE ? "file" : "image";
+    EXPECT_EQ(Lines().back(), "   " + triplet + " -> TWRC_FAILURE, TWCC_BUMMER: no " + outcome +
+                                  " was transferred");
+    EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_STATUS, MSG_GET), 1u) << mechanism;
   }
   // A failed native transfer leaves no earlier image on show.
   page.SetImage(DIB_Create(8, 2, 2));

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include "caps/logged_operations.h"
+#include "pages/image_transfer.h"
 #include "pages/layout_form.h"
 #include "pages/log.h"
 #include "pages/log_store.h"
@@ -78,7 +80,7 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   void EnumerateCapabilities() override {}
   bool TransferImage() override {
     ++transfers;
-    return false;
+    return transfer ? transfer() : false;
   }
   void AppendTabs() override {}
   void ShowSelectedPage() override {}
@@ -91,6 +93,7 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   bool closed = false;
   int pumps = 0;
   int transfers = 0;
+  std::function<bool()> transfer;  // the Images page's step; none: nothing is transferred
   std::function<bool(const ScriptStep&, std::string&)> page;  // none: no page is built
   bool imageShown = false;
 };
@@ -515,6 +518,36 @@ TEST_F(ScriptRunnerTest, ExpectResultAfterALayoutSetChecksTheSetNotTheGetAfterIt
   EXPECT_EQ(Run("ui off\nstate 6\nimageinfo\nexpect result TWRC_FAILURE TWCC_BADVALUE\n"),
             kScriptPassed)
       << testing::PrintToString(Lines());
+}
+
+// A page that keeps nothing: the steps' triplets and lines are what count.
+class NoImagePage : public ImagePageView {
+ public:
+  void Clear() override {}
+  void SetImage(DibHandle handle) override { platform::MemFree(handle); }
+  void SetInfoText(const std::string&) override {}
+  void AppendInfoText(const std::string&) override {}
+  void InfoBox(const char*) override {}
+};
+
+TEST_F(ScriptRunnerTest, AFailedTransferIsCheckedByTheConditionItsNoteAskedFor) {
+  Climb();
+  dsm.QueueEvent(MSG_XFERREADY);
+  dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_FAILURE).Condition(TWCC_BADVALUE);
+  NoImagePage page;
+  host.transfer = [&] { return NativeTransferStep(page); };
+  EXPECT_EQ(Run("ui off\nstate 6\ntransfer\nexpect result TWRC_FAILURE TWCC_BADVALUE\n"),
+            kScriptPassed)
+      << testing::PrintToString(Lines());
+  // One DAT_STATUS after the failed transfer: the note's.
+  const auto& calls = dsm.Calls();
+  auto failed = std::find_if(calls.begin(), calls.end(), [](const fake::Call& call) {
+    return call.dat == DAT_IMAGENATIVEXFER;
+  });
+  ASSERT_NE(failed, calls.end());
+  EXPECT_EQ(std::count_if(failed, calls.end(),
+                          [](const fake::Call& call) { return call.dat == DAT_STATUS; }),
+            1);
 }
 
 TEST_F(ScriptRunnerTest, TransferAsksThePageAndTheImageLinesReadItsSize) {

@@ -282,7 +282,8 @@ TEST_F(LadderTest, SourceEventsMoveTheLadder) {
   EXPECT_TRUE(view.higherEnabled);
 
   ladder.StepDown();
-  EXPECT_EQ(LastLine(), "Aborted Pending Xfers [0.00s]");
+  EXPECT_EQ(Lines().back(), "   MSG_RESET returned Count 0");
+  EXPECT_EQ(Lines().end()[-2], "Aborted Pending Xfers [0.00s]");
   EXPECT_EQ(TWAIN_State(), 5);
   // The view hears the step is over when it is: it may start another.
   bool inStepAtFinish = true;
@@ -386,10 +387,29 @@ TEST_F(LadderTest, HigherInStateSixTransfersThroughThePageAndTimesIt) {
             (Strings{"the page's lines", "Transfer Time: 1.25s"}));
   EXPECT_EQ(TWAIN_State(), 7);
   ExpectLabels("transferring...", "End Transfer");
-  // Ending the transfer with more images pending returns to 6.
+  // Ending the transfer with more images pending returns to 6, with the Count noted.
   ladder.StepDown();
-  EXPECT_EQ(LastLine(), "Ended Xfer [0.00s]");
+  Strings last = Lines();
+  EXPECT_EQ(Strings(last.end() - 2, last.end()),
+            (Strings{"Ended Xfer [0.00s]", "   MSG_ENDXFER returned Count 1"}));
   EXPECT_EQ(TWAIN_State(), 6);
+
+  // A Source whose Count stays where it was after the next transfer is noted.
+  dsm.On(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER).Fill([](TW_MEMREF data) {
+    static_cast<TW_PENDINGXFERS*>(data)->Count = 1;
+  });
+  ladder.StepUp();
+  ladder.StepDown();
+  last = Lines();
+  EXPECT_EQ(Strings(last.end() - 2, last.end()),
+            (Strings{"   MSG_ENDXFER returned Count 1",
+                     "   The Source's Count did not go down after a transfer: 1 before it, 1 "
+                     "after it"}));
+  // A failed transfer prints no time.
+  view.transfer = [] { return false; };
+  const int linesBefore2 = log.count();
+  ladder.StepUp();
+  EXPECT_EQ(log.count(), linesBefore2);
 }
 
 TEST_F(LadderTest, LowerWalksBackToExit) {
@@ -429,8 +449,8 @@ TEST_F(LadderTest, ChangingTheSourceInStateSixStepsDownAndOpensTheNewOne) {
   EXPECT_EQ(TWAIN_State(), 4);
   const Strings lines = Lines();
   EXPECT_EQ(Strings(lines.begin() + linesBefore, lines.end()),
-            (Strings{"Aborted Pending Xfers [0.00s]", "Disable Source [0.00s]",
-                     "Closed Flatbed [0.00s]", "Opened Camera [0.00s]"}))
+            (Strings{"Aborted Pending Xfers [0.00s]", "   MSG_RESET returned Count 0",
+                     "Disable Source [0.00s]", "Closed Flatbed [0.00s]", "Opened Camera [0.00s]"}))
       << "the close line names the Source last opened, not the new selection";
   EXPECT_STREQ(TWAIN_SourceProductName(), "Camera");
   EXPECT_EQ(view.pagesShown, 1);
@@ -457,15 +477,23 @@ TEST_F(LadderTest, ChangingTheSourceInStateSixStepsDownAndOpensTheNewOne) {
   EXPECT_STREQ(TWAIN_SourceProductName(), "Camera");
 }
 
-TEST(LadderWithoutSourcesTest, NoSourcesMeansNoOpeningStep) {
+TEST(LadderWithoutSourcesTest, NoSourcesMeansNoOpeningStepAndTheLogSaysSo) {
   fake::SourceManager empty;
   FakeLadderView view;
   SessionLadder ladder(view);
+  LogStore log;
+  SetLogSink([](const char* t, bool f, void* c) { static_cast<LogStore*>(c)->Write(t, f); }, &log);
   ladder.Refresh();
   ladder.StartupClimb();
   EXPECT_EQ(TWAIN_State(), 3);
   EXPECT_FALSE(view.higherEnabled);
   EXPECT_TRUE(view.sources.empty());
+  ASSERT_GE(log.count(), 2);
+  // Final lines, so the --log-file mirror has them too.
+  EXPECT_EQ(log.line(log.count() - 2), "Enumerating Data Sources...");
+  EXPECT_EQ(log.line(log.count() - 1),
+            "   The Source Manager lists no Data Source: none is installed");
+  EXPECT_FALSE(log.lastProvisional());
 }
 
 TEST_F(LadderTest, StepsDownRunWithTheLadderDisabled) {

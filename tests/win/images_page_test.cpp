@@ -251,7 +251,9 @@ TEST_F(ImagesPageTest, LyingBitmapsAndFilesThatAreNotImagesShowNoImage) {
   EXPECT_TRUE(LogHas("   the bitmap is not shown: the header describes more pixel data"))
       << testing::PrintToString(Lines());
   EXPECT_NE(page_->image().Check(), DibCheck::kOk);
-  EXPECT_EQ(ImageTabCount(), 1);
+  // Not drawn, but its header report stays on the Info tab.
+  EXPECT_EQ(ImageTabCount(), 2);
+  EXPECT_TRUE(StartsWith(page_->infoText(), " Received via Native Transfer")) << page_->infoText();
   BackToFour();
 
   OpenFaultLab("file-not-image");
@@ -262,6 +264,8 @@ TEST_F(ImagesPageTest, LyingBitmapsAndFilesThatAreNotImagesShowNoImage) {
     return line.find("could not be read as a") != std::string::npos;
   })) << testing::PrintToString(lines);
   EXPECT_EQ(page_->image().Handle(), nullptr);
+  EXPECT_EQ(ImageTabCount(), 2) << "the received file's text stays reachable";
+  EXPECT_TRUE(StartsWith(page_->infoText(), " Received via File Transfer")) << page_->infoText();
   BackToFour();
 
   // Afterwards a clean native transfer shows.

@@ -66,7 +66,10 @@ TEST_F(ProbeWindowTest, HigherWithoutDeviceUiReachesImageReadyAndLowerWalksBack)
                             "Unloaded TWAIN Source Manager ["};
   for (const char* line : expected) {
     Click(IDC_LOWER);
-    EXPECT_EQ(Lines().back().rfind(line, 0), 0u) << Lines().back();
+    // The Count the Source returns follows its step as a note.
+    Strings now = Lines();
+    while (now.size() > 1 && now.back().rfind("   ", 0) == 0) now.pop_back();
+    EXPECT_EQ(now.back().rfind(line, 0), 0u) << Lines().back();
   }
   EXPECT_EQ(TWAIN_State(), 1);
   EXPECT_EQ(Control(IDC_LOWER), "Exit");
