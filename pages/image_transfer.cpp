@@ -13,6 +13,7 @@
 #include "imaging/image_file.h"
 #include "imaging/strip_writer.h"
 #include "pages/log.h"
+#include "platform/gdi_bitmap.h"
 #include "platform/memory.h"
 #include "session/triplet_calls.h"
 #include "vocab/twain_names.h"
@@ -145,6 +146,15 @@ void NativeTransferStep(ImagePageView& page) {
   TW_HANDLE handle = nullptr;
   if (TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle) && handle) {
     LogLine("DIB received");
+    if (platform::IsGdiBitmap(handle)) {
+      handle = platform::TakeGdiBitmap(handle);
+      LogNote("the Source returned an HBITMAP, not a DIB in global memory; %s",
+              handle ? "it was converted and deleted" : "it could not be read");
+      if (!handle) {
+        page.SetImage(nullptr);
+        return;
+      }
+    }
     const std::string note = BitmapBlockNote(handle);
     if (!note.empty()) LogNote("the bitmap is not shown: %s", note.c_str());
     page.SetInfoText(" Received via Native Transfer" + HeaderReport(handle));

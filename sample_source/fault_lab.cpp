@@ -95,6 +95,13 @@ const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount] = {
      {0, 0},
      "every triplet but MSG_PROCESSEVENT first dispatches the messages waiting in the thread's "
      "queue"},
+    {Misbehaviour::kHBitmap,
+     "hbitmap",
+     {FaultArg::kNone, FaultArg::kNone},
+     false,
+     {0, 0},
+     "native transfers hand back a GDI bitmap (HBITMAP), left selected into the Source's device "
+     "context, instead of a DIB in global memory"},
 };
 
 namespace {

@@ -31,6 +31,7 @@ enum class Misbehaviour {
   kBitmapHeaderLies,
   kFileNotImage,
   kPumpInTriplet,
+  kHBitmap,
   kCount
 };
 constexpr std::size_t kMisbehaviourCount = static_cast<std::size_t>(Misbehaviour::kCount);

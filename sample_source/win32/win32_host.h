@@ -20,11 +20,15 @@ class Win32Host : public SourceHost {
   bool TakeDialogMessage(const void* message) override;
   void PumpMessages() override;
   std::string TransferDirectory() override;
+  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle dib) override;
 
  private:
   HINSTANCE module_;
   DSMENTRYPROC managerEntry_ = nullptr;
   HWND dialog_ = nullptr;
+  // Holds the last GDI bitmap made, selected, until the next one or the end.
+  HDC bitmapDc_ = nullptr;
+  HGDIOBJ firstBitmap_ = nullptr;
 };
 
 }  // namespace sample

@@ -434,6 +434,25 @@ TEST_F(TransferTest, NativeFailuresAndLyingHeadersLeaveNoImage) {
   ExpectNothingLeft();
 }
 
+// A Source that hands back an HBITMAP: the page shows the DIB read from it,
+// the log says what the Source did, and the bitmap is deleted.
+TEST_F(TransferTest, NativeHBitmapIsShownAsADibNotedAndDeleted) {
+  DibHandle dib = test::ToBlock(test::PackedBitmap(test::Complete({40, 4, 4, 8})));
+  platform::MemoryHandle bitmap = platform::host::MakeGdiBitmap(dib);
+  dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_XFERDONE).Fill([=](TW_MEMREF data) {
+    *static_cast<TW_HANDLE*>(data) = bitmap;
+  });
+  NativeTransferStep(page);
+  EXPECT_EQ(Lines(), (Strings{"DIB received",
+                              "   the Source returned an HBITMAP, not a DIB in global memory; it "
+                              "was converted and deleted"}));
+  EXPECT_EQ(page.image.Handle(), dib);
+  EXPECT_EQ(page.image.Check(), DibCheck::kOk);
+  EXPECT_NE(page.info.find(" Width        = 4 pixels\r\n"), std::string::npos);
+  EXPECT_EQ(platform::host::LiveGdiBitmapCount(), 0);
+  ExpectNothingLeft();
+}
+
 class FileTransferTest : public TransferTest {
  protected:
   void FileSource(const std::string& name, TW_UINT16 format) {

@@ -53,6 +53,7 @@ class RecordingHost : public sample::SourceHost {
   bool TakeDialogMessage(const void*) override { return false; }
   void PumpMessages() override { ++record_.pumps; }
   std::string TransferDirectory() override { return testing::TempDir(); }
+  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle) override { return nullptr; }
 
  private:
   HostRecord& record_;

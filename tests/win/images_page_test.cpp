@@ -42,6 +42,22 @@ std::vector<unsigned char> Pixels(const DibImage& image) {
   return pixels;
 }
 
+// Red | green << 8 | blue << 16 of pixel (x, y) of a 24- or 32-bit image, top row 0.
+std::uint32_t Rgb(const DibImage& image, int x, int y) {
+  const unsigned char* p = image.RowAddress(y) + x * (image.Depth() / 8);
+  return p[2] | p[1] << 8 | p[0] << 16;
+}
+
+// The colours at an 8 x 8 grid of points over the image.
+std::vector<std::uint32_t> Samples(const DibImage& image) {
+  std::vector<std::uint32_t> colours;
+  for (int i = 0; i < 8; ++i) {
+    for (int j = 0; j < 8; ++j)
+      colours.push_back(Rgb(image, image.Width() * i / 8, image.Height() * j / 8));
+  }
+  return colours;
+}
+
 class ImagesPageTest : public ProbeWindowTest {
  protected:
   void SetUp() override {
@@ -268,6 +284,24 @@ TEST_F(ImagesPageTest, LyingBitmapsAndFilesThatAreNotImagesShowNoImage) {
   OpenFaultLab("");
   Acquire(TWSX_NATIVE);
   EXPECT_EQ(page_->image().Check(), DibCheck::kOk);
+}
+
+TEST_F(ImagesPageTest, AnHBitmapFromTheSourceIsShownUprightWithANote) {
+  Acquire(TWSX_NATIVE);
+  const std::vector<std::uint32_t> flatbed = Samples(page_->image());
+  BackToFour();
+  OpenFaultLab("hbitmap");
+  Acquire(TWSX_NATIVE);
+  EXPECT_TRUE(
+      LogHas("   the Source returned an HBITMAP, not a DIB in global memory; it was "
+             "converted and deleted"))
+      << testing::PrintToString(Lines());
+  ASSERT_EQ(page_->image().Check(), DibCheck::kOk);
+  EXPECT_EQ(page_->image().Width(), pending_.ImageWidth);
+  EXPECT_EQ(page_->image().Height(), pending_.ImageLength);
+  EXPECT_TRUE(Samples(page_->image()) == flatbed) << "the Flatbed's picture, the right way up";
+  EXPECT_EQ(ImageTabCount(), 2);
+  BackToFour();
 }
 
 TEST_F(ImagesPageTest, PendingCountOfFfffKeepsTheLadderInStep) {
