@@ -90,9 +90,7 @@ struct RendererInfo {
 
 bool BuildRendererInfo(const void* block, const DibLayout& layout, RendererInfo& out,
                        platform::DibPicture& picture) {
-  if (!layout.HasRows() && layout.compression != kBiRle8 && layout.compression != kBiRle4) {
-    return false;  // JPEG, PNG or unknown data: nothing here can draw it
-  }
+  if (!layout.Drawable()) return false;
   std::memset(&out, 0, sizeof(out));
   BitmapInfoHeader& h = out.header;
   h.biSize = kInfoHeaderSize;

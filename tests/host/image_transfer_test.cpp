@@ -385,7 +385,10 @@ TEST_F(TransferTest, NativeTransferReportsTheHeaderAndShowsTheBitmap) {
     *static_cast<TW_HANDLE*>(data) = sent;
   });
   NativeTransferStep(page);
-  EXPECT_EQ(Lines(), Strings{"DIB received"});
+  // PNG data (compression 5): reported and kept, but not drawable.
+  EXPECT_EQ(Lines(), (Strings{"DIB received",
+                              "   the bitmap is not shown: its compression (5 - unknown format) "
+                              "cannot be drawn"}));
   EXPECT_EQ(page.image.Handle(), sent);
   EXPECT_EQ(page.info,
             " Received via Native Transfer\r\n Header Size  = 108 bytes\r\n Header Type  = "
