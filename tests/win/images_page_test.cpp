@@ -42,18 +42,13 @@ std::vector<unsigned char> Pixels(const DibImage& image) {
   return pixels;
 }
 
-// Red | green << 8 | blue << 16 of pixel (x, y) of a 24- or 32-bit image, top row 0.
-std::uint32_t Rgb(const DibImage& image, int x, int y) {
-  const unsigned char* p = image.RowAddress(y) + x * (image.Depth() / 8);
-  return p[2] | p[1] << 8 | p[0] << 16;
-}
-
-// The colours at an 8 x 8 grid of points over the image.
+// Red | green << 8 | blue << 16 at an 8 x 8 grid over a 24- or 32-bit image.
 std::vector<std::uint32_t> Samples(const DibImage& image) {
   std::vector<std::uint32_t> colours;
-  for (int i = 0; i < 8; ++i) {
-    for (int j = 0; j < 8; ++j)
-      colours.push_back(Rgb(image, image.Width() * i / 8, image.Height() * j / 8));
+  for (int i = 0; i < 64; ++i) {
+    const unsigned char* p = image.RowAddress(image.Height() * (i / 8) / 8) +
+                             image.Width() * (i % 8) / 8 * (image.Depth() / 8);
+    colours.push_back(p[2] | p[1] << 8 | p[0] << 16);
   }
   return colours;
 }
