@@ -5,7 +5,9 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <memory>
 
+#include "imaging/dib_shrink.h"
 #include "platform/memory.h"
 
 namespace {
@@ -88,9 +90,7 @@ struct RendererInfo {
 
 bool BuildRendererInfo(const void* block, const DibLayout& layout, RendererInfo& out,
                        platform::DibPicture& picture) {
-  if (!layout.HasRows() && layout.compression != kBiRle8 && layout.compression != kBiRle4) {
-    return false;  // JPEG, PNG or unknown data: nothing here can draw it
-  }
+  if (!layout.Drawable()) return false;
   std::memset(&out, 0, sizeof(out));
   BitmapInfoHeader& h = out.header;
   h.biSize = kInfoHeaderSize;
@@ -278,6 +278,22 @@ bool DIB_DrawLayout(const void* block, const DibLayout& layout, platform::Device
   if (!BuildRendererInfo(block, layout, info, picture)) return false;
   const platform::DrawRect source{sourceX, sourceY, layout.width - sourceX,
                                   layout.height - sourceY};
+  // Scaled down by our own box filter and drawn 1:1: systems that stretch by
+  // dropping pixels (Wine's HALFTONE among them) darken pictures and blacken
+  // fine patterns.
+  const bool shrinking = destination.width < source.width || destination.height < source.height;
+  const std::unique_ptr<std::uint32_t[]> shrunk =
+      shrinking ? DIB_ShrinkLayout(block, layout, source, destination.width, destination.height)
+                : nullptr;
+  if (shrunk) {
+    const BitmapInfoHeader header{
+        kInfoHeaderSize, destination.width, destination.height, 1, 32, kBiRgb, 0, 0, 0, 0, 0};
+    const platform::DibPicture reduced{
+        &header, sizeof(header), shrunk.get(),
+        std::size_t(destination.width) * std::size_t(destination.height) * sizeof(std::uint32_t)};
+    return platform::DrawDibScaled(context, reduced, destination,
+                                   {0, 0, destination.width, destination.height});
+  }
   return platform::DrawDibScaled(context, picture, destination, source);
 }
 

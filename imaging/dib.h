@@ -97,6 +97,8 @@ struct DibLayout {
   std::size_t pixelBytes = 0;  // rows x rowBytes, or the compressed data's length
   // Rows can be addressed (uncompressed data).
   bool HasRows() const { return compression == kBiRgb || compression == kBiBitfields; }
+  // The renderer can draw it: rows, or run-length data (not JPEG or PNG data).
+  bool Drawable() const { return HasRows() || compression == kBiRle8 || compression == kBiRle4; }
 };
 
 // Checks a packed bitmap of `size` bytes: every part its header describes

@@ -35,6 +35,8 @@ class DibImage {
   DibHandle Handle() const { return handle_; }
   // Why the attached handle shows no image (kOk while one is shown).
   DibCheck Check() const { return check_; }
+  // A well-formed bitmap may still hold data no renderer here draws (JPEG, PNG).
+  bool Drawable() const { return check_ == DibCheck::kOk && layout_.Drawable(); }
   const void* Header() const { return header_; }
   const unsigned char* Bits() const { return bits_; }
 

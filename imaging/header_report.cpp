@@ -70,7 +70,11 @@ std::string HeaderReport(DibHandle handle) {
 }
 
 std::string BitmapBlockNote(DibHandle handle) {
-  const DibCheck check = DIB_CheckBlock(handle);
+  DibLayout layout;
+  const DibCheck check = DIB_CheckBlock(handle, &layout);
+  if (check == DibCheck::kOk && !layout.Drawable()) {
+    return "its compression (" + CompressionName(layout.compression) + ") cannot be drawn";
+  }
   for (const CheckText& entry : kCheckTexts) {
     if (entry.check != check) continue;
     char text[160];

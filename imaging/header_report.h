@@ -13,5 +13,5 @@ std::string CompressionName(std::uint32_t compression);
 // the handle and leaves no reference on it.
 std::string HeaderReport(DibHandle handle);
 // Why the block cannot be shown, in words for a Source developer; empty when
-// it is a bitmap that fits its block.
+// it is a bitmap that fits its block and holds data the renderer draws.
 std::string BitmapBlockNote(DibHandle handle);

@@ -16,6 +16,7 @@
 #include "imaging/strip_writer.h"
 #include "pages/log.h"
 #include "pages/manager_notes.h"
+#include "platform/gdi_bitmap.h"
 #include "platform/memory.h"
 #include "session/triplet_calls.h"
 #include "vocab/triplet_text.h"
@@ -320,6 +321,15 @@ bool NativeTransferStep(ImagePageView& page) {
   TW_HANDLE handle = nullptr;
   if (TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle) && handle) {
     LogLine("DIB received");
+    if (platform::IsGdiBitmap(handle)) {
+      handle = platform::TakeGdiBitmap(handle);
+      LogNote("the Source returned an HBITMAP, not a DIB in global memory; %s",
+              handle ? "it was converted and deleted" : "it could not be read");
+      if (!handle) {
+        page.SetImage(nullptr);
+        return false;
+      }
+    }
     const std::string note = BitmapBlockNote(handle);
     if (!note.empty()) LogNote("the bitmap is not shown: %s", note.c_str());
     page.SetInfoText(" Received via Native Transfer" + HeaderReport(handle));

@@ -44,7 +44,7 @@ void ImageView::Paint() {
   HBRUSH gray = CreateSolidBrush(RGB(128, 128, 128));
   FillRect(dc, &client, gray);
   DeleteObject(gray);
-  if (image_.Check() == DibCheck::kOk) {
+  if (image_.Drawable()) {
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, 0, 0, client.right, client.bottom);
     image_.Draw(dc, 0, 0, static_cast<unsigned>(zoom_.numerator),

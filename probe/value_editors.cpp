@@ -53,22 +53,31 @@ void ValueEditor::Load(int cap, int itemType) {
   Reload();
 }
 
+// The image lists are ours, made once and kept across list views (the
+// views are LVS_SHAREIMAGELISTS, so they never free them).
 ValueListControl::~ValueListControl() {
+  if (IsWindow(list_)) {
+    SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_STATE, 0);
+    SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+  }
   if (checks_) ImageList_Destroy(checks_);
   if (markers_) ImageList_Destroy(markers_);
 }
 
 void ValueListControl::MakePictures() {
-  if (checks_) return;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  checks_ = ImageList_Create(kValuePictureSize, kValuePictureSize, ILC_COLOR24, 2, 0);
-  markers_ = ImageList_Create(kValuePictureSize, kValuePictureSize, ILC_COLOR24, 4, 0);
-  for (auto [list, id] : {std::pair{checks_, IDB_VALUE_CHECKS}, {markers_, IDB_VALUE_MARKERS}}) {
-    HBITMAP picture = LoadBitmapA(instance, MAKEINTRESOURCEA(id));
-    ImageList_Add(list, picture, nullptr);
-    DeleteObject(picture);
+  if (!checks_) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    checks_ = ImageList_Create(kValuePictureSize, kValuePictureSize, ILC_COLOR24, 2, 0);
+    markers_ = ImageList_Create(kValuePictureSize, kValuePictureSize, ILC_COLOR24, 4, 0);
+    for (auto [list, id] : {std::pair{checks_, IDB_VALUE_CHECKS}, {markers_, IDB_VALUE_MARKERS}}) {
+      HBITMAP picture = LoadBitmapA(instance, MAKEINTRESOURCEA(id));
+      ImageList_Add(list, picture, nullptr);
+      DeleteObject(picture);
+    }
   }
-  // The list keeps the image lists; they are ours to destroy.
+  // A dialog made again has a new list view, which needs them too.
+  if (SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0) == reinterpret_cast<LRESULT>(checks_))
+    return;
   SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_STATE, reinterpret_cast<LPARAM>(checks_));
   SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(markers_));
   SendMessageA(list_, LVM_SETBKCOLOR, 0, kListGrey);

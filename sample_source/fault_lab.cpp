@@ -148,6 +148,13 @@ const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount] = {
      {0, 0},
      "MSG_GET, MSG_GETCURRENT and MSG_GETDEFAULT of the capability answer TWRC_SUCCESS with "
      "hContainer 0x10, no handle at all"},
+    {Misbehaviour::kHBitmap,
+     "hbitmap",
+     {FaultArg::kNone, FaultArg::kNone},
+     false,
+     {0, 0},
+     "native transfers hand back a GDI bitmap (HBITMAP), left selected into the Source's device "
+     "context, instead of a DIB in global memory"},
 };
 
 namespace {

@@ -40,6 +40,7 @@ enum class Misbehaviour {
   kThreadFault,
   kHang,
   kBogusContainer,
+  kHBitmap,
   kCount
 };
 constexpr std::size_t kMisbehaviourCount = static_cast<std::size_t>(Misbehaviour::kCount);

@@ -361,6 +361,12 @@ TW_UINT16 SampleSource::NativeXfer(TW_UINT16, TW_MEMREF data) {
   platform::MemoryHandle image = MakeNativeImage(GeometryOf(settings_), Page());
   if (!image) return Fail(TWCC_LOWMEMORY);
   if (faults_.Has(Misbehaviour::kBitmapHeaderLies)) DoubleBitmapSize(image);
+  if (faults_.Has(Misbehaviour::kHBitmap)) {
+    platform::MemoryHandle bitmap = host_->MakeGdiBitmap(image);
+    platform::MemFree(image);
+    if (!bitmap) return Fail(TWCC_LOWMEMORY);
+    image = bitmap;
+  }
   *static_cast<TW_HANDLE*>(data) = image;
   transfer_ = Transfer::kNative;
   state_ = 7;

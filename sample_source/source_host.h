@@ -38,6 +38,10 @@ class SourceHost {
   virtual void Misbehave(Misbehaviour m, std::uint32_t arg) = 0;
   // Folder for default transfer file names, ending in its separator.
   virtual std::string TransferDirectory() = 0;
+  // A GDI bitmap (HBITMAP) with the packed DIB's picture, kept selected into
+  // a device context of the host's (a misbehaviour); null when none can be
+  // made. The DIB stays the caller's.
+  virtual platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle dib) = 0;
 };
 
 }  // namespace sample

@@ -79,6 +79,9 @@ TW_UINT16 SourceModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UIN
                                  TW_UINT16 msg, TW_MEMREF data) {
   const TW_UINT32 applicationId = origin ? origin->Id : 0;
   if (dat != DAT_STATUS) answeredHere_ = true;
+  if (dat != DAT_STATUS && !(dg == DG_CONTROL && dat == DAT_IDENTITY && msg == MSG_GET)) {
+    listed_ = 0;
+  }
   if (dg == DG_CONTROL && dat == DAT_ENTRYPOINT && msg == MSG_SET) {
     if (!data) return Fail(TWCC_BADVALUE);
     TW_ENTRYPOINT entryPoint;
@@ -92,10 +95,14 @@ TW_UINT16 SourceModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UIN
     if (!identity) return Fail(TWCC_BADVALUE);
     condition_ = TWCC_SUCCESS;
     if (msg == MSG_GET) {
-      // A Manager that lists several Sources of one DLL asks with Id 0, 1, ...
+      // Managers fill in Ids of their own choosing (Wine's 0, 1, ...; the 2.x
+      // Manager the one it assigned), so the identities go in turn, one per
+      // MSG_GET. The first one again ends the listing: a Manager stops at a
+      // name it has seen, and its next listing starts afresh.
       const TW_UINT32 id = identity->Id;
-      *identity = SourceIdentity(offered_[id < offered_.size() ? id : 0]);
+      *identity = SourceIdentity(offered_[listed_ % offered_.size()]);
       identity->Id = id;
+      listed_ = listed_ == offered_.size() ? 0 : listed_ + 1;
       return TWRC_SUCCESS;
     }
     if (msg == MSG_OPENDS) return Open(origin, identity);

@@ -35,8 +35,8 @@ class SourceModule {
   using TraceSink = std::function<void(const std::string& line)>;
 
   // `offered`: the indices of the identities this file answers, its
-  // default first (the Fault Lab ships alone as well, because a Manager
-  // that lists one identity per file would never show it).
+  // default first (each Source ships alone as well, for a Manager that
+  // lists one identity per file).
   SourceModule(HostFactory hostFactory, FaultText faultText,
                std::vector<std::size_t> offered = {0, kFaultLabIndex});
 
@@ -58,6 +58,7 @@ class SourceModule {
   HostFactory hostFactory_;
   FaultText faultText_;
   std::vector<std::size_t> offered_;
+  std::size_t listed_ = 0;  // MSG_GETs of DAT_IDENTITY answered in this listing
   TraceSink trace_;
   std::optional<TW_ENTRYPOINT> entryPoint_;
   std::map<TW_UINT32, std::unique_ptr<SampleSource>> sessions_;

@@ -9,9 +9,10 @@
 #   install_sample_source.sh windows DIR [win64|win32]
 #                                            Windows' layout under DIR (a Windows
 #                                            directory, or a folder to zip): one folder
-#                                            per Source, as a Manager that lists one
+#                                            per Source, each file answering only its
+#                                            own identity, as a Manager that lists one
 #                                            identity per file needs
-#       DIR/twain_64/VorrelFlatbed/vorrel_sample.ds
+#       DIR/twain_64/VorrelFlatbed/vorrel_flatbed.ds
 #       DIR/twain_64/VorrelFaultLab/vorrel_fault_lab.ds
 #       (twain_32 likewise for the win32 build)
 set -euo pipefail
@@ -35,10 +36,10 @@ if [[ "$mode" == windows ]]; then
     win32) twain=twain_32 ;;
     *) echo "sample source: preset is win64 or win32, not $preset" >&2; exit 1 ;;
   esac
-  flatbed=$(built_file "$preset" vorrel_sample.ds)
+  flatbed=$(built_file "$preset" vorrel_flatbed.ds)
   fault_lab=$(built_file "$preset" vorrel_fault_lab.ds)
   mkdir -p "$dest/$twain/VorrelFlatbed" "$dest/$twain/VorrelFaultLab"
-  cp -f "$flatbed" "$dest/$twain/VorrelFlatbed/vorrel_sample.ds"
+  cp -f "$flatbed" "$dest/$twain/VorrelFlatbed/vorrel_flatbed.ds"
   cp -f "$fault_lab" "$dest/$twain/VorrelFaultLab/vorrel_fault_lab.ds"
   echo "sample source: installed under $dest/$twain (VorrelFlatbed, VorrelFaultLab)"
   exit 0

@@ -2,7 +2,9 @@
 # Builds both Windows presets and writes the release zips a Windows user
 # downloads: dist/vorrel-<version>-win64.zip and dist/vorrel-<version>-win32.zip,
 # each a folder Vorrel\ with the probe, its logo, the Sample Source in the
-# layout a Windows Source Manager expects and a README.txt in Windows line ends.
+# layout a Windows Source Manager expects, the file Wine's Manager loads
+# (wine\vorrel_sample.ds, both Sources in one) and a README.txt in Windows
+# line ends.
 # The version is the About box's (pages/about_text.h).
 #   scripts/package.sh               build and package
 #   scripts/package.sh --check ZIP   only check a zip's file list
@@ -27,8 +29,9 @@ expected_files() {
   local twain
   twain=$(twain_folder "$1")
   printf '%s\n' Vorrel/vorrel.exe Vorrel/Logo.bmp Vorrel/README.txt \
-    "Vorrel/$twain/VorrelFlatbed/vorrel_sample.ds" \
-    "Vorrel/$twain/VorrelFaultLab/vorrel_fault_lab.ds"
+    "Vorrel/$twain/VorrelFlatbed/vorrel_flatbed.ds" \
+    "Vorrel/$twain/VorrelFaultLab/vorrel_fault_lab.ds" \
+    Vorrel/wine/vorrel_sample.ds
 }
 
 # Compares a zip's files (folders left out) with the list; prints what differs.
@@ -63,7 +66,7 @@ ver=$(version)
 mkdir -p dist
 for preset in win64 win32; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j2 --target probe vorrel_sample vorrel_fault_lab
+  cmake --build --preset "$preset" -j2 --target probe vorrel_sample vorrel_flatbed vorrel_fault_lab
   twain=$(twain_folder "$preset")
   stage=$root/build/package/$preset
   rm -rf "$stage"
@@ -71,6 +74,8 @@ for preset in win64 win32; do
   built=$root/build/$preset
   cp "$built/probe/vorrel.exe" "$built/probe/Logo.bmp" "$stage/Vorrel/"
   scripts/install_sample_source.sh windows "$stage/Vorrel" "$preset" >/dev/null
+  mkdir -p "$stage/Vorrel/wine"
+  cp "$built/sample_source/vorrel_sample.ds" "$stage/Vorrel/wine/"
   if [[ $preset == win64 ]]; then
     manager="For this
 64-bit build that is TWAINDSM.DLL in %WINDIR%\\System32, the TWAIN Working

@@ -44,11 +44,11 @@ run_commands() {  # pattern
 
 run_commands 'xcopy|copy'
 windows_folder=$drive/windows/twain_64
-for file in VorrelFlatbed/vorrel_sample.ds VorrelFaultLab/vorrel_fault_lab.ds sane.ds; do
+for file in VorrelFlatbed/vorrel_flatbed.ds VorrelFaultLab/vorrel_fault_lab.ds sane.ds; do
   [[ -f "$windows_folder/$file" ]] || fail "the README's commands did not install $file"
 done
-cmp -s "$folder/twain_64/VorrelFlatbed/vorrel_sample.ds" "$windows_folder/sane.ds" ||
-  fail "sane.ds is not the Flatbed's file"
+cmp -s "$folder/wine/vorrel_sample.ds" "$windows_folder/sane.ds" ||
+  fail "sane.ds is not the file for Wine"
 
 rm -f "$drive/probe.log"
 timeout 60 wine 'C:\Program Files\Vorrel\vorrel.exe' --log-file 'C:\probe.log' </dev/null >/dev/null 2>&1 &

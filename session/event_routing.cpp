@@ -1,5 +1,6 @@
 #include "session/event_routing.h"
 
+#include "platform/gdi_bitmap.h"
 #include "platform/memory.h"
 #include "session/triplet_calls.h"
 #include "session/twain2.h"
@@ -63,7 +64,8 @@ void Xfer_OnReady() {
   platform::MemFree(s.ownXferResult);
   s.ownXferResult = nullptr;
   if (TWAIN_DS(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image)) {
-    s.ownXferResult = image;
+    // A Source may hand back an HBITMAP, which is no block to lock or free.
+    s.ownXferResult = platform::IsGdiBitmap(image) ? platform::TakeGdiBitmap(image) : image;
   } else {
     TWAIN_RecordFailure(TWAIN_GetResultCode() == TWRC_CANCEL ? kFailureTransferCancelled
                                                              : kFailureImageTransfer);

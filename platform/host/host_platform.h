@@ -109,4 +109,9 @@ int DibRealizeCount();
 void SetDibRealizeResult(unsigned result);
 std::uint32_t DibChecksum(const void* data, std::size_t bytes);
 
+// GDI bitmaps: a token standing for an HBITMAP that holds this packed DIB
+// (which it now owns); taking it hands the DIB back.
+MemoryHandle MakeGdiBitmap(MemoryHandle dib);
+int LiveGdiBitmapCount();
+
 }  // namespace platform::host

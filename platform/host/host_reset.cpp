@@ -7,6 +7,7 @@
 namespace platform::host {
 
 void ResetPlatform() {
+  ResetGdiBitmaps();  // before the blocks they hold go
   ResetMemory();
   ResetModules();
   ResetDirectories();

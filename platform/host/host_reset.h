@@ -17,6 +17,7 @@ void ResetOpenFileDialog();
 void ResetJpegDecoder();
 void ResetDibRenderer();
 void ResetFileReader();
+void ResetGdiBitmaps();
 
 // Windows compares paths without regard to case.
 std::string FoldPath(const std::string& path);

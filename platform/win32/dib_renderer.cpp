@@ -77,6 +77,16 @@ bool DrawDibScaled(DeviceContext context, const DibPicture& picture, const DrawR
   Renderer renderer;
   if (!renderer.get()) return false;
   HDC dc = static_cast<HDC>(context);
+  // Shrinking in the context's default mode ANDs the dropped pixels away, so
+  // pictures darken and fine patterns turn black; HALFTONE averages them and
+  // needs the brush origin set after it is chosen.
+  const bool shrinking = destination.width < source.width || destination.height < source.height;
+  int oldMode = 0;
+  POINT oldOrigin{};
+  if (shrinking) {
+    oldMode = SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, &oldOrigin);
+  }
   DrawDibBegin(renderer.get(), dc, destination.width, destination.height, drawable.info(),
                source.width, source.height, 0);
   DrawDibRealize(renderer.get(), dc, FALSE);
@@ -85,6 +95,10 @@ bool DrawDibScaled(DeviceContext context, const DibPicture& picture, const DrawR
                   destination.height, drawable.info(), drawable.bits(), source.x, source.y,
                   source.width, source.height, 0) != 0;
   DrawDibEnd(renderer.get());
+  if (shrinking && oldMode != 0) {
+    SetStretchBltMode(dc, oldMode);
+    SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
+  }
   return drawn;
 }
 

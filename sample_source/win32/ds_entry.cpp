@@ -1,6 +1,7 @@
 // The DLL's exports: DS_Entry, which every Source Manager calls, and the
-// Fault Lab's help (rundll32 vorrel_sample.ds,FaultLabHelp). Built twice:
-// vorrel_sample.ds answers both identities, vorrel_fault_lab.ds
+// Fault Lab's help (rundll32 vorrel_sample.ds,FaultLabHelp). Built three
+// times: vorrel_sample.ds answers both identities, vorrel_flatbed.ds
+// (VORREL_FLATBED_ONLY) only the Flatbed's, vorrel_fault_lab.ds
 // (VORREL_FAULT_LAB_ONLY) only the Fault Lab's.
 #include <windows.h>
 
@@ -53,8 +54,10 @@ std::string FaultText() {
   return text + "\n" + Environment(kFaultVariable);
 }
 
-#ifdef VORREL_FAULT_LAB_ONLY
+#if defined(VORREL_FAULT_LAB_ONLY)
 const std::vector<std::size_t> kOffered = {sample::kFaultLabIndex};
+#elif defined(VORREL_FLATBED_ONLY)
+const std::vector<std::size_t> kOffered = {0};
 #else
 const std::vector<std::size_t> kOffered = {0, sample::kFaultLabIndex};
 #endif

@@ -1,5 +1,6 @@
 #include "sample_source/win32/win32_host.h"
 
+#include "platform/memory.h"
 #include "platform/message_queue.h"
 #include "sample_source/sample_source.h"
 
@@ -56,6 +57,10 @@ Win32Host::Win32Host(HINSTANCE module, const TW_ENTRYPOINT* entryPoint) : module
 
 Win32Host::~Win32Host() {
   CloseScanDialog();
+  if (bitmapDc_) {
+    SelectObject(bitmapDc_, firstBitmap_);
+    DeleteDC(bitmapDc_);
+  }
 }
 
 bool Win32Host::NotifyManager(TW_IDENTITY& source, TW_IDENTITY& application, TW_UINT16 msg) {
@@ -197,6 +202,26 @@ std::string Win32Host::TransferDirectory() {
   const DWORD length = GetTempPathA(sizeof(path), path);
   if (length == 0 || length >= sizeof(path)) return ".\\";
   return path;
+}
+
+// Our own DIB, so its header is trusted.
+platform::MemoryHandle Win32Host::MakeGdiBitmap(platform::MemoryHandle dib) {
+  platform::MemLockGuard lock(dib);
+  if (!lock) return nullptr;
+  const auto* info = static_cast<const BITMAPINFO*>(lock.data());
+  const BITMAPINFOHEADER& header = info->bmiHeader;
+  const DWORD colours = header.biBitCount > 8 ? 0
+                        : header.biClrUsed    ? header.biClrUsed
+                                              : DWORD{1} << header.biBitCount;
+  const auto* bits = static_cast<const BYTE*>(lock.data()) + header.biSize + 4 * colours;
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateDIBitmap(screen, &header, CBM_INIT, bits, info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  if (!bitmap) return nullptr;
+  if (!bitmapDc_) bitmapDc_ = CreateCompatibleDC(nullptr);
+  HGDIOBJ previous = SelectObject(bitmapDc_, bitmap);
+  if (!firstBitmap_) firstBitmap_ = previous;
+  return bitmap;
 }
 
 }  // namespace sample

@@ -21,11 +21,15 @@ class Win32Host : public SourceHost {
   void PumpMessages() override;
   void Misbehave(Misbehaviour m, std::uint32_t arg) override;
   std::string TransferDirectory() override;
+  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle dib) override;
 
  private:
   HINSTANCE module_;
   DSMENTRYPROC managerEntry_ = nullptr;
   HWND dialog_ = nullptr;
+  // Holds the last GDI bitmap made, selected, until the next one or the end.
+  HDC bitmapDc_ = nullptr;
+  HGDIOBJ firstBitmap_ = nullptr;
 };
 
 }  // namespace sample

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -41,18 +42,23 @@ class SampleSessionTest : public testing::Test {
   }
 };
 
-TEST_F(SampleSessionTest, ManagerListsBothSourcesBesideTheCamera) {
+// Only sane.ds is ours: what else the Manager lists (its camera Source
+// names itself after an attached camera) is not checked.
+TEST_F(SampleSessionTest, ManagerListsBothSampleSourcesOnceFlatbedFirst) {
   std::vector<std::string> names;
   for (const TW_IDENTITY& identity : ListSources()) names.push_back(NameOf(identity));
-  ASSERT_GE(names.size(), 2u);
-  EXPECT_EQ(names[0], kFlatbed);  // the first identity of sane.ds
-  EXPECT_EQ(names[1], kFaultLab);
-  for (std::size_t i = 2; i < names.size(); ++i) EXPECT_EQ(names[i], "GPhoto2 Camera");
+  const auto flatbed = std::find(names.begin(), names.end(), kFlatbed);
+  const auto faultLab = std::find(names.begin(), names.end(), kFaultLab);
+  ASSERT_NE(flatbed, names.end());
+  ASSERT_NE(faultLab, names.end());
+  EXPECT_EQ(faultLab - flatbed, 1);  // in turn, from the one file
+  EXPECT_EQ(std::count(names.begin(), names.end(), kFlatbed), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), kFaultLab), 1);
   EXPECT_EQ(TWAIN_State(), 3);
 
   TW_IDENTITY byDefault{};
   ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &byDefault));
-  EXPECT_EQ(NameOf(byDefault), kFlatbed);
+  EXPECT_EQ(NameOf(byDefault), kFlatbed);  // the first identity of sane.ds
 }
 
 TEST_F(SampleSessionTest, FlatbedNativeTransferWalksTheStates) {

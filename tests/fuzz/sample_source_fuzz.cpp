@@ -24,6 +24,7 @@ class QuietHost : public sample::SourceHost {
   bool TakeDialogMessage(const void*) override { return false; }
   void PumpMessages() override {}
   std::string TransferDirectory() override { return "./"; }
+  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle) override { return nullptr; }
 };
 
 }  // namespace

@@ -107,7 +107,10 @@ TEST(DibImageTest, DrawsTheWholeBitmapScaled) {
     return std::make_tuple(r.x, r.y, r.width, r.height);
   };
   EXPECT_EQ(rect(draws[0].destination), std::make_tuple(4, 5, 150, 100));
-  EXPECT_EQ(rect(draws[0].source), std::make_tuple(0, 0, 300, 200));
+  // Made smaller, it reaches the renderer already reduced (32 bits) and is drawn 1:1.
+  EXPECT_EQ(rect(draws[0].source), std::make_tuple(0, 0, 150, 100));
+  EXPECT_EQ(draws[0].info[14], 32);
+  EXPECT_EQ(rect(draws[1].source), std::make_tuple(0, 0, 300, 200));
   EXPECT_EQ(rect(draws[1].destination), std::make_tuple(0, 0, 1200, 800));
   platform::host::SetDibRealizeResult(12);
   EXPECT_EQ(view.RealizePalette(&context), 12u);

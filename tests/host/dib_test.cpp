@@ -7,6 +7,7 @@
 #include <limits>
 #include <tuple>
 
+#include "imaging/dib_shrink.h"
 #include "platform/host/host_platform.h"
 #include "tests/host/bitmap_builder.h"
 
@@ -356,6 +357,51 @@ TEST(DibDraw, HandsTheRendererANormalisedHeaderAndOnlyThePixels) {
   ASSERT_EQ(draws[0].info.size(), 40u + 12);
   EXPECT_TRUE(std::equal(masked.begin() + 40, masked.begin() + 52, draws[0].info.begin() + 40));
   platform::MemFree(dib);
+}
+
+// The mean colour of each box, rows bottom-up, from every depth's pixels.
+TEST(DibShrink, EachPixelIsTheMeanOfItsBox) {
+  using Pixels = std::vector<std::uint32_t>;
+  auto shrunk = [](const std::vector<unsigned char>& bytes, platform::DrawRect source, int width,
+                   int height) {
+    DibLayout layout;
+    EXPECT_EQ(DIB_CheckLayout(bytes.data(), bytes.size(), &layout), DibCheck::kOk);
+    const std::unique_ptr<std::uint32_t[]> pixels =
+        DIB_ShrinkLayout(bytes.data(), layout, source, width, height);
+    EXPECT_NE(pixels, nullptr);
+    return pixels ? Pixels(pixels.get(), pixels.get() + width * height) : Pixels{};
+  };
+  auto bitmap = [](BitmapSpec shape, std::vector<unsigned char> table,
+                   std::vector<unsigned char> pixels) {
+    std::vector<unsigned char> bytes =
+        PackedBitmap({shape.headerSize, shape.width, shape.height, shape.bits, shape.compression});
+    bytes.insert(bytes.end(), table.begin(), table.end());
+    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    return bytes;
+  };
+  // A 1-bit checkerboard of black and white is mid-grey.
+  const std::vector<unsigned char> checks =
+      bitmap({40, 4, 2, 1}, {0, 0, 0, 0, 255, 255, 255, 0}, {0xA0, 0, 0, 0, 0x50, 0, 0, 0});
+  EXPECT_EQ(shrunk(checks, {0, 0, 4, 2}, 2, 1), (Pixels{0x808080, 0x808080}));
+  // 24 bits, 3 x 2 bottom-up: blue below, red, white and black above; three
+  // columns into two give boxes of one and two.
+  const std::vector<unsigned char> colour =
+      bitmap({40, 3, 2, 24}, {}, {255, 0, 0,   255, 0,   0,   255, 0, 0, 0, 0, 0,  // bottom row
+                                  0,   0, 255, 255, 255, 255, 0,   0, 0, 0, 0, 0});
+  EXPECT_EQ(shrunk(colour, {0, 0, 3, 2}, 2, 2), (Pixels{0x0000FF, 0x0000FF, 0xFF0000, 0x808080}));
+  EXPECT_EQ(shrunk(colour, {1, 0, 2, 1}, 1, 1), (Pixels{0x808080})) << "only the source rectangle";
+  // 16 bits of 5-5-5 white and black; 32 bits with masks in red-first order.
+  EXPECT_EQ(shrunk(bitmap({40, 2, 1, 16}, {}, {0xFF, 0x7F, 0, 0}), {0, 0, 2, 1}, 1, 1),
+            (Pixels{0x808080}));
+  EXPECT_EQ(shrunk(bitmap({40, 1, 1, 32, kBiBitfields},
+                          {0xFF, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0}, {0xFF, 0, 0, 0}),
+                   {0, 0, 1, 1}, 1, 1),
+            (Pixels{0xFF0000}));
+
+  DibLayout layout;
+  ASSERT_EQ(DIB_CheckLayout(checks.data(), checks.size(), &layout), DibCheck::kOk);
+  EXPECT_EQ(DIB_ShrinkLayout(checks.data(), layout, {0, 0, 4, 2}, 5, 1), nullptr) << "larger";
+  EXPECT_EQ(DIB_ShrinkLayout(checks.data(), layout, {2, 0, 4, 2}, 2, 1), nullptr) << "outside";
 }
 
 }  // namespace

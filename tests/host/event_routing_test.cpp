@@ -87,6 +87,14 @@ TEST_F(SessionTest, XferReadyMetByTheFilterRunsTheLibrarysOwnTransfer) {
   EXPECT_EQ(TWAIN_Session().ownXferResult, second);
   EXPECT_EQ(platform::host::GetMemoryStats().liveBlocks, 1);
 
+  // An HBITMAP is kept as the DIB read from it, never as a block.
+  TW_HANDLE dib = platform::MemAlloc(64);
+  image = platform::host::MakeGdiBitmap(dib);
+  TWAIN_SetState(6);
+  Xfer_OnReady();
+  EXPECT_EQ(TWAIN_Session().ownXferResult, dib);
+  EXPECT_EQ(platform::host::LiveGdiBitmapCount(), 0);
+
   // The announcement counts even when the Source does not claim the message.
   TWAIN_SetState(5);
   dsm.ClearCalls();

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "bitmap_builder.h"
+#include "imaging/dib_image.h"
 #include "platform/host/host_platform.h"
 
 namespace {
@@ -25,6 +28,23 @@ TEST(HeaderReportTest, ABlockCutInsideItsHeaderReportsWhatItHolds) {
 TEST(HeaderReportTest, CompressionsAreNamedAndUnknownOnesGiveTheirNumber) {
   EXPECT_EQ(CompressionName(kBiRle4), "BI_RLE4 (run-length encoding)");
   EXPECT_EQ(CompressionName(7), "7 - unknown format");
+}
+
+// JPEG or PNG data in a well-formed block is reported, but the view shows
+// "no image" and the log says why.
+TEST(HeaderReportTest, WellFormedDataTheRendererCannotDrawIsNoted) {
+  for (std::uint32_t compression : {4u, 5u}) {
+    test::BitmapSpec embedded{40, 5, 3, 0, compression};
+    embedded.pixelBytes = 16;
+    DibImage view(ToBlock(test::PackedBitmap(embedded)));
+    EXPECT_EQ(view.Check(), DibCheck::kOk);
+    EXPECT_FALSE(view.Drawable());
+    EXPECT_EQ(BitmapBlockNote(view.Handle()), "its compression (" + std::to_string(compression) +
+                                                  " - unknown format) cannot be drawn");
+  }
+  DibImage rows(ToBlock(test::PackedBitmap(test::Complete({40, 5, 3, 8}))));
+  EXPECT_TRUE(rows.Drawable());
+  EXPECT_EQ(BitmapBlockNote(rows.Handle()), "");
 }
 
 }  // namespace

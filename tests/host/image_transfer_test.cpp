@@ -448,7 +448,10 @@ TEST_F(TransferTest, NativeTransferReportsTheHeaderAndShowsTheBitmap) {
     *static_cast<TW_HANDLE*>(data) = sent;
   });
   NativeTransferStep(page);
-  EXPECT_EQ(Lines(), Strings{"DIB received"});
+  // PNG data (compression 5): reported and kept, but not drawable.
+  EXPECT_EQ(Lines(), (Strings{"DIB received",
+                              "   the bitmap is not shown: its compression (5 - unknown format) "
+                              "cannot be drawn"}));
   EXPECT_EQ(page.image.Handle(), sent);
   EXPECT_EQ(page.info,
             " Received via Native Transfer\r\n Header Size  = 108 bytes\r\n Header Type  = "
@@ -499,6 +502,25 @@ TEST_F(TransferTest, NativeFailuresAndLyingHeadersLeaveNoImage) {
   EXPECT_EQ(page.image.Check(), DibCheck::kPixelsOutside);
   page.Clear();
   EXPECT_FALSE(platform::host::IsLiveBlock(sent)) << "the page frees what it cannot show";
+  ExpectNothingLeft();
+}
+
+// A Source that hands back an HBITMAP: the page shows the DIB read from it,
+// the log says what the Source did, and the bitmap is deleted.
+TEST_F(TransferTest, NativeHBitmapIsShownAsADibNotedAndDeleted) {
+  DibHandle dib = test::ToBlock(test::PackedBitmap(test::Complete({40, 4, 4, 8})));
+  platform::MemoryHandle bitmap = platform::host::MakeGdiBitmap(dib);
+  dsm.On(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET).Return(TWRC_XFERDONE).Fill([=](TW_MEMREF data) {
+    *static_cast<TW_HANDLE*>(data) = bitmap;
+  });
+  NativeTransferStep(page);
+  EXPECT_EQ(Lines(), (Strings{"DIB received",
+                              "   the Source returned an HBITMAP, not a DIB in global memory; it "
+                              "was converted and deleted"}));
+  EXPECT_EQ(page.image.Handle(), dib);
+  EXPECT_EQ(page.image.Check(), DibCheck::kOk);
+  EXPECT_NE(page.info.find(" Width        = 4 pixels\r\n"), std::string::npos);
+  EXPECT_EQ(platform::host::LiveGdiBitmapCount(), 0);
   ExpectNothingLeft();
 }
 

@@ -57,6 +57,7 @@ class RecordingHost : public sample::SourceHost {
     record_.misbehaved.emplace_back(m, arg);
   }
   std::string TransferDirectory() override { return testing::TempDir(); }
+  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle) override { return nullptr; }
 
  private:
   HostRecord& record_;

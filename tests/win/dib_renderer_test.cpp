@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -70,6 +71,55 @@ TEST(DibRenderer, DrawsEachKindOfBitmapScaled) {
   GlobalUnlock(dib);
   ExpectDrawnTwice(dib, {kWhite, kRed, kRed, kWhite});
   GlobalFree(dib);
+}
+
+// Mean brightness (0 to 255) of the picture drawn at 1/n of its size into
+// a black 32-bit canvas of just that size.
+double MeanDrawnAt(const DibImage& picture, int n) {
+  const int width = picture.Width() / n, height = picture.Height() / n;
+  HDC dc = CreateCompatibleDC(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, canvas);
+  auto* pixels = static_cast<std::uint32_t*>(bits);
+  std::fill(pixels, pixels + width * height, 0u);
+  EXPECT_TRUE(DIB_Draw(picture.Handle(), dc, 0, 0, width, height, 0, 0));
+  GdiFlush();
+  double sum = 0;
+  for (int i = 0; i < width * height; ++i) {
+    sum += ((pixels[i] & 0xFF) + (pixels[i] >> 8 & 0xFF) + (pixels[i] >> 16 & 0xFF)) / 3.0;
+  }
+  SelectObject(dc, old);
+  DeleteObject(canvas);
+  DeleteDC(dc);
+  return sum / (width * height);
+}
+
+// Zoomed out, a mid-grey picture and a fine black and white pattern keep
+// their tones instead of darkening, in colour and in gray.
+TEST(DibRenderer, ScaledDownPicturesKeepTheirMeanBrightness) {
+  constexpr int kSize = 64;
+  for (int depth : {8, 24}) {
+    for (bool checked : {false, true}) {
+      DibImage picture;
+      ASSERT_TRUE(picture.Create(kSize, kSize, depth, 0));
+      const int bytes = depth / 8;
+      for (int y = 0; y < kSize; ++y) {
+        unsigned char row[kSize * 3];
+        for (int x = 0; x < kSize * bytes; ++x) {
+          const bool white = (x / bytes + y) % 2 == 0;
+          row[x] = checked ? (white ? 255 : 0) : 128;
+        }
+        picture.WriteRow(y, row);
+      }
+      for (int n : {2, 4, 8}) {
+        EXPECT_NEAR(MeanDrawnAt(picture, n), checked ? 127.5 : 128, 6)
+            << depth << " bits, " << (checked ? "checked" : "grey") << ", 1/" << n;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -42,6 +42,17 @@ std::vector<unsigned char> Pixels(const DibImage& image) {
   return pixels;
 }
 
+// Red | green << 8 | blue << 16 at an 8 x 8 grid over a 24- or 32-bit image.
+std::vector<std::uint32_t> Samples(const DibImage& image) {
+  std::vector<std::uint32_t> colours;
+  for (int i = 0; i < 64; ++i) {
+    const unsigned char* p = image.RowAddress(image.Height() * (i / 8) / 8) +
+                             image.Width() * (i % 8) / 8 * (image.Depth() / 8);
+    colours.push_back(p[2] | p[1] << 8 | p[0] << 16);
+  }
+  return colours;
+}
+
 class ImagesPageTest : public ProbeWindowTest {
  protected:
   void SetUp() override {
@@ -272,6 +283,24 @@ TEST_F(ImagesPageTest, LyingBitmapsAndFilesThatAreNotImagesShowNoImage) {
   OpenFaultLab("");
   Acquire(TWSX_NATIVE);
   EXPECT_EQ(page_->image().Check(), DibCheck::kOk);
+}
+
+TEST_F(ImagesPageTest, AnHBitmapFromTheSourceIsShownUprightWithANote) {
+  Acquire(TWSX_NATIVE);
+  const std::vector<std::uint32_t> flatbed = Samples(page_->image());
+  BackToFour();
+  OpenFaultLab("hbitmap");
+  Acquire(TWSX_NATIVE);
+  EXPECT_TRUE(
+      LogHas("   the Source returned an HBITMAP, not a DIB in global memory; it was "
+             "converted and deleted"))
+      << testing::PrintToString(Lines());
+  ASSERT_EQ(page_->image().Check(), DibCheck::kOk);
+  EXPECT_EQ(page_->image().Width(), pending_.ImageWidth);
+  EXPECT_EQ(page_->image().Height(), pending_.ImageLength);
+  EXPECT_TRUE(Samples(page_->image()) == flatbed) << "the Flatbed's picture, the right way up";
+  EXPECT_EQ(ImageTabCount(), 2);
+  BackToFour();
 }
 
 TEST_F(ImagesPageTest, PendingCountOfFfffKeepsTheLadderInStep) {

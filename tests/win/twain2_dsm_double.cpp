@@ -86,6 +86,7 @@ bool LoadSource(TW_IDENTITY* application) {
       reinterpret_cast<DsEntryProc>(reinterpret_cast<void*>(GetProcAddress(g.source, "DS_Entry")));
   if (!g.dsEntry) return false;
   TW_IDENTITY identity{};
+  identity.Id = 1;  // asked with the Id it assigns, as TWAINDSM.DLL does
   if (g.dsEntry(application, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity) != TWRC_SUCCESS)
     return false;
   g.identity = identity;

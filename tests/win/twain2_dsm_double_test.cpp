@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pages/log.h"
@@ -89,23 +90,29 @@ TEST(Twain2DsmDoubleTest, EntryPointAndCallbackCarryASessionToSixAndBack) {
   ResetLog();
 }
 
-// The Fault Lab's own file under a Manager that lists one identity per file.
-TEST(Twain2DsmDoubleTest, FaultLabFileListsAndOpensTheFaultLab) {
-  TWAIN_Startup();
+// Each file of the Windows layout, and the combined one, under a Manager
+// that lists one identity per file and asks with the Id it assigned.
+TEST(Twain2DsmDoubleTest, EachFileListsAndOpensItsFirstSource) {
   const std::string manager = BesideTests("twain2_dsm_double.dll");
-  const std::string faultLab = BesideTests("vorrel_fault_lab.ds");
-  SetEnvironmentVariableA("VORREL_DOUBLE_SOURCE", faultLab.c_str());
-  TWAIN_SetManagerPath(manager.c_str());
-  ASSERT_TRUE(TWAIN_ManagerOpen(nullptr));
-  TW_IDENTITY identity{};
-  ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity));
-  EXPECT_STREQ(identity.ProductName, "Sample Fault Lab");
-  ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity));
-  EXPECT_STREQ(TWAIN_SourceProductName(), "Sample Fault Lab");
-  EXPECT_TRUE(TWAIN_UnbindManager());
-  SetEnvironmentVariableA("VORREL_DOUBLE_SOURCE", nullptr);
-  TWAIN_SetManagerPath(nullptr);
-  TWAIN_Shutdown();
+  const std::pair<const char*, const char*> files[] = {{"vorrel_flatbed.ds", "Sample Flatbed"},
+                                                       {"vorrel_fault_lab.ds", "Sample Fault Lab"},
+                                                       {"vorrel_sample.ds", "Sample Flatbed"}};
+  for (const auto& [file, name] : files) {
+    SCOPED_TRACE(file);
+    TWAIN_Startup();
+    SetEnvironmentVariableA("VORREL_DOUBLE_SOURCE", BesideTests(file).c_str());
+    TWAIN_SetManagerPath(manager.c_str());
+    ASSERT_TRUE(TWAIN_ManagerOpen(nullptr));
+    TW_IDENTITY identity{};
+    ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity));
+    EXPECT_STREQ(identity.ProductName, name);
+    ASSERT_TRUE(TWAIN_ManagerCall(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity));
+    EXPECT_STREQ(TWAIN_SourceProductName(), name);
+    EXPECT_TRUE(TWAIN_UnbindManager());
+    SetEnvironmentVariableA("VORREL_DOUBLE_SOURCE", nullptr);
+    TWAIN_SetManagerPath(nullptr);
+    TWAIN_Shutdown();
+  }
 }
 
 }  // namespace
