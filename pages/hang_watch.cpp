@@ -19,20 +19,21 @@ void ResetHangSettings() {
 }
 
 bool HangWatch::WantsAnswer(std::uint32_t now, const InFlightCalls& calls) const {
-  return calls.depth.load(std::memory_order_acquire) > 0 &&
-         now - calls.startTick.load(std::memory_order_relaxed) >= kAskAfterMs;
+  return inCall_ && calls.depth.load(std::memory_order_acquire) > 0 &&
+         calls.serial.load(std::memory_order_relaxed) == serial_ && now - firstSeen_ >= kAskAfterMs;
 }
 
 HangAction HangWatch::Look(std::uint32_t now, const InFlightCalls& calls, bool answered) {
   const bool inCall = calls.depth.load(std::memory_order_acquire) > 0;
   const std::uint32_t serial = calls.serial.load(std::memory_order_relaxed);
-  const std::uint32_t start = calls.startTick.load(std::memory_order_relaxed);
   if (!inCall || !inCall_ || serial != serial_) {
-    // Another call, or none: whatever was asked about has returned.
+    // Another call, or none: whatever was asked about has returned. A call
+    // is timed from when it is first seen, within one look of its start.
     const bool wasAsking = asking_;
     inCall_ = inCall;
     serial_ = serial;
-    lastAnswer_ = start;
+    firstSeen_ = now;
+    lastAnswer_ = now;
     hungMs_ = 0;
     askAtMs_ = g_hangSettings.hangSeconds.load() * 1000u;
     asking_ = false;

@@ -46,6 +46,7 @@ class HangWatch {
  private:
   std::uint32_t serial_ = 0;
   bool inCall_ = false;
+  std::uint32_t firstSeen_ = 0;
   std::uint32_t lastAnswer_ = 0;
   std::uint32_t hungMs_ = 0;
   std::uint32_t askAtMs_ = 0;

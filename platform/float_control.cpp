@@ -4,15 +4,6 @@
 
 namespace platform {
 
-FloatControl SaveFloatControl() {
-  FloatControl saved;
-  std::uint16_t x87 = 0;
-  asm volatile("fnstcw %0" : "=m"(x87));
-  asm volatile("stmxcsr %0" : "=m"(saved.sse));
-  saved.x87 = x87;
-  return saved;
-}
-
 void RestoreFloatControl(const FloatControl& saved) {
   // Flags left pending would fault at the next instruction that looks at them.
   const std::uint16_t x87 = static_cast<std::uint16_t>(saved.x87);

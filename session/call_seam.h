@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/fault_guard.h"
 #include "twain/twain.h"
 
 struct CallSite {
@@ -21,16 +22,28 @@ struct CallSite {
 // What the watchdog reads from its own thread. `depth` counts calls in
 // progress (a Source that pumps messages may let another start inside its
 // own); `serial` changes with every outermost call; `what` packs the
-// innermost call's site.
+// innermost call's site. No clock is read per call: the watchdog times a
+// call from when it first sees its serial.
 struct InFlightCalls {
   std::atomic<std::uint32_t> depth{0};
   std::atomic<std::uint32_t> serial{0};
-  std::atomic<std::uint32_t> startTick{0};
   std::atomic<std::uint64_t> what{0};
 };
-InFlightCalls& CallsInFlight();
-std::uint64_t PackCallSite(const CallSite& site);
+extern InFlightCalls g_callsInFlight;
+// The probe's floating-point control words, as the process started with them.
+extern const platform::FloatControl g_probeFloatControl;
+inline InFlightCalls& CallsInFlight() {
+  return g_callsInFlight;
+}
+constexpr std::uint64_t PackCallSite(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_UINT16 cap,
+                                     bool toSource) {
+  return std::uint64_t{dg & 0x7FFF} << 48 | std::uint64_t{toSource} << 63 |
+         std::uint64_t{dat} << 32 | std::uint64_t{msg} << 16 | cap;
+}
 CallSite UnpackCallSite(std::uint64_t packed);
+inline std::uint64_t PackCallSite(const CallSite& site) {
+  return PackCallSite(site.dg, site.dat, site.msg, site.cap, site.toSource);
+}
 // "MSG_GET(ICAP_PIXELTYPE)" for a capability, else the triplet as the log writes it.
 std::string CallSiteText(const CallSite& site);
 
@@ -42,10 +55,43 @@ class CallObserver {
 };
 // One observer at a time; null for none.
 void SetCallObserver(CallObserver* observer);
+extern CallObserver* g_callObserver;
+// Hands the observer the call (out of line: there is rarely one).
+void ObserveCall(std::uint64_t packedSite, TW_MEMREF data, bool returned, TW_UINT16 rc);
 
 // Sends one triplet through the Manager's entry with the lines around it.
-TW_UINT16 CallThroughSeam(DSMENTRYPROC entry, TW_IDENTITY* origin, TW_IDENTITY* destination,
-                          TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
+// Inlined: a capability scan sends a thousand triplets, and what the seam
+// adds must stay within the noise of the Manager's own call.
+[[gnu::always_inline]] inline TW_UINT16 CallThroughSeam(DSMENTRYPROC entry, TW_IDENTITY* origin,
+                                                        TW_IDENTITY* destination, TW_UINT32 dg,
+                                                        TW_UINT16 dat, TW_UINT16 msg,
+                                                        TW_MEMREF data) {
+  InFlightCalls& calls = g_callsInFlight;
+  const TW_UINT16 cap = dg == DG_CONTROL && dat == DAT_CAPABILITY && data
+                            ? static_cast<const TW_CAPABILITY*>(data)->Cap
+                            : TW_UINT16{0};
+  const std::uint64_t site = PackCallSite(dg, dat, msg, cap, destination != nullptr);
+  // Published before the call, so a Source that never returns is named; the
+  // outer call's site comes back when a nested one ends. One writer: the
+  // window's thread.
+  const std::uint64_t outer = calls.what.load(std::memory_order_relaxed);
+  const std::uint32_t depth = calls.depth.load(std::memory_order_relaxed);
+  if (depth == 0)
+    calls.serial.store(calls.serial.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+  calls.what.store(site, std::memory_order_relaxed);
+  calls.depth.store(depth + 1, std::memory_order_release);
+  if (g_callObserver) ObserveCall(site, data, false, 0);
+  // An outermost call returns to the probe's own control words, kept once;
+  // a nested one to whatever the Source around it had set.
+  const platform::FloatControl floatControl =
+      depth == 0 ? g_probeFloatControl : platform::SaveFloatControl();
+  const TW_UINT16 rc = entry(origin, destination, dg, dat, msg, data);
+  if (platform::FloatControlChanged(floatControl)) platform::RestoreFloatControl(floatControl);
+  calls.what.store(outer, std::memory_order_relaxed);
+  calls.depth.store(depth, std::memory_order_release);
+  if (g_callObserver) ObserveCall(site, data, true, rc);
+  return rc;
+}
 
 // Back to no call in flight and no observer (shutdown after a fault, tests).
 void ResetCallSeam();
