@@ -4,6 +4,7 @@
 
 #include "caps/logged_operations.h"
 #include "pages/about_text.h"
+#include "pages/fault_note.h"
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/about_box.h"
@@ -249,9 +250,35 @@ void ProbeWindow::End(INT_PTR result) {
     closePending_ = true;
     return;
   }
+  // The way down a person would click: a scanner's driver is not left
+  // enabled, and every closing line is logged (and mirrored).
+  WalkDown();
+  if (ended_) return;
   ended_ = true;
   result_ = result;
   DestroyWindow(hwnd());
+}
+
+bool ProbeWindow::WalkDown() {
+  platform::FaultInfo fault;
+  const bool returned = RunSourceGuarded(
+      [this] {
+        for (int state = TWAIN_State(); state > 1 && !ended_; state = TWAIN_State()) {
+          ladder_.StepDown();
+          if (TWAIN_State() == state) break;  // each step must move the session
+        }
+      },
+      &fault);
+  if (returned && TWAIN_State() == 1) return true;
+  if (!returned) {
+    LogNote("fault 0x%08x on the way out", static_cast<unsigned>(fault.code));
+    LogFaultPlace(fault);
+  }
+  LogNote("the session stayed in state %d; the library is reset", TWAIN_State());
+  // The hard reset: drops the state without sending another triplet.
+  TWAIN_Shutdown();
+  TWAIN_Startup();
+  return false;
 }
 
 void ProbeWindow::StepFinished() {

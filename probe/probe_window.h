@@ -32,6 +32,10 @@ class ProbeWindow : public DialogBase, public LadderView {
   const LogView& log() const { return log_; }
   Page* page(int index) { return pages_[index].get(); }
   bool ended() const { return ended_; }
+  // Lower, as a person would click it, down to state 1, under the fault
+  // guard; a session that stays above state 1 (a fault, a Source that will
+  // not step down) ends in the library's hard reset. False in that case.
+  bool WalkDown();
 
   // LadderView.
   platform::WindowHandle Handle() override { return hwnd(); }

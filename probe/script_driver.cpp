@@ -233,27 +233,8 @@ bool ScriptDriver::LastImage(int& width, int& height, int& depth) {
 }
 
 void ScriptDriver::Finish() {
-  // Lower, as a person would click it, down to state 1: the unbind alone
-  // cannot close an enabled Source. Each step must move the session.
-  platform::FaultInfo fault;
-  const bool returned = platform::RunGuarded(
-      [this] {
-        for (int state = TWAIN_State(); state > 1 && !window_.ended(); state = TWAIN_State()) {
-          window_.ladder().StepDown();
-          if (TWAIN_State() == state) break;
-        }
-      },
-      &fault);
-  if (!returned || TWAIN_State() > 1) {
-    if (!returned) {
-      LogNote("fault 0x%08x on the way out", static_cast<unsigned>(fault.code));
-      LogFaultPlace(fault);
-    }
-    LogNote("the session stayed in state %d; the library is reset", TWAIN_State());
-    // The hard reset: drops the state without sending another triplet.
-    TWAIN_Shutdown();
-    TWAIN_Startup();
-  }
+  // The unbind alone cannot close an enabled Source.
+  window_.WalkDown();
   if (!window_.ended()) window_.CloseWindow();
 }
 
