@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "caps/logged_operations.h"
 #include "pages/fault_note.h"
@@ -121,13 +122,18 @@ void SessionLadder::StepUpInStep() {
   // because a fault abandons whatever the guarded step holds.
   std::optional<WaitCursor> wait;
   if (TWAIN_State() == 3 && view_.SelectedSource() >= 0) wait.emplace(view_);
-  platform::FaultInfo fault;
-  if (!RunSourceGuarded([this] { StepUpBody(); }, &fault)) {
-    LogLine("Exception during state change!");
-    LogFaultPlace(fault);
-    view_.InfoBox(kStepFaultText);
-  }
+  GuardedStep([this] { StepUpBody(); });
   Arrange();
+}
+
+template <class F>
+bool SessionLadder::GuardedStep(F&& body) {
+  platform::FaultInfo fault;
+  if (RunSourceGuarded(std::forward<F>(body), &fault)) return true;
+  LogLine("Exception during state change!");
+  LogFaultPlace(fault);
+  view_.InfoBox(kStepFaultText);
+  return false;
 }
 
 void SessionLadder::StepUpBody() {
@@ -178,10 +184,21 @@ void SessionLadder::StepDown() {
     view_.CloseWindow();
     return;
   }
-  RunStep(&SessionLadder::StepDownInStep);
+  RunStep(&SessionLadder::StepDownStep);
 }
 
-void SessionLadder::StepDownInStep() {
+void SessionLadder::StepDownStep() {
+  StepDownInStep();
+}
+
+// Lower's steps call into the Source as Higher's do, and are guarded alike.
+bool SessionLadder::StepDownInStep() {
+  const bool returned = GuardedStep([this] { StepDownBody(); });
+  Arrange();
+  return returned;
+}
+
+void SessionLadder::StepDownBody() {
   view_.EnableLadderButtons(false, false);
   view_.EnableSourceList(false);
   const std::uint32_t start = platform::TickCount();
@@ -201,7 +218,6 @@ void SessionLadder::StepDownInStep() {
       NotePendingCount(answers);
     }
   }
-  Arrange();
 }
 
 void SessionLadder::NotePendingCount(std::uint32_t serial) {
@@ -275,10 +291,11 @@ void SessionLadder::ChangeSource() {
 }
 
 void SessionLadder::ChangeSourceInStep() {
-  if (TWAIN_State() >= 7) StepDownInStep();
-  if (TWAIN_State() >= 6) StepDownInStep();
-  if (TWAIN_State() >= 5) StepDownInStep();
-  if (TWAIN_State() >= 4) StepDownInStep();
+  // A fault on the way down ends the change: the next step would meet the
+  // same Source again.
+  for (int state = 7; state >= 4; --state) {
+    if (TWAIN_State() >= state && !StepDownInStep()) return;
+  }
   if (TWAIN_State() == 3) StepUpInStep();
 }
 
@@ -368,8 +385,11 @@ bool SessionLadder::SourceEvent(const platform::Message& message) {
   // message was taken by a loop inside a step.
   std::optional<StepMark> mark;
   if (!stepping_) mark.emplace(*this);
-  const bool claimed = TWAIN_DS(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-  AnswerSource(event.TWMessage);
+  // Every message in states 5 to 7 reaches the Source here: a fault in its
+  // event handling is reported as a step's, and the message counts as taken.
+  bool claimed = true;
+  if (GuardedStep([&] { claimed = TWAIN_DS(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event); }))
+    AnswerSource(event.TWMessage);
   if (mark) {
     mark.reset();
     FinishStep();

@@ -102,7 +102,14 @@ class SessionLadder {
   void ChangeSourceInStep();
   void StepUpInStep();
   void StepUpBody();
-  void StepDownInStep();
+  void StepDownStep();
+  // False when the step ended in a fault inside the Source (reported).
+  bool StepDownInStep();
+  void StepDownBody();
+  // Runs code that calls into the Source under the fault guard; a fault is
+  // reported as a step's fault. False after one.
+  template <class F>
+  bool GuardedStep(F&& body);
   void Arrange();
   void EnableForState();
   void FinishStep();

@@ -684,6 +684,32 @@ TEST_F(LadderTest, FaultDuringAStepUpIsCaughtAndReported) {
   EXPECT_TRUE(view.higherEnabled) << "the refresh after the fault enables the buttons";
 }
 
+TEST_F(LadderTest, FaultsInLowerAndInTheSourcesEventHandlingAreCaughtAlike) {
+  ladder.Refresh();
+  ladder.StartupClimb();
+  ladder.StepUp();
+  ASSERT_EQ(TWAIN_State(), 5);
+  bool crash = true;
+  const auto crashing = [&](const fake::Call&, TW_MEMREF) {
+    if (crash) Crash();
+    return static_cast<TW_UINT16>(TWRC_NOTDSEVENT);
+  };
+  dsm.On(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT).Run(crashing);
+  EXPECT_TRUE(ladder.SourceEvent(platform::Message{nullptr, 0x0113})) << "taken, not dispatched";
+  EXPECT_EQ(LineAboveFaultPlace(Lines()), "Exception during state change!");
+  dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS).Run(crashing);
+  ladder.StepDown();
+  EXPECT_EQ(LineAboveFaultPlace(Lines()), "Exception during state change!");
+  EXPECT_EQ(view.boxes, (Strings{kStepFaultText, kStepFaultText}));
+  EXPECT_EQ(TWAIN_Session().callNesting, 0);
+  EXPECT_EQ(TWAIN_State(), 5);
+  // A Source change stops at the first fault instead of meeting it again.
+  ladder.ChangeSource();
+  EXPECT_EQ(view.boxes.size(), 3u);
+  EXPECT_EQ(TWAIN_State(), 5);
+  crash = false;
+}
+
 TEST_F(LadderTest, FaultWhileOpeningASourceLeavesNoWaitCursorBehind) {
   dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS).Run([](const fake::Call&, TW_MEMREF) {
     Crash();
