@@ -22,7 +22,9 @@
 // its return code after it, so a hang or a crash leaves the call on disk
 // (" ..." ends a line whose call had another inside it; its outcome then
 // follows as "#12 -> TWRC_SUCCESS"). DAT_STATUS lines carry the condition
-// code, which belongs to the call before. Lines beginning "  ~" are for
+// code, which belongs to the call before. A call numbered #0 is not one
+// that was sent: it is how things stood when the recording began (the
+// Source already open). Lines beginning "  ~" are for
 // people and are not read back. Line numbers count text lines; a blob's
 // bytes are not lines.
 #pragma once
