@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "caps/capability_calls.h"
@@ -63,6 +64,23 @@ class TraceRecorderTest : public SessionTest {
     TW_IMAGEMEMXFER strip{};
     strip.Memory = {TWMF_APPOWNS | TWMF_POINTER, sizeof buffer, buffer};
     TWAIN_DS(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip);
+
+    // A file transfer: the Source writes the file the setup named.
+    fileBytes = {'B', 'M', 0, '\n', 0xFF, 1, 2};
+    const std::string path = testing::TempDir() + "vorrel_trace_transfer.bmp";
+    dsm.On(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET).Return(TWRC_SUCCESS);
+    dsm.On(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET).Run([&](const fake::Call&, TW_MEMREF) {
+      std::FILE* file = std::fopen(path.c_str(), "wb");
+      std::fwrite(fileBytes.data(), 1, fileBytes.size(), file);
+      std::fclose(file);
+      return TWRC_XFERDONE;
+    });
+    TW_SETUPFILEXFER setup{};
+    std::snprintf(setup.FileName, sizeof setup.FileName, "%s", path.c_str());
+    setup.Format = TWFF_BMP;
+    TWAIN_DS(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup);
+    TWAIN_DS(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr);
+    std::remove(path.c_str());
   }
 
   Trace Recorded(const StringTraceOutput& output) {
@@ -73,6 +91,7 @@ class TraceRecorderTest : public SessionTest {
 
   std::vector<std::uint8_t> dibBytes;
   std::vector<std::uint8_t> stripBytes;
+  std::vector<std::uint8_t> fileBytes;
 };
 
 const TraceCall* Find(const Trace& trace, TW_UINT16 dat, TW_UINT16 msg) {
@@ -138,6 +157,10 @@ TEST_F(TraceRecorderTest, ASessionReadsBackAsTheManagerSawIt) {
   ASSERT_TRUE(strip && strip->blobs.size() == 1);
   EXPECT_EQ(strip->blobs[0].kind, BlobKind::kStrip);
   EXPECT_EQ(strip->blobs[0].bytes, stripBytes);  // what fits the buffer, not what was claimed
+  const TraceCall* file = Find(trace, DAT_IMAGEFILEXFER, MSG_GET);
+  ASSERT_TRUE(file && file->blobs.size() == 1);
+  EXPECT_EQ(file->blobs[0].kind, BlobKind::kFile);
+  EXPECT_EQ(file->blobs[0].bytes, fileBytes);
 }
 
 TEST_F(TraceRecorderTest, WithoutImagesOnlyTheirSizeAndChecksumAreWritten) {
@@ -163,6 +186,9 @@ TEST_F(TraceRecorderTest, WithoutImagesOnlyTheirSizeAndChecksumAreWritten) {
   ASSERT_EQ(strip->images.size(), 1u);
   EXPECT_EQ(strip->images[0].bytes, stripBytes.size());
   EXPECT_EQ(strip->images[0].crc32, Crc32(stripBytes.data(), stripBytes.size()));
+  const TraceCall* file = Find(trace, DAT_IMAGEFILEXFER, MSG_GET);
+  ASSERT_TRUE(file && file->images.size() == 1 && file->blobs.empty());
+  EXPECT_EQ(file->images[0].crc32, Crc32(fileBytes.data(), fileBytes.size()));
 }
 
 // A Source that never returns leaves its call on disk; a recording begun
