@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/dib.h"
+#include "pages/log.h"
 #include "platform/file_reader.h"
 #include "platform/memory.h"
 #include "platform/module.h"
@@ -64,7 +65,15 @@ void TraceRecorder::WriteHeader() {
   }
 }
 
+bool TraceRecorder::Stopped() {
+  if (writer_.ok()) return false;
+  if (!failureNoted_) LogNote("The trace file cannot be written: recording stopped");
+  failureNoted_ = true;
+  return true;
+}
+
 void TraceRecorder::BeforeCall(const CallSite& site, TW_MEMREF data) {
+  if (Stopped()) return;
   if (!headerWritten_) WriteHeader();
   InFlight flight;
   TraceCall& call = flight.call;
@@ -96,7 +105,7 @@ void TraceRecorder::BeforeCall(const CallSite& site, TW_MEMREF data) {
 
 void TraceRecorder::AfterCall(const CallSite& site, TW_MEMREF data, TW_UINT16 rc) {
   // A call begun before the recording was has no record of its start.
-  if (inFlight_.empty()) return;
+  if (Stopped() || inFlight_.empty()) return;
   InFlight flight = std::move(inFlight_.back());
   inFlight_.pop_back();
   TraceCall& call = flight.call;

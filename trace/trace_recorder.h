@@ -35,6 +35,8 @@ class TraceRecorder : public CallObserver {
     bool written = false;  // MSG_PROCESSEVENT waits for its outcome
   };
   void WriteHeader();
+  // Once a write failed: one log note, and nothing more is recorded.
+  bool Stopped();
   void AddImage(TraceCall& call, BlobKind kind, const std::uint8_t* bytes, std::size_t size,
                 std::int32_t width, std::int32_t height, int depth);
   void TakeNativeImage(TraceCall& call, TW_MEMREF data);
@@ -45,6 +47,7 @@ class TraceRecorder : public CallObserver {
   bool images_;
   TraceMachine machine_;
   bool headerWritten_ = false;
+  bool failureNoted_ = false;
   std::uint32_t startTick_ = 0;
   std::uint32_t nextNumber_ = 1;
   std::uint32_t unclaimedEvents_ = 0;

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "caps/capability_calls.h"
 #include "imaging/dib.h"
+#include "pages/log.h"
 #include "platform/memory.h"
 #include "session_test_support.h"
 #include "trace/trace_reader.h"
@@ -216,6 +218,34 @@ TEST_F(TraceRecorderTest, TheCallIsWrittenBeforeItIsMadeAndAnOpenSourceFirst) {
   TW_IDENTITY identity;
   std::memcpy(&identity, trace.calls[0].out.data(), sizeof identity);
   EXPECT_STREQ(identity.ProductName, "Flatbed");
+}
+
+// A full disk: one note says the recording stopped, and the session goes on.
+TEST_F(TraceRecorderTest, AFailedWriteStopsTheRecordingWithOneNote) {
+  struct FullDisk : TraceOutput {
+    std::size_t room = 300;
+    bool Write(const void*, std::size_t size) override {
+      if (size > room) return false;
+      room -= size;
+      return true;
+    }
+    bool Flush() override { return true; }
+  } output;
+  std::vector<std::string> notes;
+  SetLogSink([](const char* text, bool,
+                void* c) { static_cast<std::vector<std::string>*>(c)->push_back(text); },
+             &notes);
+  TraceRecorder recorder(output, true);
+  recorder.Start({});
+  SetCallObserver(&recorder);
+  RunSession();
+  SetCallObserver(nullptr);
+  SetLogSink(nullptr, nullptr);
+  EXPECT_FALSE(recorder.ok());
+  EXPECT_EQ(std::count(notes.begin(), notes.end(),
+                       std::string(kLogNotePrefix) +
+                           "The trace file cannot be written: recording stopped"),
+            1);
 }
 
 }  // namespace
