@@ -63,6 +63,7 @@ std::optional<BlobKind> BlobKindByName(std::string_view name);
 struct TraceBlob {
   BlobKind kind = BlobKind::kDib;
   std::vector<std::uint8_t> bytes;
+  bool operator==(const TraceBlob&) const = default;
 };
 
 // An image recorded without its pixels: what it was and a checksum.
@@ -73,11 +74,13 @@ struct TraceImageSummary {
   int depth = 0;
   std::uint64_t bytes = 0;
   std::uint32_t crc32 = 0;
+  bool operator==(const TraceImageSummary&) const = default;
 };
 
 struct TraceContainer {
   TW_UINT16 format = 0;  // TWON_*
   std::vector<std::uint8_t> bytes;
+  bool operator==(const TraceContainer&) const = default;
 };
 
 struct TraceCall {
@@ -101,6 +104,7 @@ struct TraceCall {
   std::optional<TraceContainer> containerOut;
   std::vector<TraceBlob> blobs;
   std::vector<TraceImageSummary> images;
+  bool operator==(const TraceCall&) const = default;
 };
 
 struct TraceMachine {
@@ -109,6 +113,7 @@ struct TraceMachine {
   std::string manager;
   std::string managerVersion;
   std::string probe;
+  bool operator==(const TraceMachine&) const = default;
 };
 
 struct Trace {
