@@ -5,10 +5,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "pages/about_text.h"
 #include "pages/fault_note.h"
 #include "pages/hang_watch.h"
 #include "platform/fault_guard.h"
@@ -19,6 +22,7 @@
 #include "probe/script_driver.h"
 #include "session/twain2.h"
 #include "session/twain_session.h"
+#include "trace/trace_recorder.h"
 
 namespace {
 
@@ -57,6 +61,48 @@ int LingerArgument() {
   const char* seconds = Argument("--linger");
   return seconds ? std::clamp(std::atoi(seconds), 0, 60) : 0;
 }
+
+// "Windows 10.0 build 19045", as the system reports it to a program that
+// declares no compatibility (which GetVersionEx would not).
+std::string WindowsVersionText() {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  const auto getVersion = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(ntdll ? GetProcAddress(ntdll, "RtlGetVersion") : nullptr));
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!getVersion || getVersion(&info) != 0) return "Windows (version unknown)";
+  return "Windows " + std::to_string(info.dwMajorVersion) + "." +
+         std::to_string(info.dwMinorVersion) + " build " + std::to_string(info.dwBuildNumber);
+}
+
+// "--trace FILE" records every triplet of the run into FILE as it is sent;
+// "--trace-no-images" writes each image's size and checksum, not its pixels.
+// The recording ends with the run, before the library shuts down.
+class RunTrace {
+ public:
+  // False when a trace was asked for and its file cannot be written.
+  bool Begin() {
+    const char* path = Argument("--trace");
+    if (!path) return !Flag("--trace");
+    output_ = std::make_unique<FileTraceOutput>(path);
+    if (!output_->IsOpen()) return false;
+    recorder_ = std::make_unique<TraceRecorder>(*output_, !Flag("--trace-no-images"));
+    TraceMachine machine;
+    machine.windows = WindowsVersionText();
+    machine.probe = VersionText();
+    if (!recorder_->Start(machine)) return false;
+    SetCallObserver(recorder_.get());
+    return true;
+  }
+  ~RunTrace() {
+    if (recorder_) SetCallObserver(nullptr);
+  }
+
+ private:
+  std::unique_ptr<FileTraceOutput> output_;
+  std::unique_ptr<TraceRecorder> recorder_;
+};
 
 // Beyond the program's own behaviour, for screenshots of the page:
 // "--capability NAME[:TAB]" shows a capability with a SET tab picked and
@@ -131,6 +177,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     TheHangSettings().hangSeconds =
         static_cast<std::uint32_t>(std::clamp(std::atoi(seconds), 1, 3600));
   platform::SetUnguardedFaultNote(LogUnguardedFault);
+  RunTrace trace;
+  if (!trace.Begin()) {
+    std::fprintf(stderr, "vorrel: cannot write the trace file %s\n",
+                 Argument("--trace") ? Argument("--trace") : "(none named)");
+    return 2;
+  }
   ProbeWindow window;
   if (const char* script = ScriptArgument())
     return RunScriptedProbe(window, script, Argument("--log-file"), show, LingerArgument());
