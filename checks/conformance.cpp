@@ -34,6 +34,7 @@ struct CheckContext {
   CheckResult& result;
   const CheckRow* row = nullptr;
   std::string call;  // the last triplet sent, named by the fault finding
+  int cap = -1;      // and its capability
   std::vector<TW_UINT16> listed;
   bool listRead = false;
 
@@ -93,6 +94,10 @@ struct Answer {
 std::string CapCall(TW_UINT16 msg, TW_UINT16 cap) {
   return MessageName(msg) + "(" + CapName(cap) + ")";
 }
+void Calling(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap) {
+  context.call = CapCall(msg, cap);
+  context.cap = cap;
+}
 
 // The condition is asked for at once, before any other triplet can reset it.
 void TakeCodes(Answer& answer, bool ok) {
@@ -101,7 +106,7 @@ void TakeCodes(Answer& answer, bool ok) {
 }
 
 Answer Ask(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap) {
-  context.call = CapCall(msg, cap);
+  Calling(context, msg, cap);
   Answer answer;
   if (msg == MSG_GET) answer.Hold(TWAIN_Get(cap));
   if (msg == MSG_GETCURRENT) answer.Hold(TWAIN_GetCurrent(cap));
@@ -113,7 +118,7 @@ Answer Ask(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap) {
 // MSG_SET of a container; TWRC_CHECKSTATUS counts as taken, the read-back
 // tells whether the value was changed.
 Answer Set(CheckContext& context, TW_UINT16 cap, const ContainerHandle* h) {
-  context.call = CapCall(MSG_SET, cap);
+  Calling(context, MSG_SET, cap);
   Answer answer;
   const bool ok = TWAIN_SetCap(cap, h);
   TakeCodes(answer, ok);
@@ -125,7 +130,7 @@ bool Taken(const Answer& answer) {
 
 // Operations the library has no call for, or whose container it would not free.
 Answer Send(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap, TW_UINT16 conType) {
-  context.call = CapCall(msg, cap);
+  Calling(context, msg, cap);
   TW_CAPABILITY record{cap, conType, nullptr};
   Answer answer;
   const bool ok = TWAIN_DS(DG_CONTROL, DAT_CAPABILITY, msg, &record);
@@ -333,6 +338,7 @@ void IdentityGroups(CheckContext& context) {
 // Source was never enabled.
 void WrongState(CheckContext& context, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF record) {
   context.call = TripletText(DG_CONTROL, dat, msg);
+  context.cap = -1;
   if (dat == DAT_IMAGEINFO) context.call = TripletText(DG_IMAGE, dat, msg);
   const int state = TWAIN_State();
   const bool ok = TWAIN_DS(dat == DAT_IMAGEINFO ? DG_IMAGE : DG_CONTROL, dat, msg, record);
@@ -434,6 +440,21 @@ void CapsGet(CheckContext& context) {
   }
 }
 
+// An enumeration or array whose NumItems claims more items than its block holds.
+std::optional<std::string> Overcount(const ContainerHandle* h) {
+  const int format = CONTAINER_Format(h);
+  const int size = CONTAINER_ItemSize(CONTAINER_ItemType(h));
+  if ((format != TWON_ENUMERATION && format != TWON_ARRAY) || size <= 0 || h->size < 6)
+    return std::nullopt;
+  TW_UINT32 claimed = 0;
+  std::memcpy(&claimed, static_cast<const std::uint8_t*>(h->data) + 2, sizeof(claimed));
+  const std::size_t start = format == TWON_ENUMERATION ? 14 : 6;
+  const std::size_t room = h->size > start ? (h->size - start) / size : 0;
+  if (claimed <= room) return std::nullopt;
+  return "NumItems " + std::to_string(claimed) + " in a block of " + std::to_string(h->size) +
+         " bytes, room for " + std::to_string(room);
+}
+
 void CapsContainer(CheckContext& context) {
   ReadList(context);
   for (TW_UINT16 cap : context.listed) {
@@ -446,9 +467,13 @@ void CapsContainer(CheckContext& context) {
                    "container type " + std::to_string(format) + " of " + ItemTypeName(getType));
       continue;
     }
+    if (auto overcount = Overcount(get.h))
+      context.Find(cap, "no more items than the block holds", *overcount);
     for (TW_UINT16 msg : {TW_UINT16{MSG_GETCURRENT}, TW_UINT16{MSG_GETDEFAULT}}) {
       Answer one = Ask(context, msg, cap);
       if (!one.ok()) continue;
+      if (auto overcount = Overcount(one.h))
+        context.Find(cap, "no more items than the block holds", *overcount);
       const int oneFormat = CONTAINER_Format(one.h);
       // A range holds no one value; an array answers for array capabilities alone.
       const bool allowed = oneFormat == TWON_ONEVALUE || oneFormat == TWON_ENUMERATION ||
@@ -651,7 +676,7 @@ constexpr CheckRow kChecks[] = {
      "Every listed capability answers MSG_GET with a container", 100, CapsGet},
     {"caps.container", "capabilities", Severity::kError,
      "MSG_GET answers a known container type and item type; MSG_GETCURRENT and MSG_GETDEFAULT "
-     "no range, and items of MSG_GET's type",
+     "no range, and items of MSG_GET's type; no list claims more items than its block holds",
      100, CapsContainer},
     {"caps.within", "capabilities", Severity::kError,
      "The current and default values lie within the values MSG_GET offers", 100, CapsWithin},
@@ -737,7 +762,7 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
   TWAIN_CopySourceIdentity(&identity);
   result.source.assign(identity.ProductName, strnlen(identity.ProductName, 34));
   result.version = identity.ProtocolMajor * 100 + identity.ProtocolMinor;
-  CheckContext context{result, nullptr, {}, {}, false};
+  CheckContext context{result, nullptr, {}, -1, {}, false};
   for (const char* group : kGroups) {
     if (!groups.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) continue;
     LogNote("Checking %s...", group);
@@ -764,7 +789,7 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
       std::snprintf(came, sizeof(came), "exception 0x%08x at %s", fault.code,
                     fault.place[0] ? fault.place : "an address no module holds");
       result.findings.push_back(
-          {context.row->id, Severity::kError, -1, context.call, "the call returns", came});
+          {context.row->id, Severity::kError, context.cap, context.call, "the call returns", came});
       for (CheckStatus& status : result.checks) {
         if (status.row == context.row) status.outcome = CheckOutcome::kFailed;
       }

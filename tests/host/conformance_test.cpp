@@ -126,6 +126,12 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
          range[10] = 1;
          t.dsm.OnCap(ICAP_UNITS, MSG_GETCURRENT).ReplyContainer(TWON_RANGE, range);
        }},
+      {"caps.container", ICAP_PIXELTYPE, "MSG_GET(ICAP_PIXELTYPE)",
+       [](SourceDouble& t) {  // NumItems 1000, one item in the block
+         t.dsm.OnCap(ICAP_PIXELTYPE, MSG_GET)
+             .ReplyContainer(TWON_ENUMERATION,
+                             {TWTY_UINT16, 0, 0xE8, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, TWPT_RGB, 0});
+       }},
       {"caps.within", ICAP_PIXELTYPE, "MSG_GETDEFAULT(ICAP_PIXELTYPE)",
        [](SourceDouble& t) {
          t.dsm.OnCap(ICAP_PIXELTYPE, MSG_GETDEFAULT)
@@ -151,7 +157,7 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
        [](SourceDouble& t) { t.Refuse(ICAP_UNITS, MSG_RESET, TWRC_FAILURE, TWCC_BUMMER); }},
       {"xfercount.one", CAP_XFERCOUNT, "MSG_SET(CAP_XFERCOUNT)",
        [](SourceDouble& t) { t.Refuse(CAP_XFERCOUNT, MSG_SET, TWRC_FAILURE, TWCC_BADVALUE); }},
-      {"caps.container", -1, "MSG_GETDEFAULT(ICAP_BITDEPTH)",
+      {"caps.container", ICAP_BITDEPTH, "MSG_GETDEFAULT(ICAP_BITDEPTH)",
        [](SourceDouble& t) {
          t.dsm.OnCap(ICAP_BITDEPTH, MSG_GETDEFAULT).Run([](const fake::Call&, TW_MEMREF) {
            Crash();
