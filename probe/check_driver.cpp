@@ -74,6 +74,7 @@ int RunCheckedProbe(ProbeWindow& window, const CheckOptions& options, int show) 
   TheHangSettings().scripted = true;
   window.MirrorLogTo(options.logPath);
   window.ladder().PreferSource(options.source);
+  window.SkipCapabilityScan();
   int status = kCheckCannotRun;
   if (window.Open(show) && TWAIN_State() == 4) {
     const CheckResult result = RunChecks(groups, suppressions);

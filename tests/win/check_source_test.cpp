@@ -72,6 +72,16 @@ TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSo
        "    expected: TWRC_SUCCESS with a container\n"
        "    came:     TWRC_FAILURE, TWCC_BUMMER\n",
        "<testcase classname=\"mandatory\" name=\"mandatory.get\">\n      <failure"},
+      {"Sample Fault Lab", "crash-get:ICAP_PIXELTYPE", 1,
+       "error mandatory.get ICAP_PIXELTYPE: MSG_GET(ICAP_PIXELTYPE)\n"
+       "    expected: the call returns\n"
+       "    came:     exception 0xc0000005 at ",
+       "failures=\"2\""},  // the groups after the crash still ran
+      {"Sample Fault Lab", "container-overcount:ICAP_UNITS", 1,
+       "error caps.container ICAP_UNITS: MSG_GET(ICAP_UNITS)\n"
+       "    expected: no more items than the block holds\n"
+       "    came:     NumItems 1006 in a block of ",
+       "name=\"caps.container\">\n      <failure"},
       {"No Such Scanner", "", 2, "", ""},
   };
   for (const auto& c : cases) {
