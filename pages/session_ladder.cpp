@@ -238,6 +238,11 @@ void SessionLadder::NotePendingCount(std::uint32_t serial) {
 void SessionLadder::OpenSelectedSource() {
   const int selected = view_.SelectedSource();
   if (selected < 0 || selected >= kMaxSources) return;
+  if (!preferredSource_.empty() &&
+      !EqualIgnoringCase(ProductName(sourceList_[selected]), preferredSource_)) {
+    LogNote("The Source Manager lists no Source named \"%s\"", preferredSource_.c_str());
+    return;
+  }
   const std::uint32_t start = platform::TickCount();
   currentSourceName_ = ProductName(sourceList_[selected]);
   LogProgress("Opening %s...", currentSourceName_.c_str());
@@ -282,6 +287,9 @@ void SessionLadder::EnumerateSources() {
         break;
       }
     }
+  }
+  for (int i = 0; !preferredSource_.empty() && i < view_.SourceCount() && i < kMaxSources; ++i) {
+    if (EqualIgnoringCase(ProductName(sourceList_[i]), preferredSource_)) view_.SelectSource(i);
   }
 }
 

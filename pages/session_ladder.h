@@ -84,6 +84,10 @@ class SessionLadder {
   bool SourceEvent(const platform::Message& message);
   void StartupClimb();
   void TimerTick();
+  // Opens the Source of this ProductName instead of the default one, and
+  // none when the Manager lists no such Source (a headless check must not
+  // open a default Source that may crash first).
+  void PreferSource(std::string productName) { preferredSource_ = std::move(productName); }
 
   // True from the start of a step (or of a refresh) until it has returned,
   // its closing refresh's arrival actions included. Modal boxes shown inside
@@ -125,6 +129,7 @@ class SessionLadder {
   int shownState_ = -1;
   TW_IDENTITY sourceList_[kMaxSources] = {};
   std::string currentSourceName_;
+  std::string preferredSource_;
   int timerGuard_ = 0;
   bool stepping_ = false;
   // The Count the last MSG_ENDXFER of this enabling returned.

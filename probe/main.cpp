@@ -17,6 +17,7 @@
 #include "platform/fault_guard.h"
 #include "platform/settings.h"
 #include "probe/capabilities_page.h"
+#include "probe/check_driver.h"
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
 #include "probe/script_driver.h"
@@ -184,6 +185,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     return 2;
   }
   ProbeWindow window;
+  // "--check NAME" runs the conformance pass on that Source, headless.
+  if (Flag("--check")) {
+    const char* source = Argument("--check");
+    CheckOptions options{source ? source : "", Argument("--report"),   Argument("--junit"),
+                         Argument("--only"),   Argument("--suppress"), Argument("--log-file")};
+    return RunCheckedProbe(window, options, show);
+  }
   if (const char* script = ScriptArgument())
     return RunScriptedProbe(window, script, Argument("--log-file"), show, LingerArgument());
   window.MirrorLogTo(Argument("--log-file"));

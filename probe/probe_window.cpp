@@ -413,7 +413,7 @@ void ProbeWindow::PagesStateChanged(int newState, int shownState) {
 }
 
 void ProbeWindow::EnumerateCapabilities() {
-  if (pages_[0]) pages_[0]->EnumerateCapabilities();
+  if (pages_[0] && !skipCapabilityScan_) pages_[0]->EnumerateCapabilities();
 }
 
 bool ProbeWindow::TransferImage() {

@@ -27,6 +27,9 @@ class ProbeWindow : public DialogBase, public LadderView {
   INT_PTR Run();
   // The file every final log line is mirrored to (beyond the log itself).
   void MirrorLogTo(const char* path) { mirrorPath_ = path ? path : ""; }
+  // A headless check asks the Source itself; the page's scan of every
+  // capability would only add a chance to crash before it starts.
+  void SkipCapabilityScan() { skipCapabilityScan_ = true; }
 
   SessionLadder& ladder() { return ladder_; }
   const LogView& log() const { return log_; }
@@ -89,6 +92,7 @@ class ProbeWindow : public DialogBase, public LadderView {
   int show_ = SW_SHOW;
   std::string mirrorPath_;
   bool ended_ = false;
+  bool skipCapabilityScan_ = false;
   bool closePending_ = false;  // asked to close during a step
   INT_PTR result_ = 0;
   // The thread that runs the window, where log lines are handed over directly.

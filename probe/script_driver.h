@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-#include "pages/script_runner.h"
 #include "probe/probe_window.h"
+#include "script/script_runner.h"
 
 class ScriptDriver : public ScriptHost {
  public:

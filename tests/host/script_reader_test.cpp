@@ -1,4 +1,4 @@
-#include "pages/script_reader.h"
+#include "script/script_reader.h"
 
 #include <gtest/gtest.h>
 

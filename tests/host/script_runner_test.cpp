@@ -1,4 +1,4 @@
-#include "pages/script_runner.h"
+#include "script/script_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -225,6 +225,23 @@ TEST_F(LadderTest, StartupClimbOpensTheDefaultSourceAndTimesEachStep) {
   EXPECT_TRUE(view.deviceUiChecked);
 }
 
+// A headless check opens the Source it names and no other, not even the default.
+TEST_F(LadderTest, APreferredSourceIsOpenedInsteadOfTheDefaultAndAnUnlistedOneNotAtAll) {
+  ladder.PreferSource("camera");
+  ladder.StartupClimb();
+  ASSERT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(ladder.currentSourceName(), "Camera");
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS), 1u);
+
+  ladder.StepDown();
+  dsm.ClearCalls();
+  ladder.PreferSource("Scanner");
+  ladder.StepUp();
+  EXPECT_EQ(TWAIN_State(), 3);
+  EXPECT_EQ(dsm.Count(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS), 0u);
+  EXPECT_EQ(LastLine(), "   The Source Manager lists no Source named \"Scanner\"");
+}
+
 TEST_F(LadderTest, EnablingNegotiatesTheTransferMechanismOncePerOpenedSource) {
   ladder.Refresh();
   ladder.StartupClimb();

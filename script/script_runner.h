@@ -7,8 +7,8 @@
 #include <string>
 
 #include "caps/container.h"
-#include "pages/script_reader.h"
 #include "pages/session_ladder.h"
+#include "script/script_reader.h"
 
 // What a scripted run needs of the window beyond the ladder.
 class ScriptHost {

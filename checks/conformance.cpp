@@ -1,0 +1,807 @@
+#include "checks/conformance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "caps/capability_calls.h"
+#include "caps/container.h"
+#include "pages/log.h"
+#include "platform/memory.h"
+#include "session/call_seam.h"
+#include "session/source_guard.h"
+#include "session/triplet_calls.h"
+#include "session/twain_session.h"
+#include "vocab/triplet_text.h"
+#include "vocab/twain_names.h"
+
+// MSG_QUERYSUPPORT's answer: which operations the Source says it supports.
+namespace {
+constexpr int kQcGet = 0x0001;
+constexpr int kQcSet = 0x0002;
+constexpr int kQcGetDefault = 0x0004;
+constexpr int kQcGetCurrent = 0x0008;
+constexpr int kQcReset = 0x0010;
+// A capability list longer than this is not walked.
+constexpr int kMaxListed = 1024;
+// An enumeration's first items are set and read back; more adds time, not faults.
+constexpr int kMaxSetItems = 64;
+}  // namespace
+
+struct CheckContext {
+  CheckResult& result;
+  const CheckRow* row = nullptr;
+  std::string call;  // the last triplet sent, named by the fault finding
+  int cap = -1;      // and its capability
+  std::vector<TW_UINT16> listed;
+  bool listRead = false;
+
+  void Find(int cap, std::string expected, std::string came) {
+    result.findings.push_back(
+        {row->id, row->severity, cap, call, std::move(expected), std::move(came)});
+  }
+};
+
+namespace {
+
+std::string Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof(text), format, value);
+  return text;
+}
+
+std::string ResultText(int rc, int cc) {
+  std::string text = ResultCodeName(rc);
+  if (rc != TWRC_SUCCESS) text += ", " + ConditionCodeName(cc);
+  return text;
+}
+
+// The containers the pass holds. A fault leaves the guarded code without
+// running destructors; what the abandoned frames held is freed from here.
+std::vector<ContainerHandle*>& Held() {
+  static std::vector<ContainerHandle*> held;
+  return held;
+}
+void FreeHeld() {
+  for (ContainerHandle* h : Held()) CONTAINER_Free(h);
+  Held().clear();
+}
+
+// One answer of the Source to a capability triplet; owns its container.
+struct Answer {
+  ContainerHandle* h = nullptr;
+  int rc = TWRC_FAILURE;
+  int cc = TWCC_SUCCESS;
+  Answer() = default;
+  Answer(const Answer&) = delete;
+  Answer& operator=(const Answer&) = delete;
+  Answer(Answer&& other) noexcept : h(other.h), rc(other.rc), cc(other.cc) { other.h = nullptr; }
+  ~Answer() {
+    if (!h) return;
+    std::erase(Held(), h);
+    CONTAINER_Free(h);
+  }
+  void Hold(ContainerHandle* handle) {
+    h = handle;
+    if (h) Held().push_back(h);
+  }
+  bool ok() const { return h != nullptr; }
+  std::string Text() const { return h || rc != TWRC_SUCCESS ? ResultText(rc, cc) : "no container"; }
+};
+
+std::string CapCall(TW_UINT16 msg, TW_UINT16 cap) {
+  return MessageName(msg) + "(" + CapName(cap) + ")";
+}
+void Calling(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap) {
+  context.call = CapCall(msg, cap);
+  context.cap = cap;
+}
+
+// The condition is asked for at once, before any other triplet can reset it.
+void TakeCodes(Answer& answer, bool ok) {
+  answer.rc = TWAIN_GetResultCode();
+  answer.cc = ok ? TWCC_SUCCESS : TWAIN_GetConditionCode();
+}
+
+Answer Ask(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap) {
+  Calling(context, msg, cap);
+  Answer answer;
+  if (msg == MSG_GET) answer.Hold(TWAIN_Get(cap));
+  if (msg == MSG_GETCURRENT) answer.Hold(TWAIN_GetCurrent(cap));
+  if (msg == MSG_GETDEFAULT) answer.Hold(TWAIN_GetDefault(cap));
+  TakeCodes(answer, answer.h != nullptr);
+  return answer;
+}
+
+// MSG_SET of a container; TWRC_CHECKSTATUS counts as taken, the read-back
+// tells whether the value was changed.
+Answer Set(CheckContext& context, TW_UINT16 cap, const ContainerHandle* h) {
+  Calling(context, MSG_SET, cap);
+  Answer answer;
+  const bool ok = TWAIN_SetCap(cap, h);
+  TakeCodes(answer, ok);
+  return answer;
+}
+bool Taken(const Answer& answer) {
+  return answer.rc == TWRC_SUCCESS || answer.rc == TWRC_CHECKSTATUS;
+}
+
+// Operations the library has no call for, or whose container it would not free.
+Answer Send(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap, TW_UINT16 conType) {
+  Calling(context, msg, cap);
+  TW_CAPABILITY record{cap, conType, nullptr};
+  Answer answer;
+  const bool ok = TWAIN_DS(DG_CONTROL, DAT_CAPABILITY, msg, &record);
+  TakeCodes(answer, ok);
+  if (ok && record.hContainer) {
+    answer.Hold(CONTAINER_Attach(record.ConType, record.hContainer));
+  } else {
+    platform::MemFree(record.hContainer);
+  }
+  return answer;
+}
+
+// One item: its number (types up to TWTY_FIX32) and its bytes.
+struct Item {
+  int type = -1;
+  double number = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+bool Numeric(int type) {
+  return type >= TWTY_INT8 && type <= TWTY_FIX32;
+}
+
+std::optional<Item> ItemAt(const ContainerHandle* h, int n) {
+  const int type = CONTAINER_ItemType(h);
+  const int size = CONTAINER_ItemSize(type);
+  const auto* item = static_cast<const std::uint8_t*>(CONTAINER_ItemPtr(h, n));
+  if (!item || size <= 0) return std::nullopt;
+  const auto* begin = static_cast<const std::uint8_t*>(h->data);
+  if (item < begin || item + size > begin + h->size) return std::nullopt;
+  return Item{type, Numeric(type) ? ReadItemNumber(item, type) : 0.0,
+              std::vector<std::uint8_t>(item, item + size)};
+}
+
+std::optional<Item> NumberItem(int type, double value) {
+  ContainerHandle* h = CONTAINER_CreateOneValue(type, value);
+  std::optional<Item> item = ItemAt(h, 0);
+  CONTAINER_Free(h);
+  return item;
+}
+
+// The value a one-value, an enumeration or a range holds as current (or default).
+std::optional<Item> Selected(const ContainerHandle* h, bool current) {
+  const int format = CONTAINER_Format(h);
+  if (format == TWON_ONEVALUE) return ItemAt(h, 0);
+  if (format == TWON_ENUMERATION) {
+    const int index = current ? CONTAINER_CurrentIndex(h) : CONTAINER_DefaultIndex(h);
+    if (index < 0 || index >= CONTAINER_ItemCount(h)) return std::nullopt;
+    return ItemAt(h, index);
+  }
+  if (format == TWON_RANGE && Numeric(CONTAINER_ItemType(h)))
+    return NumberItem(CONTAINER_ItemType(h),
+                      current ? CONTAINER_CurrentValue(h) : CONTAINER_DefaultValue(h));
+  return std::nullopt;
+}
+
+bool SameItem(const Item& a, const Item& b) {
+  if (Numeric(a.type) && Numeric(b.type)) return a.number == b.number;
+  if (a.type >= TWTY_STR32 && a.type <= TWTY_STR255 && a.type == b.type)
+    return std::strncmp(reinterpret_cast<const char*>(a.bytes.data()),
+                        reinterpret_cast<const char*>(b.bytes.data()), a.bytes.size()) == 0;
+  return a.type == b.type && a.bytes == b.bytes;
+}
+
+std::string ItemString(int cap, const Item& item) {
+  if (item.type >= TWTY_STR32 && item.type <= TWTY_STR255) {
+    const auto* text = reinterpret_cast<const char*>(item.bytes.data());
+    return "\"" + std::string(text, strnlen(text, item.bytes.size())) + "\"";
+  }
+  if (item.type == TWTY_FRAME && item.bytes.size() == 16) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+      TW_FIX32 part;
+      std::memcpy(&part, item.bytes.data() + 4 * i, sizeof(part));
+      text += (i ? ", " : "") + Format("%g", Fix32ToNumber(part));
+    }
+    return text;
+  }
+  if (!Numeric(item.type)) return ItemTypeName(item.type) + " item";
+  if (item.type != TWTY_FIX32 && item.type != TWTY_BOOL) {
+    if (auto name = ConstantName(cap, static_cast<int>(item.number))) return *name;
+  }
+  if (item.type == TWTY_BOOL) return item.number != 0 ? "TRUE" : "FALSE";
+  return Format("%g", item.number);
+}
+
+// Whether the values MSG_GET offers include the item.
+bool Offers(const ContainerHandle* h, const Item& item) {
+  switch (CONTAINER_Format(h)) {
+    case TWON_ONEVALUE: {
+      auto only = ItemAt(h, 0);
+      return only && SameItem(*only, item);
+    }
+    case TWON_ENUMERATION:
+      for (int n = 0; n < CONTAINER_ItemCount(h); ++n) {
+        if (auto each = ItemAt(h, n); each && SameItem(*each, item)) return true;
+      }
+      return false;
+    case TWON_RANGE:
+      return Numeric(item.type) && item.number >= CONTAINER_RangeMin(h) &&
+             item.number <= CONTAINER_RangeMax(h);
+    default:
+      return true;  // an array offers no choice to lie within
+  }
+}
+
+// The values worth setting: each item of an enumeration (the first 64), a
+// range's minimum, maximum and current value, a one-value's value.
+std::vector<Item> OfferedValues(const ContainerHandle* h) {
+  std::vector<Item> values;
+  auto add = [&values](std::optional<Item> item) {
+    if (!item) return;
+    for (const Item& known : values) {
+      if (SameItem(known, *item)) return;
+    }
+    values.push_back(std::move(*item));
+  };
+  const int type = CONTAINER_ItemType(h);
+  switch (CONTAINER_Format(h)) {
+    case TWON_ONEVALUE:
+      add(ItemAt(h, 0));
+      break;
+    case TWON_ENUMERATION:
+      for (int n = 0; n < std::min(CONTAINER_ItemCount(h), kMaxSetItems); ++n) add(ItemAt(h, n));
+      break;
+    case TWON_RANGE:
+      if (!Numeric(type)) break;
+      add(NumberItem(type, CONTAINER_RangeMin(h)));
+      add(NumberItem(type, CONTAINER_RangeMax(h)));
+      add(NumberItem(type, CONTAINER_CurrentValue(h)));
+      break;
+    default:
+      break;
+  }
+  return values;
+}
+
+ContainerHandle* OneValueOf(const Item& item) {
+  ContainerHandle* h = CONTAINER_CreateOneValue(item.type, 0);
+  void* slot = CONTAINER_ItemPtr(h, 0);
+  if (slot) std::memcpy(slot, item.bytes.data(), item.bytes.size());
+  return h;
+}
+
+// Capabilities TWAIN defines as read-only: a refused MSG_SET is their due.
+bool ReadOnly(TW_UINT16 cap) {
+  constexpr TW_UINT16 kReadOnly[] = {
+      CAP_SUPPORTEDCAPS,   CAP_UICONTROLLABLE,     CAP_DEVICEONLINE,       ICAP_PHYSICALWIDTH,
+      ICAP_PHYSICALHEIGHT, ICAP_XNATIVERESOLUTION, ICAP_YNATIVERESOLUTION, CAP_SUPPORTEDCAPSEXT};
+  return std::find(std::begin(kReadOnly), std::end(kReadOnly), cap) != std::end(kReadOnly);
+}
+bool RefusedAsReadOnly(TW_UINT16 cap, const Answer& set) {
+  return ReadOnly(cap) || set.cc == TWCC_CAPBADOPERATION;
+}
+
+// ---- identity ----
+
+void IdentityStrings(CheckContext& context) {
+  TW_IDENTITY identity{};
+  TWAIN_CopySourceIdentity(&identity);
+  context.call = TripletText(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS);
+  const struct {
+    const char* name;
+    const char* field;
+  } fields[] = {{"Version.Info", identity.Version.Info},
+                {"Manufacturer", identity.Manufacturer},
+                {"ProductFamily", identity.ProductFamily},
+                {"ProductName", identity.ProductName}};
+  for (const auto& field : fields) {
+    if (std::memchr(field.field, 0, sizeof(TW_STR32)) == nullptr)
+      context.Find(-1, std::string(field.name) + " ends with a zero byte within its 34 bytes",
+                   "34 bytes without a zero");
+  }
+}
+
+void IdentityProtocol(CheckContext& context) {
+  TW_IDENTITY identity{};
+  TWAIN_CopySourceIdentity(&identity);
+  context.call = TripletText(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS);
+  const bool plausible =
+      (identity.ProtocolMajor == 1 || identity.ProtocolMajor == 2) && identity.ProtocolMinor <= 9;
+  if (!plausible)
+    context.Find(-1, "ProtocolMajor 1 or 2, ProtocolMinor 0 to 9",
+                 "ProtocolMajor " + std::to_string(identity.ProtocolMajor) + ", ProtocolMinor " +
+                     std::to_string(identity.ProtocolMinor));
+}
+
+void IdentityGroups(CheckContext& context) {
+  TW_IDENTITY identity{};
+  TWAIN_CopySourceIdentity(&identity);
+  context.call = TripletText(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS);
+  constexpr TW_UINT32 kNeeded = DG_CONTROL | DG_IMAGE;
+  if ((identity.SupportedGroups & kNeeded) != kNeeded) {
+    char came[40];
+    std::snprintf(came, sizeof(came), "SupportedGroups 0x%08x",
+                  static_cast<unsigned>(identity.SupportedGroups));
+    context.Find(-1, "SupportedGroups with DG_CONTROL and DG_IMAGE", came);
+  }
+}
+
+// ---- status ----
+
+// A triplet that belongs to a later state, sent in state 4. A Source that
+// takes it may move the library's state number; it is put back, since the
+// Source was never enabled.
+void WrongState(CheckContext& context, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF record) {
+  context.call = TripletText(DG_CONTROL, dat, msg);
+  context.cap = -1;
+  if (dat == DAT_IMAGEINFO) context.call = TripletText(DG_IMAGE, dat, msg);
+  const int state = TWAIN_State();
+  const bool ok = TWAIN_DS(dat == DAT_IMAGEINFO ? DG_IMAGE : DG_CONTROL, dat, msg, record);
+  const int rc = TWAIN_GetResultCode();
+  const int cc = ok ? TWCC_SUCCESS : TWAIN_GetConditionCode();
+  std::string came = ResultText(rc, cc);
+  if (TWAIN_State() != state) {
+    came += " (the library's state went to " + std::to_string(TWAIN_State()) + "; put back)";
+    TWAIN_SetState(state);
+  }
+  if (rc != TWRC_FAILURE || cc != TWCC_SEQERROR)
+    context.Find(-1, "TWRC_FAILURE, TWCC_SEQERROR in state 4", came);
+}
+
+void StatusSeqError(CheckContext& context) {
+  TW_IMAGEINFO info{};
+  WrongState(context, DAT_IMAGEINFO, MSG_GET, &info);
+  TW_PENDINGXFERS pending{};
+  WrongState(context, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+}
+
+void ReadList(CheckContext& context);
+
+// A standard capability the Source does not list stands for an unknown one.
+void StatusCapUnsupported(CheckContext& context) {
+  ReadList(context);
+  constexpr TW_UINT16 kCandidates[] = {ICAP_LAMPSTATE, ICAP_AUTOBRIGHT, CAP_DEVICEONLINE,
+                                       CAP_UICONTROLLABLE};
+  for (TW_UINT16 cap : kCandidates) {
+    if (std::find(context.listed.begin(), context.listed.end(), cap) != context.listed.end())
+      continue;
+    Answer get = Ask(context, MSG_GET, cap);
+    const bool before2 = context.result.version < 200;
+    const bool right = get.rc == TWRC_FAILURE &&
+                       (get.cc == TWCC_CAPUNSUPPORTED || (before2 && get.cc == TWCC_BADCAP));
+    if (!right)
+      context.Find(cap,
+                   before2 ? "TWRC_FAILURE, TWCC_CAPUNSUPPORTED or TWCC_BADCAP for a capability "
+                             "not listed"
+                           : "TWRC_FAILURE, TWCC_CAPUNSUPPORTED for a capability not listed",
+                   get.Text());
+    return;
+  }
+}
+
+// ---- mandatory ----
+
+void ReadList(CheckContext& context) {
+  if (context.listRead) return;
+  context.listRead = true;
+  Answer get = Ask(context, MSG_GET, CAP_SUPPORTEDCAPS);
+  if (!get.ok() || CONTAINER_Format(get.h) != TWON_ARRAY) return;
+  const int count = std::min(CONTAINER_ItemCount(get.h), kMaxListed);
+  for (int n = 0; n < count; ++n) {
+    auto item = ItemAt(get.h, n);
+    if (!item || !Numeric(item->type)) break;
+    const auto cap = static_cast<TW_UINT16>(item->number);
+    if (std::find(context.listed.begin(), context.listed.end(), cap) == context.listed.end())
+      context.listed.push_back(cap);
+  }
+}
+
+void MandatorySupportedCaps(CheckContext& context) {
+  Answer get = Ask(context, MSG_GET, CAP_SUPPORTEDCAPS);
+  if (!get.ok()) {
+    context.Find(CAP_SUPPORTEDCAPS, "TWRC_SUCCESS with an array of TWTY_UINT16", get.Text());
+  } else if (CONTAINER_Format(get.h) != TWON_ARRAY ||
+             !ItemTypesCompatible(CONTAINER_ItemType(get.h), TWTY_UINT16)) {
+    context.Find(CAP_SUPPORTEDCAPS, "an array of TWTY_UINT16",
+                 "container type " + std::to_string(CONTAINER_Format(get.h)) + " of " +
+                     ItemTypeName(CONTAINER_ItemType(get.h)));
+  }
+}
+
+void MandatoryGet(CheckContext& context) {
+  struct Needed {
+    TW_UINT16 cap;
+    int fromVersion;
+  };
+  constexpr Needed kNeeded[] = {
+      {CAP_XFERCOUNT, 100},      {CAP_UICONTROLLABLE, 106}, {ICAP_XFERMECH, 100},
+      {ICAP_PIXELTYPE, 100},     {ICAP_UNITS, 100},         {ICAP_BITDEPTH, 100},
+      {ICAP_XRESOLUTION, 100},   {ICAP_YRESOLUTION, 100},   {ICAP_COMPRESSION, 100},
+      {ICAP_PHYSICALWIDTH, 100}, {ICAP_PHYSICALHEIGHT, 100}};
+  for (const Needed& needed : kNeeded) {
+    if (context.result.version < needed.fromVersion) continue;
+    Answer get = Ask(context, MSG_GET, needed.cap);
+    if (!get.ok()) context.Find(needed.cap, "TWRC_SUCCESS with a container", get.Text());
+  }
+}
+
+// ---- every listed capability ----
+
+void CapsGet(CheckContext& context) {
+  ReadList(context);
+  for (TW_UINT16 cap : context.listed) {
+    Answer get = Ask(context, MSG_GET, cap);
+    if (!get.ok()) context.Find(cap, "TWRC_SUCCESS with a container", get.Text());
+  }
+}
+
+// An enumeration or array whose NumItems claims more items than its block holds.
+std::optional<std::string> Overcount(const ContainerHandle* h) {
+  const int format = CONTAINER_Format(h);
+  const int size = CONTAINER_ItemSize(CONTAINER_ItemType(h));
+  if ((format != TWON_ENUMERATION && format != TWON_ARRAY) || size <= 0 || h->size < 6)
+    return std::nullopt;
+  TW_UINT32 claimed = 0;
+  std::memcpy(&claimed, static_cast<const std::uint8_t*>(h->data) + 2, sizeof(claimed));
+  const std::size_t start = format == TWON_ENUMERATION ? 14 : 6;
+  const std::size_t room = h->size > start ? (h->size - start) / size : 0;
+  if (claimed <= room) return std::nullopt;
+  return "NumItems " + std::to_string(claimed) + " in a block of " + std::to_string(h->size) +
+         " bytes, room for " + std::to_string(room);
+}
+
+void CapsContainer(CheckContext& context) {
+  ReadList(context);
+  for (TW_UINT16 cap : context.listed) {
+    Answer get = Ask(context, MSG_GET, cap);
+    if (!get.ok()) continue;
+    const int getType = CONTAINER_ItemType(get.h);
+    const int format = CONTAINER_Format(get.h);
+    if (format < TWON_ARRAY || format > TWON_RANGE || CONTAINER_ItemSize(getType) <= 0) {
+      context.Find(cap, "an array, enumeration, one-value or range of a TWTY_ type",
+                   "container type " + std::to_string(format) + " of " + ItemTypeName(getType));
+      continue;
+    }
+    if (auto overcount = Overcount(get.h))
+      context.Find(cap, "no more items than the block holds", *overcount);
+    for (TW_UINT16 msg : {TW_UINT16{MSG_GETCURRENT}, TW_UINT16{MSG_GETDEFAULT}}) {
+      Answer one = Ask(context, msg, cap);
+      if (!one.ok()) continue;
+      if (auto overcount = Overcount(one.h))
+        context.Find(cap, "no more items than the block holds", *overcount);
+      const int oneFormat = CONTAINER_Format(one.h);
+      // A range holds no one value; an array answers for array capabilities alone.
+      const bool allowed = oneFormat == TWON_ONEVALUE || oneFormat == TWON_ENUMERATION ||
+                           (oneFormat == TWON_ARRAY && format == TWON_ARRAY);
+      if (!allowed) {
+        context.Find(cap, "a one-value (or an array when MSG_GET answers one)",
+                     "container type " + std::to_string(oneFormat));
+      } else if (!ItemTypesCompatible(CONTAINER_ItemType(one.h), getType)) {
+        context.Find(cap, "items of MSG_GET's type " + ItemTypeName(getType),
+                     ItemTypeName(CONTAINER_ItemType(one.h)));
+      }
+    }
+  }
+}
+
+void CapsWithin(CheckContext& context) {
+  ReadList(context);
+  for (TW_UINT16 cap : context.listed) {
+    Answer get = Ask(context, MSG_GET, cap);
+    if (!get.ok()) continue;
+    if (auto current = Selected(get.h, true); !current && CONTAINER_Format(get.h) != TWON_ARRAY)
+      context.Find(cap, "a current value inside MSG_GET's answer",
+                   "CurrentIndex beyond NumItems or no item");
+    for (TW_UINT16 msg : {TW_UINT16{MSG_GETCURRENT}, TW_UINT16{MSG_GETDEFAULT}}) {
+      Answer one = Ask(context, msg, cap);
+      if (!one.ok()) continue;
+      auto value = Selected(one.h, msg == MSG_GETCURRENT);
+      if (value && !Offers(get.h, *value))
+        context.Find(cap, "a value MSG_GET offers", ItemString(cap, *value));
+    }
+  }
+}
+
+bool Succeeds(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap) {
+  return Ask(context, msg, cap).ok();
+}
+
+// What MSG_QUERYSUPPORT claims against what the operations do; SET and
+// RESET are tried with the current value, which is put back.
+struct Support {
+  int flags = 0;  // claimed
+  int works = 0;  // found
+  bool answered = false;
+};
+Support QuerySupport(CheckContext& context, TW_UINT16 cap) {
+  Support support;
+  Answer query = Send(context, MSG_QUERYSUPPORT, cap, TWON_ONEVALUE);
+  if (!query.ok() || CONTAINER_Format(query.h) != TWON_ONEVALUE) return support;
+  support.answered = true;
+  support.flags = CONTAINER_IntValue(query.h, 0);
+  if (Succeeds(context, MSG_GET, cap)) support.works |= kQcGet;
+  if (Succeeds(context, MSG_GETDEFAULT, cap)) support.works |= kQcGetDefault;
+  Answer current = Ask(context, MSG_GETCURRENT, cap);
+  if (current.ok()) support.works |= kQcGetCurrent;
+  if (current.ok() && Taken(Set(context, cap, current.h))) support.works |= kQcSet;
+  if (Send(context, MSG_RESET, cap, TWON_DONTCARE16).rc == TWRC_SUCCESS) support.works |= kQcReset;
+  if (current.ok() && (support.works & kQcSet)) Set(context, cap, current.h);
+  return support;
+}
+
+constexpr struct {
+  int flag;
+  const char* message;
+} kOperations[] = {{kQcGet, "MSG_GET"},
+                   {kQcSet, "MSG_SET"},
+                   {kQcGetDefault, "MSG_GETDEFAULT"},
+                   {kQcGetCurrent, "MSG_GETCURRENT"},
+                   {kQcReset, "MSG_RESET"}};
+
+void QuerySupportCheck(CheckContext& context, bool claimedButFailing) {
+  ReadList(context);
+  for (TW_UINT16 cap : context.listed) {
+    const Support support = QuerySupport(context, cap);
+    if (!support.answered) continue;
+    context.call = CapCall(MSG_QUERYSUPPORT, cap);
+    for (const auto& operation : kOperations) {
+      const bool claimed = support.flags & operation.flag;
+      const bool works = support.works & operation.flag;
+      if (claimedButFailing && claimed && !works)
+        context.Find(cap, std::string(operation.message) + " succeeds, as claimed",
+                     std::string(operation.message) + " fails");
+      if (!claimedButFailing && !claimed && works)
+        context.Find(cap, std::string(operation.message) + " claimed, since it succeeds",
+                     "not claimed");
+    }
+  }
+}
+void CapsQuerySupport(CheckContext& context) {
+  QuerySupportCheck(context, true);
+}
+void CapsQuerySupportUnclaimed(CheckContext& context) {
+  QuerySupportCheck(context, false);
+}
+
+// Sets every value MSG_GET offers and reads each back. MSG_GET is asked
+// again before each value: a value another setting withdrew is skipped, not
+// flagged. The Source's current value is put back at the end.
+void SetReadBack(CheckContext& context, TW_UINT16 cap) {
+  Answer get = Ask(context, MSG_GET, cap);
+  Answer original = Ask(context, MSG_GETCURRENT, cap);
+  if (!get.ok() || !original.ok()) return;
+  const std::vector<Item> values = OfferedValues(get.h);
+  bool changed = false;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const Item& value = values[i];
+    if (i > 0) {
+      Answer again = Ask(context, MSG_GET, cap);
+      if (!again.ok() || !Offers(again.h, value)) continue;
+    }
+    Answer one;
+    one.Hold(OneValueOf(value));
+    Answer set = Set(context, cap, one.h);
+    if (!Taken(set)) {
+      if (RefusedAsReadOnly(cap, set)) break;
+      context.Find(cap, "MSG_SET of " + ItemString(cap, value) + ", which MSG_GET offers, succeeds",
+                   set.Text());
+      continue;
+    }
+    changed = true;
+    Answer back = Ask(context, MSG_GETCURRENT, cap);
+    auto now = back.ok() ? Selected(back.h, true) : std::nullopt;
+    if (!now || !SameItem(*now, value))
+      context.Find(cap, ItemString(cap, value) + " read back after MSG_SET",
+                   now ? ItemString(cap, *now) : back.Text());
+  }
+  if (changed && !Taken(Set(context, cap, original.h)))
+    context.Find(cap, "the original value put back by MSG_SET", "refused");
+}
+
+void CapsSetReadBack(CheckContext& context) {
+  ReadList(context);
+  for (TW_UINT16 cap : context.listed) SetReadBack(context, cap);
+}
+
+void CapsReset(CheckContext& context) {
+  ReadList(context);
+  for (TW_UINT16 cap : context.listed) {
+    Answer original = Ask(context, MSG_GETCURRENT, cap);
+    Answer fallback = Ask(context, MSG_GETDEFAULT, cap);
+    if (!original.ok() || !fallback.ok()) continue;
+    auto expected = Selected(fallback.h, false);
+    Answer reset = Send(context, MSG_RESET, cap, TWON_DONTCARE16);
+    if (reset.rc != TWRC_SUCCESS) {
+      if (!RefusedAsReadOnly(cap, reset)) context.Find(cap, "TWRC_SUCCESS", reset.Text());
+      continue;
+    }
+    Answer now = Ask(context, MSG_GETCURRENT, cap);
+    auto value = now.ok() ? Selected(now.h, true) : std::nullopt;
+    if (expected && (!value || !SameItem(*value, *expected))) {
+      context.call = CapCall(MSG_RESET, cap);
+      context.Find(cap, "the default " + ItemString(cap, *expected) + " current after MSG_RESET",
+                   value ? ItemString(cap, *value) : now.Text());
+    }
+    Set(context, cap, original.h);
+  }
+}
+
+// ---- CAP_XFERCOUNT ----
+
+void XferCountOne(CheckContext& context) {
+  Answer original = Ask(context, MSG_GETCURRENT, CAP_XFERCOUNT);
+  Answer one;
+  one.Hold(CONTAINER_CreateOneValue(TWTY_INT16, 1));
+  Answer set = Set(context, CAP_XFERCOUNT, one.h);
+  if (!Taken(set)) {
+    context.Find(CAP_XFERCOUNT, "MSG_SET of 1 succeeds", set.Text());
+    return;
+  }
+  Answer back = Ask(context, MSG_GETCURRENT, CAP_XFERCOUNT);
+  auto value = back.ok() ? Selected(back.h, true) : std::nullopt;
+  if (!value || !Numeric(value->type) || value->number != 1)
+    context.Find(CAP_XFERCOUNT, "1 read back after MSG_SET",
+                 value ? ItemString(CAP_XFERCOUNT, *value) : back.Text());
+  if (original.ok()) Set(context, CAP_XFERCOUNT, original.h);
+}
+
+constexpr CheckRow kChecks[] = {
+    {"identity.strings", "identity", Severity::kError,
+     "The identity's strings end with a zero byte within their 34-byte fields", 100,
+     IdentityStrings},
+    {"identity.protocol", "identity", Severity::kError,
+     "ProtocolMajor is 1 or 2 and ProtocolMinor 0 to 9", 100, IdentityProtocol},
+    {"identity.groups", "identity", Severity::kError,
+     "SupportedGroups includes DG_CONTROL and DG_IMAGE", 100, IdentityGroups},
+    {"status.seqerror", "status", Severity::kError,
+     "DAT_IMAGEINFO MSG_GET and DAT_PENDINGXFERS MSG_ENDXFER in state 4 answer TWRC_FAILURE, "
+     "TWCC_SEQERROR",
+     100, StatusSeqError},
+    {"status.capunsupported", "status", Severity::kError,
+     "A capability the Source does not list answers TWCC_CAPUNSUPPORTED (TWCC_BADCAP before 2.0)",
+     100, StatusCapUnsupported},
+    {"mandatory.supportedcaps", "mandatory", Severity::kError,
+     "CAP_SUPPORTEDCAPS answers MSG_GET with an array of TWTY_UINT16", 100, MandatorySupportedCaps},
+    {"mandatory.get", "mandatory", Severity::kError,
+     "CAP_XFERCOUNT, CAP_UICONTROLLABLE (1.6), ICAP_XFERMECH, ICAP_PIXELTYPE, ICAP_UNITS, "
+     "ICAP_BITDEPTH, ICAP_XRESOLUTION, ICAP_YRESOLUTION, ICAP_COMPRESSION, ICAP_PHYSICALWIDTH "
+     "and ICAP_PHYSICALHEIGHT answer MSG_GET",
+     100, MandatoryGet},
+    {"caps.get", "capabilities", Severity::kError,
+     "Every listed capability answers MSG_GET with a container", 100, CapsGet},
+    {"caps.container", "capabilities", Severity::kError,
+     "MSG_GET answers a known container type and item type; MSG_GETCURRENT and MSG_GETDEFAULT "
+     "no range, and items of MSG_GET's type; no list claims more items than its block holds",
+     100, CapsContainer},
+    {"caps.within", "capabilities", Severity::kError,
+     "The current and default values lie within the values MSG_GET offers", 100, CapsWithin},
+    {"caps.querysupport", "capabilities", Severity::kError,
+     "Every operation MSG_QUERYSUPPORT claims succeeds", 108, CapsQuerySupport},
+    {"caps.querysupport-unclaimed", "capabilities", Severity::kWarning,
+     "MSG_QUERYSUPPORT claims every operation that succeeds", 108, CapsQuerySupportUnclaimed},
+    {"caps.set-readback", "capabilities", Severity::kError,
+     "Every value MSG_GET offers (an enumeration's first 64 items; a range's minimum, maximum "
+     "and current value) can be set and reads back; the value is put back after",
+     100, CapsSetReadBack},
+    {"caps.reset", "capabilities", Severity::kError, "MSG_RESET makes the default value current",
+     100, CapsReset},
+    {"xfercount.one", "xfercount", Severity::kError,
+     "CAP_XFERCOUNT can be set to 1 and reads back 1", 100, XferCountOne},
+};
+
+constexpr const char* kGroups[] = {"identity", "status", "mandatory", "capabilities", "xfercount"};
+
+}  // namespace
+
+const char* SeverityName(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return "error";
+    case Severity::kWarning:
+      return "warning";
+    case Severity::kNote:
+      return "note";
+  }
+  return "?";
+}
+
+std::span<const CheckRow> CheckTable() {
+  return kChecks;
+}
+
+std::span<const char* const> CheckGroups() {
+  return kGroups;
+}
+
+int CheckScore(const std::vector<Finding>& findings) {
+  int score = 100;
+  for (const Finding& finding : findings) {
+    if (finding.suppressed) continue;
+    score -= finding.severity == Severity::kError     ? kErrorPenalty
+             : finding.severity == Severity::kWarning ? kWarningPenalty
+                                                      : kNotePenalty;
+  }
+  return std::max(score, 0);
+}
+
+void ApplySuppressions(CheckResult& result, const std::vector<Suppression>& suppressions) {
+  result.errors = 0;
+  for (Finding& finding : result.findings) {
+    finding.suppressed =
+        std::any_of(suppressions.begin(), suppressions.end(), [&finding](const Suppression& s) {
+          return s.checkId == finding.checkId && (s.cap < 0 || s.cap == finding.cap);
+        });
+    if (!finding.suppressed && finding.severity == Severity::kError) ++result.errors;
+  }
+  result.score = CheckScore(result.findings);
+  for (CheckStatus& status : result.checks) {
+    if (status.outcome != CheckOutcome::kFailed && status.outcome != CheckOutcome::kPassed)
+      continue;
+    const bool failed = std::any_of(
+        result.findings.begin(), result.findings.end(), [&status](const Finding& finding) {
+          return !finding.suppressed && finding.checkId == status.row->id;
+        });
+    status.outcome = failed ? CheckOutcome::kFailed : CheckOutcome::kPassed;
+  }
+}
+
+CheckResult RunChecks(const std::vector<std::string>& groups,
+                      const std::vector<Suppression>& suppressions) {
+  CheckResult result;
+  for (const CheckRow& row : kChecks) result.checks.push_back({&row, CheckOutcome::kNotRun});
+  if (TWAIN_State() != 4) {
+    result.stopped = "no Source is open (state " + std::to_string(TWAIN_State()) + ")";
+    return result;
+  }
+  TW_IDENTITY identity{};
+  TWAIN_CopySourceIdentity(&identity);
+  result.source.assign(identity.ProductName, strnlen(identity.ProductName, 34));
+  result.version = identity.ProtocolMajor * 100 + identity.ProtocolMinor;
+  CheckContext context{result, nullptr, {}, -1, {}, false};
+  for (const char* group : kGroups) {
+    if (!groups.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) continue;
+    LogNote("Checking %s...", group);
+    platform::FaultInfo fault;
+    const bool returned = RunSourceGuarded(
+        [&] {
+          for (CheckStatus& status : result.checks) {
+            if (std::strcmp(status.row->group, group) != 0) continue;
+            if (result.version < status.row->fromVersion) {
+              status.outcome = CheckOutcome::kNotApplicable;
+              continue;
+            }
+            context.row = status.row;
+            const std::size_t before = result.findings.size();
+            status.outcome = CheckOutcome::kPassed;
+            status.row->run(context);
+            if (result.findings.size() > before) status.outcome = CheckOutcome::kFailed;
+          }
+        },
+        &fault);
+    if (!returned) {
+      FreeHeld();
+      char came[200];
+      std::snprintf(came, sizeof(came), "exception 0x%08x at %s", fault.code,
+                    fault.place[0] ? fault.place : "an address no module holds");
+      result.findings.push_back(
+          {context.row->id, Severity::kError, context.cap, context.call, "the call returns", came});
+      for (CheckStatus& status : result.checks) {
+        if (status.row == context.row) status.outcome = CheckOutcome::kFailed;
+      }
+    }
+    if (TWAIN_State() != 4) {
+      result.stopped = "the session left state 4 (now " + std::to_string(TWAIN_State()) +
+                       ") during the " + group + " checks";
+      break;
+    }
+  }
+  ApplySuppressions(result, suppressions);
+  LogNote("Check Source: score %d, %d error(s)%s", result.score, result.errors,
+          result.stopped.empty() ? "" : ", stopped early");
+  return result;
+}

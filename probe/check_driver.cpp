@@ -1,0 +1,94 @@
+#include "probe/check_driver.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "checks/check_report.h"
+#include "pages/hang_watch.h"
+#include "pages/log.h"
+#include "platform/message_box.h"
+#include "session/twain_session.h"
+
+namespace {
+
+bool ReadWhole(const char* path, std::string& text) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream whole;
+  whole << file.rdbuf();
+  text = whole.str();
+  return true;
+}
+
+bool WriteWhole(const char* path, const std::string& text) {
+  if (!path) return true;
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+  return static_cast<bool>(file.flush());
+}
+
+// The groups of "--only a,b"; false after naming each unknown one.
+bool ReadGroups(const char* only, std::vector<std::string>& groups) {
+  if (!only) return true;
+  std::istringstream list(only);
+  bool good = true;
+  for (std::string group; std::getline(list, group, ',');) {
+    if (group.empty()) continue;
+    bool known = false;
+    for (const char* name : CheckGroups()) known |= group == name;
+    if (!known) {
+      std::fprintf(stderr, "vorrel: no check group '%s'\n", group.c_str());
+      good = false;
+    }
+    groups.push_back(group);
+  }
+  return good;
+}
+
+bool ReadSuppressionFile(const char* path, std::vector<Suppression>& suppressions) {
+  if (!path) return true;
+  std::string text;
+  if (!ReadWhole(path, text)) {
+    std::fprintf(stderr, "vorrel: cannot read %s\n", path);
+    return false;
+  }
+  SuppressionFile file = ReadSuppressions(text);
+  for (const std::string& error : file.errors)
+    std::fprintf(stderr, "%s: %s\n", path, error.c_str());
+  suppressions = std::move(file.suppressions);
+  return file.errors.empty();
+}
+
+}  // namespace
+
+int RunCheckedProbe(ProbeWindow& window, const CheckOptions& options, int show) {
+  std::vector<std::string> groups;
+  std::vector<Suppression> suppressions;
+  if (!ReadGroups(options.only, groups) || !ReadSuppressionFile(options.suppressPath, suppressions))
+    return kCheckCannotRun;
+  // Nobody is there to press OK, and a Source that never returns ends the run.
+  platform::CaptureMessageBoxes(true);
+  TheHangSettings().scripted = true;
+  window.MirrorLogTo(options.logPath);
+  window.ladder().PreferSource(options.source);
+  window.SkipCapabilityScan();
+  int status = kCheckCannotRun;
+  if (window.Open(show) && TWAIN_State() == 4) {
+    const CheckResult result = RunChecks(groups, suppressions);
+    status = result.errors > 0 || !result.stopped.empty() ? kCheckFailed : kCheckPassed;
+    if (!WriteWhole(options.reportPath, CheckReportText(result)) ||
+        !WriteWhole(options.junitPath, CheckJUnitXml(result))) {
+      LogNote("Check Source: the report could not be written");
+      status = kCheckCannotRun;
+    }
+  } else {
+    LogNote("Check Source: \"%s\" could not be opened", options.source);
+  }
+  LogNote("Exit status %d", status);
+  window.WalkDown();
+  if (!window.ended()) window.CloseWindow();
+  return status;
+}

@@ -1,0 +1,99 @@
+// `vorrel.exe --check` as a CI job runs it: a process of its own against the
+// installed Sample Source, judged by its exit status and its files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string TempPath(const char* name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  return std::string(folder) + name;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+struct CheckRun {
+  DWORD status = 0xFFFFFFFF;
+  std::string report;
+  std::string junit;
+};
+
+CheckRun RunCheck(const char* source, const char* faults) {
+  const std::string reportPath = TempPath("vorrel-check.txt");
+  const std::string junitPath = TempPath("vorrel-check.xml");
+  std::remove(reportPath.c_str());
+  std::remove(junitPath.c_str());
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", faults);
+  std::string command = "vorrel.exe --check \"" + std::string(source) + "\" --report \"" +
+                        reportPath + "\" --junit \"" + junitPath + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  CheckRun run;
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
+  if (!started) return run;
+  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  GetExitCodeProcess(process.hProcess, &run.status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  run.report = ReadFile(reportPath);
+  run.junit = ReadFile(junitPath);
+  return run;
+}
+
+TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSourceCannotRun) {
+  const struct {
+    const char* source;
+    const char* faults;
+    DWORD status;
+    const char* inReport;
+    const char* inJUnit;
+  } cases[] = {
+      {"Sample Flatbed", "", 0, "Score 100 of 100, 0 error(s)\n\nFindings\n  none\n",
+       "failures=\"0\" skipped=\"0\""},
+      {"Sample Fault Lab", "fail-cap:ICAP_UNITS", 1,
+       "error mandatory.get ICAP_UNITS: MSG_GET(ICAP_UNITS)\n"
+       "    expected: TWRC_SUCCESS with a container\n"
+       "    came:     TWRC_FAILURE, TWCC_BUMMER\n",
+       "<testcase classname=\"mandatory\" name=\"mandatory.get\">\n      <failure"},
+      {"Sample Fault Lab", "crash-get:ICAP_PIXELTYPE", 1,
+       "error mandatory.get ICAP_PIXELTYPE: MSG_GET(ICAP_PIXELTYPE)\n"
+       "    expected: the call returns\n"
+       "    came:     exception 0xc0000005 at ",
+       "failures=\"2\""},  // the groups after the crash still ran
+      {"Sample Fault Lab", "container-overcount:ICAP_UNITS", 1,
+       "error caps.container ICAP_UNITS: MSG_GET(ICAP_UNITS)\n"
+       "    expected: no more items than the block holds\n"
+       "    came:     NumItems 1006 in a block of ",
+       "name=\"caps.container\">\n      <failure"},
+      {"No Such Scanner", "", 2, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const CheckRun run = RunCheck(c.source, c.faults);
+    EXPECT_EQ(run.status, c.status) << run.report;
+    EXPECT_NE(run.report.find(c.inReport), std::string::npos) << run.report;
+    EXPECT_NE(run.junit.find(c.inJUnit), std::string::npos) << run.junit;
+    if (c.status == 2) {
+      EXPECT_TRUE(run.report.empty()) << "nothing was checked";
+    }
+  }
+}
+
+}  // namespace
