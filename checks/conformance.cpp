@@ -751,7 +751,9 @@ void ApplySuppressions(CheckResult& result, const std::vector<Suppression>& supp
 }
 
 CheckResult RunChecks(const std::vector<std::string>& groups,
-                      const std::vector<Suppression>& suppressions) {
+                      const std::vector<Suppression>& suppressions, CheckObserver* observer) {
+  CheckObserver quiet;
+  if (!observer) observer = &quiet;
   CheckResult result;
   for (const CheckRow& row : kChecks) result.checks.push_back({&row, CheckOutcome::kNotRun});
   if (TWAIN_State() != 4) {
@@ -766,6 +768,7 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
   for (const char* group : kGroups) {
     if (!groups.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) continue;
     LogNote("Checking %s...", group);
+    observer->GroupStarted(group);
     platform::FaultInfo fault;
     const bool returned = RunSourceGuarded(
         [&] {
@@ -780,6 +783,7 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
             status.outcome = CheckOutcome::kPassed;
             status.row->run(context);
             if (result.findings.size() > before) status.outcome = CheckOutcome::kFailed;
+            observer->CheckDone(result, static_cast<std::size_t>(&status - result.checks.data()));
           }
         },
         &fault);
@@ -791,7 +795,9 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
       result.findings.push_back(
           {context.row->id, Severity::kError, context.cap, context.call, "the call returns", came});
       for (CheckStatus& status : result.checks) {
-        if (status.row == context.row) status.outcome = CheckOutcome::kFailed;
+        if (status.row != context.row) continue;
+        status.outcome = CheckOutcome::kFailed;
+        observer->CheckDone(result, static_cast<std::size_t>(&status - result.checks.data()));
       }
     }
     if (TWAIN_State() != 4) {

@@ -4,6 +4,7 @@
 // guard, so a Source that crashes costs a finding, not the process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -65,10 +66,21 @@ struct CheckResult {
   int errors = 0;  // unsuppressed error-level findings
 };
 
+// Told as the pass goes, so a window can show progress and what is written
+// to disk survives a Source that hangs the pass.
+class CheckObserver {
+ public:
+  virtual ~CheckObserver() = default;
+  virtual void GroupStarted(const char* /*group*/) {}
+  // result.checks[index] has its outcome; its findings are in result.findings.
+  virtual void CheckDone(const CheckResult& /*result*/, std::size_t /*index*/) {}
+};
+
 // groups: the group names to run, empty for all. The Source must be open
 // (state 4); otherwise nothing runs and `stopped` says why.
 CheckResult RunChecks(const std::vector<std::string>& groups,
-                      const std::vector<Suppression>& suppressions);
+                      const std::vector<Suppression>& suppressions,
+                      CheckObserver* observer = nullptr);
 // 100 less the penalties of the findings not suppressed, at least 0.
 int CheckScore(const std::vector<Finding>& findings);
 // Marks the findings the suppressions match and recounts score and errors.
