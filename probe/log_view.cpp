@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/resource_ids.h"
+#include "probe/trace_control.h"
 #include "session/triplet_calls.h"
 
 namespace {
@@ -246,28 +248,60 @@ bool LogView::CopyAllToClipboard() const {
   return copied;
 }
 
+namespace {
+
+// The save dialog of the log's menu; false when the user cancelled.
+bool AskSavePath(HWND owner, char (&path)[MAX_PATH], const char* filter, const char* extension) {
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter;
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = sizeof(path);
+  dialog.lpstrDefExt = extension;
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  return GetSaveFileNameA(&dialog) != FALSE;
+}
+
+}  // namespace
+
 void LogView::ContextMenu(int x, int y) {
   HMENU menu = CreatePopupMenu();
   AppendMenuA(menu, MF_STRING, IDM_LOG_COPY_ALL, "Copy All");
   AppendMenuA(menu, MF_STRING, IDM_LOG_SAVE, "Save Log...");
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, IDM_LOG_RECORD_TRACE, "Record Trace...");
+  AppendMenuA(menu, MF_STRING | (TraceRecording() ? 0u : MF_GRAYED), IDM_LOG_STOP_TRACE,
+              "Stop Recording");
   const int command =
       TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, hwnd_, nullptr);
   DestroyMenu(menu);
+  RunMenuCommand(command);
+}
+
+void LogView::RunMenuCommand(int command) {
+  const HWND owner = GetParent(hwnd_);
   if (command == IDM_LOG_COPY_ALL) {
     CopyAllToClipboard();
   } else if (command == IDM_LOG_SAVE) {
     char path[MAX_PATH] = "vorrel.log";
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = GetParent(hwnd_);
-    dialog.lpstrFilter = "Log files (*.log)\0*.log\0Text files (*.txt)\0*.txt\0All files\0*.*\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = sizeof(path);
-    dialog.lpstrDefExt = "log";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (GetSaveFileNameA(&dialog) && !SaveTo(path)) {
-      platform::InfoBox(GetParent(hwnd_), "The log could not be saved.", kProgramCaption);
+    if (AskSavePath(owner, path,
+                    "Log files (*.log)\0*.log\0Text files (*.txt)\0*.txt\0All files\0*.*\0",
+                    "log") &&
+        !SaveTo(path)) {
+      platform::InfoBox(owner, "The log could not be saved.", kProgramCaption);
     }
+  } else if (command == IDM_LOG_RECORD_TRACE) {
+    char path[MAX_PATH] = "vorrel_trace.txt";
+    if (!AskSavePath(owner, path, "Session traces (*.txt)\0*.txt\0All files\0*.*\0", "txt")) return;
+    if (StartTraceFile(path)) {
+      LogNote("Recording a session trace into %s", path);
+    } else {
+      platform::InfoBox(owner, "The trace file could not be written.", kProgramCaption);
+    }
+  } else if (command == IDM_LOG_STOP_TRACE && TraceRecording()) {
+    StopTraceFile();
+    LogNote("Session trace ended");
   }
 }
 

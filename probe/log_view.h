@@ -32,6 +32,8 @@ class LogView {
   bool MirrorTo(const char* path);
   bool SaveTo(const char* path) const;
   bool CopyAllToClipboard() const;
+  // An item of the log's menu: IDM_LOG_*.
+  void RunMenuCommand(int command);
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

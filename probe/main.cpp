@@ -21,9 +21,9 @@
 #include "probe/probe_window.h"
 #include "probe/resource_ids.h"
 #include "probe/script_driver.h"
+#include "probe/trace_control.h"
 #include "session/twain2.h"
 #include "session/twain_session.h"
-#include "trace/trace_recorder.h"
 
 namespace {
 
@@ -63,46 +63,20 @@ int LingerArgument() {
   return seconds ? std::clamp(std::atoi(seconds), 0, 60) : 0;
 }
 
-// "Windows 10.0 build 19045", as the system reports it to a program that
-// declares no compatibility (which GetVersionEx would not).
-std::string WindowsVersionText() {
-  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const auto getVersion = reinterpret_cast<RtlGetVersionFn>(
-      reinterpret_cast<void*>(ntdll ? GetProcAddress(ntdll, "RtlGetVersion") : nullptr));
-  OSVERSIONINFOW info{};
-  info.dwOSVersionInfoSize = sizeof info;
-  if (!getVersion || getVersion(&info) != 0) return "Windows (version unknown)";
-  return "Windows " + std::to_string(info.dwMajorVersion) + "." +
-         std::to_string(info.dwMinorVersion) + " build " + std::to_string(info.dwBuildNumber);
-}
-
 // "--trace FILE" records every triplet of the run into FILE as it is sent;
 // "--trace-no-images" writes each image's size and checksum, not its pixels.
-// The recording ends with the run, before the library shuts down.
+// The session ends with the run, before the library shuts down.
 class RunTrace {
  public:
   // False when a trace was asked for and its file cannot be written.
   bool Begin() {
+    BeginTraceSession();
+    SetTraceImages(!Flag("--trace-no-images"));
     const char* path = Argument("--trace");
     if (!path) return !Flag("--trace");
-    output_ = std::make_unique<FileTraceOutput>(path);
-    if (!output_->IsOpen()) return false;
-    recorder_ = std::make_unique<TraceRecorder>(*output_, !Flag("--trace-no-images"));
-    TraceMachine machine;
-    machine.windows = WindowsVersionText();
-    machine.probe = VersionText();
-    if (!recorder_->Start(machine)) return false;
-    SetCallObserver(recorder_.get());
-    return true;
+    return StartTraceFile(path);
   }
-  ~RunTrace() {
-    if (recorder_) SetCallObserver(nullptr);
-  }
-
- private:
-  std::unique_ptr<FileTraceOutput> output_;
-  std::unique_ptr<TraceRecorder> recorder_;
+  ~RunTrace() { EndTraceSession(); }
 };
 
 // Beyond the program's own behaviour, for screenshots of the page:
@@ -177,7 +151,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   if (const char* seconds = Argument("--hang-seconds"))
     TheHangSettings().hangSeconds =
         static_cast<std::uint32_t>(std::clamp(std::atoi(seconds), 1, 3600));
-  platform::SetUnguardedFaultNote(LogUnguardedFault);
+  platform::SetUnguardedFaultNote([](std::uint32_t code, std::uint32_t thread, const char* place) {
+    LogUnguardedFault(code, thread, place);
+    WriteOutTrace();
+  });
   RunTrace trace;
   if (!trace.Begin()) {
     std::fprintf(stderr, "vorrel: cannot write the trace file %s\n",

@@ -125,6 +125,8 @@
 // Log view context menu.
 #define IDM_LOG_COPY_ALL 40001
 #define IDM_LOG_SAVE 40002
+#define IDM_LOG_RECORD_TRACE 40003
+#define IDM_LOG_STOP_TRACE 40004
 
 // The watchdog's window for a Source that does not return (dialog 170).
 #define IDD_HANG_WATCH 170

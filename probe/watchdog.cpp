@@ -6,6 +6,7 @@
 #include "platform/tick_count.h"
 #include "probe/dialog_base.h"
 #include "probe/resource_ids.h"
+#include "probe/trace_control.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr UINT kAnswerTimeoutMs = 500;
 // would wait for.
 [[noreturn]] void EndHung() {
   LogNote("Exit status %d", kExitStatusHung);
+  WriteOutTrace();
   TerminateProcess(GetCurrentProcess(), kExitStatusHung);
   ExitProcess(kExitStatusHung);
 }

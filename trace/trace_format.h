@@ -24,7 +24,7 @@
 // follows as "#12 -> TWRC_SUCCESS"). DAT_STATUS lines carry the condition
 // code, which belongs to the call before. A call numbered #0 is not one
 // that was sent: it is how things stood when the recording began (the
-// Source already open). Lines beginning "  ~" are for
+// Source already open, and the answers it had given). Lines beginning "  ~" are for
 // people and are not read back. Line numbers count text lines; a blob's
 // bytes are not lines.
 #pragma once
@@ -53,6 +53,10 @@ constexpr std::size_t kMaxTraceContainerBytes = std::size_t{1} << 20;
 // pointers have `pointerBytes` bytes; 0 for a DAT that carries no record we
 // know (DAT_NULL, DAT_IMAGEFILEXFER, unknown ones).
 std::size_t TraceRecordSize(TW_UINT16 dat, int pointerBytes);
+// A pointer or handle in a record means nothing outside the process that
+// recorded it, and would make two traces of the same session differ: each
+// is written as 1 when it was set and 0 when it was null.
+void MaskTracePointers(TW_UINT16 dat, std::uint8_t* bytes, std::size_t size, int pointerBytes);
 
 // What a blob holds: a native DIB block, the bytes a memory strip wrote,
 // a transferred file.

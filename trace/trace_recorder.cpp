@@ -13,16 +13,22 @@
 
 namespace {
 
-std::vector<std::uint8_t> RecordBytes(TW_UINT16 dat, TW_MEMREF data) {
-  const std::size_t size = TraceRecordSize(dat, static_cast<int>(sizeof(void*)));
-  if (!data || size == 0) return {};
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  return {bytes, bytes + size};
+void CopyRecord(TW_UINT16 dat, TW_MEMREF data, std::vector<std::uint8_t>& bytes) {
+  const std::size_t size = data ? TraceRecordSize(dat, static_cast<int>(sizeof(void*))) : 0;
+  const auto* record = static_cast<const std::uint8_t*>(data);
+  bytes.assign(record, record + size);
+  MaskTracePointers(dat, bytes.data(), bytes.size(), static_cast<int>(sizeof(void*)));
 }
 
-// A container block's bytes, bounded by the block; nothing for one that
-// cannot be locked or is beyond what a trace holds.
-std::optional<TraceContainer> ContainerBytes(const TW_CAPABILITY& record) {
+}  // namespace
+
+std::vector<std::uint8_t> TraceRecordBytes(TW_UINT16 dat, TW_MEMREF data) {
+  std::vector<std::uint8_t> bytes;
+  CopyRecord(dat, data, bytes);
+  return bytes;
+}
+
+std::optional<TraceContainer> TraceContainerBytes(const TW_CAPABILITY& record) {
   if (!record.hContainer) return std::nullopt;
   const std::size_t size = platform::MemSize(record.hContainer);
   if (size == 0 || size > kMaxTraceContainerBytes) return std::nullopt;
@@ -32,13 +38,12 @@ std::optional<TraceContainer> ContainerBytes(const TW_CAPABILITY& record) {
   return TraceContainer{record.ConType, {bytes, bytes + size}};
 }
 
-}  // namespace
-
 TraceRecorder::TraceRecorder(TraceOutput& output, bool images) : writer_(output), images_(images) {}
 
-bool TraceRecorder::Start(const TraceMachine& machine) {
+bool TraceRecorder::Start(const TraceMachine& machine, std::vector<TraceCall> known) {
   startTick_ = platform::TickCount();
   machine_ = machine;
+  known_ = std::move(known);
   if (TWAIN_Session().managerEntry) WriteHeader();
   return writer_.ok();
 }
@@ -60,9 +65,11 @@ void TraceRecorder::WriteHeader() {
     open.msg = MSG_OPENDS;
     open.returned = true;
     open.rc = TWRC_SUCCESS;
-    open.out = RecordBytes(DAT_IDENTITY, const_cast<TW_IDENTITY*>(&session.sourceIdentity));
+    open.out = TraceRecordBytes(DAT_IDENTITY, const_cast<TW_IDENTITY*>(&session.sourceIdentity));
     writer_.WriteCall(open);
+    for (const TraceCall& answer : known_) writer_.WriteCall(answer);
   }
+  known_.clear();
 }
 
 bool TraceRecorder::Stopped() {
@@ -75,7 +82,8 @@ bool TraceRecorder::Stopped() {
 void TraceRecorder::BeforeCall(const CallSite& site, TW_MEMREF data) {
   if (Stopped()) return;
   if (!headerWritten_) WriteHeader();
-  InFlight flight;
+  if (depth_ == inFlight_.size()) inFlight_.emplace_back();
+  InFlight& flight = inFlight_[depth_++];
   TraceCall& call = flight.call;
   call.number = nextNumber_++;
   call.millis = platform::TickCount() - startTick_;
@@ -87,11 +95,25 @@ void TraceRecorder::BeforeCall(const CallSite& site, TW_MEMREF data) {
   call.dat = site.dat;
   call.msg = site.msg;
   call.cap = site.cap;
-  call.in = RecordBytes(site.dat, data);
+  call.returned = false;
+  call.rc = 0;
+  call.cc = -1;
+  call.unclaimedEventsBefore = 0;
+  CopyRecord(site.dat, data, call.in);
+  call.out.clear();
+  call.containerIn.reset();
+  call.containerOut.reset();
+  call.blobs.clear();
+  call.images.clear();
+  flight.containerBefore = nullptr;
+  flight.stripBuffer = {};
+  flight.written = false;
+  if (site.dat == DAT_IMAGEMEMXFER && data)
+    flight.stripBuffer = static_cast<const TW_IMAGEMEMXFER*>(data)->Memory;
   if (site.dat == DAT_CAPABILITY && data) {
     const auto& record = *static_cast<const TW_CAPABILITY*>(data);
     flight.containerBefore = record.hContainer;
-    call.containerIn = ContainerBytes(record);
+    call.containerIn = TraceContainerBytes(record);
   }
   // Most events are not the Source's: those are counted once their answer says so.
   if (!(site.dat == DAT_EVENT && site.msg == MSG_PROCESSEVENT)) {
@@ -100,14 +122,12 @@ void TraceRecorder::BeforeCall(const CallSite& site, TW_MEMREF data) {
     writer_.BeginCall(call);
     flight.written = true;
   }
-  inFlight_.push_back(std::move(flight));
 }
 
 void TraceRecorder::AfterCall(const CallSite& site, TW_MEMREF data, TW_UINT16 rc) {
   // A call begun before the recording was has no record of its start.
-  if (Stopped() || inFlight_.empty()) return;
-  InFlight flight = std::move(inFlight_.back());
-  inFlight_.pop_back();
+  if (Stopped() || depth_ == 0) return;
+  InFlight& flight = inFlight_[--depth_];
   TraceCall& call = flight.call;
   if (!flight.written) {
     if (rc != TWRC_DSEVENT) {
@@ -120,14 +140,14 @@ void TraceRecorder::AfterCall(const CallSite& site, TW_MEMREF data, TW_UINT16 rc
   }
   call.returned = true;
   call.rc = rc;
-  call.out = RecordBytes(site.dat, data);
+  CopyRecord(site.dat, data, call.out);
   if (site.dat == DAT_STATUS && rc == TWRC_SUCCESS && data)
     call.cc = static_cast<const TW_STATUS*>(data)->ConditionCode;
   if (site.dat == DAT_CAPABILITY && data && rc == TWRC_SUCCESS) {
     const auto& record = *static_cast<const TW_CAPABILITY*>(data);
     // A SET's own container comes back unchanged; any other answer is the Source's.
     if (record.hContainer != flight.containerBefore || site.msg != MSG_SET)
-      call.containerOut = ContainerBytes(record);
+      call.containerOut = TraceContainerBytes(record);
   }
   if (site.dat == DAT_SETUPFILEXFER && data && rc == TWRC_SUCCESS) {
     const auto& setup = *static_cast<const TW_SETUPFILEXFER*>(data);
@@ -137,10 +157,12 @@ void TraceRecorder::AfterCall(const CallSite& site, TW_MEMREF data, TW_UINT16 rc
   if (site.dg == DG_IMAGE && site.msg == MSG_GET) {
     if (site.dat == DAT_IMAGENATIVEXFER && rc == TWRC_XFERDONE) TakeNativeImage(call, data);
     if (site.dat == DAT_IMAGEMEMXFER && (rc == TWRC_SUCCESS || rc == TWRC_XFERDONE))
-      TakeStrip(call, data);
+      TakeStrip(call, flight.stripBuffer, data);
     if (site.dat == DAT_IMAGEFILEXFER && rc == TWRC_XFERDONE) TakeFile(call);
   }
   writer_.EndCall(call);
+  // An image's bytes are not kept for the next call in this slot.
+  if (!call.blobs.empty()) std::vector<TraceBlob>().swap(call.blobs);
 }
 
 void TraceRecorder::AddImage(TraceCall& call, BlobKind kind, const std::uint8_t* bytes,
@@ -168,21 +190,18 @@ void TraceRecorder::TakeNativeImage(TraceCall& call, TW_MEMREF data) {
            layout.height, layout.depth);
 }
 
-void TraceRecorder::TakeStrip(TraceCall& call, TW_MEMREF data) {
-  if (!data || call.in.empty()) return;
+void TraceRecorder::TakeStrip(TraceCall& call, const TW_MEMORY& buffer, TW_MEMREF data) {
   // The buffer is ours, as we set it up before the call; what the Source
   // says it wrote is believed only within it.
-  TW_IMAGEMEMXFER before;
-  std::memcpy(&before, call.in.data(), sizeof before);
+  if (!data || !buffer.TheMem) return;
   const auto& after = *static_cast<const TW_IMAGEMEMXFER*>(data);
-  if (!before.Memory.TheMem) return;
-  std::size_t length = before.Memory.Length;
+  std::size_t length = buffer.Length;
   std::optional<platform::MemLockGuard> lock;
-  const std::uint8_t* bytes = static_cast<const std::uint8_t*>(before.Memory.TheMem);
-  if (before.Memory.Flags & TWMF_HANDLE) {
-    lock.emplace(before.Memory.TheMem);
+  const std::uint8_t* bytes = static_cast<const std::uint8_t*>(buffer.TheMem);
+  if (buffer.Flags & TWMF_HANDLE) {
+    lock.emplace(buffer.TheMem);
     if (!*lock) return;
-    length = std::min(length, platform::MemSize(before.Memory.TheMem));
+    length = std::min(length, platform::MemSize(buffer.TheMem));
     bytes = static_cast<const std::uint8_t*>(lock->data());
   }
   const std::size_t written = std::min<std::size_t>(after.BytesWritten, length);

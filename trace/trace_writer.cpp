@@ -1,5 +1,7 @@
 #include "trace/trace_writer.h"
 
+#include <charconv>
+#include <chrono>
 #include <cstring>
 
 #include "caps/container.h"
@@ -14,9 +16,50 @@ namespace {
 // A decoded container is for reading, not for the record: a long one is cut.
 constexpr std::size_t kMaxContainerTextBytes = 4096;
 
-std::string OutcomeText(const TraceCall& call) {
-  std::string text = " -> " + TraceResultCodeText(call.rc);
-  if (call.cc >= 0) text += " " + TraceConditionCodeText(static_cast<TW_UINT16>(call.cc));
+// A recording writes a line per triplet while the user times the session:
+// the texts are built by appending, with no formatting calls.
+void AppendNumber(std::string& text, std::uint64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  text.append(digits, end);
+}
+
+void AppendHex(std::string& text, const std::uint8_t* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  const std::size_t at = text.size();
+  text.resize(at + size * 2);
+  char* out = text.data() + at;
+  for (std::size_t i = 0; i < size; ++i) {
+    out[2 * i] = kDigits[bytes[i] >> 4];
+    out[2 * i + 1] = kDigits[bytes[i] & 15];
+  }
+}
+
+// "#12 0.153s app 1 -> src 2 ", what comes before the triplet.
+void AppendCallStart(std::string& text, const TraceCall& call) {
+  text += '#';
+  AppendNumber(text, call.number);
+  text += ' ';
+  AppendNumber(text, call.millis / 1000);
+  text += '.';
+  const unsigned millis = call.millis % 1000;
+  text += static_cast<char>('0' + millis / 100);
+  text += static_cast<char>('0' + millis / 10 % 10);
+  text += static_cast<char>('0' + millis % 10);
+  text += "s app ";
+  AppendNumber(text, call.originId);
+  if (call.toSource) {
+    text += " -> src ";
+    AppendNumber(text, call.destinationId);
+    text += ' ';
+  } else {
+    text += " -> dsm ";
+  }
+}
+
+std::string TripletWords(const TraceCall& call) {
+  std::string text = TripletText(call.dg, call.dat, call.msg);
+  if (call.dg == DG_CONTROL && call.dat == DAT_CAPABILITY) text += " " + CapName(call.cap);
   return text;
 }
 
@@ -37,27 +80,65 @@ bool StringTraceOutput::Write(const void* data, std::size_t size) {
   return true;
 }
 
-FileTraceOutput::FileTraceOutput(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {}
+FileTraceOutput::FileTraceOutput(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+  if (file_) writer_ = std::thread([this] { WriterThread(); });
+}
 
 FileTraceOutput::~FileTraceOutput() {
-  if (file_) std::fclose(file_);
+  if (!file_) return;
+  {
+    std::lock_guard<std::mutex> hold(wakeLock_);
+    closing_ = true;
+  }
+  wake_.notify_one();
+  writer_.join();
+  WriteOut();
+  std::fclose(file_);
 }
 
 bool FileTraceOutput::Write(const void* data, std::size_t size) {
-  return file_ && std::fwrite(data, 1, size, file_) == size;
+  if (!file_ || failed_) return false;
+  while (gathering_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  gathered_.append(static_cast<const char*>(data), size);
+  gathering_.clear(std::memory_order_release);
+  return true;
 }
 
 bool FileTraceOutput::Flush() {
-  return file_ && std::fflush(file_) == 0;
+  return file_ && !failed_;
+}
+
+void FileTraceOutput::TakeGathered(std::string& into) {
+  while (gathering_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  into.swap(gathered_);
+  gathering_.clear(std::memory_order_release);
+}
+
+bool FileTraceOutput::WriteOut() {
+  if (!file_) return false;
+  std::lock_guard<std::mutex> hold(fileLock_);
+  writing_.clear();
+  TakeGathered(writing_);
+  if (!writing_.empty() && !failed_) {
+    failed_ = std::fwrite(writing_.data(), 1, writing_.size(), file_) != writing_.size() ||
+              std::fflush(file_) != 0;
+  }
+  return !failed_;
+}
+
+void FileTraceOutput::WriterThread() {
+  std::unique_lock<std::mutex> hold(wakeLock_);
+  while (!closing_) {
+    wake_.wait_for(hold, std::chrono::milliseconds(kTraceWriteOutMs));
+    hold.unlock();
+    WriteOut();
+    hold.lock();
+  }
 }
 
 std::string HexText(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text(bytes.size() * 2, '0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    text[2 * i] = kDigits[bytes[i] >> 4];
-    text[2 * i + 1] = kDigits[bytes[i] & 15];
-  }
+  std::string text;
+  AppendHex(text, bytes.data(), bytes.size());
   return text;
 }
 
@@ -93,12 +174,29 @@ std::string ContainerText(const TraceContainer& container, int cap) {
 }
 
 std::string CallHeadText(const TraceCall& call) {
-  std::string text = FormatText("#%u %u.%03us app %u -> ", call.number, call.millis / 1000,
-                                call.millis % 1000, call.originId);
-  text += call.toSource ? FormatText("src %u ", call.destinationId) : std::string("dsm ");
-  text += TripletText(call.dg, call.dat, call.msg);
-  if (call.dg == DG_CONTROL && call.dat == DAT_CAPABILITY) text += " " + CapName(call.cap);
-  return text;
+  std::string text;
+  AppendCallStart(text, call);
+  return text + TripletWords(call);
+}
+
+const std::string& TraceWriter::Words(const TraceCall& call) {
+  const std::uint64_t key = std::uint64_t{call.dg & 0xFFFF} << 48 | std::uint64_t{call.dat} << 32 |
+                            std::uint64_t{call.msg} << 16 | call.cap;
+  auto [entry, added] = words_.try_emplace(key);
+  if (added) entry->second = TripletWords(call);
+  return entry->second;
+}
+
+void TraceWriter::AppendOutcome(std::string& text, const TraceCall& call) {
+  auto [rc, rcAdded] = codeTexts_.try_emplace(call.rc);
+  if (rcAdded) rc->second = " -> " + TraceResultCodeText(call.rc);
+  text += rc->second;
+  if (call.cc >= 0) {
+    const int key = 0x10000 | call.cc;
+    auto [cc, ccAdded] = codeTexts_.try_emplace(key);
+    if (ccAdded) cc->second = " " + TraceConditionCodeText(static_cast<TW_UINT16>(call.cc));
+    text += cc->second;
+  }
 }
 
 bool TraceWriter::Put(const std::string& text) {
@@ -133,27 +231,42 @@ bool TraceWriter::WriteHeader(const TraceMachine& machine) {
 }
 
 bool TraceWriter::BeginCall(const TraceCall& call) {
-  std::string text;
+  std::string& text = scratch_;
+  text.clear();
   if (pending_) text += " ...\n";
-  if (call.unclaimedEventsBefore)
-    text += FormatText("unclaimed-events %u\n", call.unclaimedEventsBefore);
-  text += CallHeadText(call);
+  if (call.unclaimedEventsBefore) {
+    text += "unclaimed-events ";
+    AppendNumber(text, call.unclaimedEventsBefore);
+    text += '\n';
+  }
+  AppendCallStart(text, call);
+  text += Words(call);
   pending_ = call.number;
   Put(text);
   return Flush();
 }
 
 bool TraceWriter::EndCall(const TraceCall& call) {
-  std::string text;
-  if (pending_ == call.number) {
-    text = OutcomeText(call) + "\n";
-  } else {
+  std::string& text = scratch_;
+  text.clear();
+  if (pending_ != call.number) {
     if (pending_) text += " ...\n";
-    text += FormatText("#%u", call.number) + OutcomeText(call) + "\n";
+    text += '#';
+    AppendNumber(text, call.number);
   }
+  AppendOutcome(text, call);
+  text += '\n';
   pending_.reset();
-  if (!call.in.empty()) text += "  in " + HexText(call.in) + "\n";
-  if (!call.out.empty()) text += "  out " + HexText(call.out) + "\n";
+  if (!call.in.empty()) {
+    text += "  in ";
+    AppendHex(text, call.in.data(), call.in.size());
+    text += '\n';
+  }
+  if (!call.out.empty()) {
+    text += "  out ";
+    AppendHex(text, call.out.data(), call.out.size());
+    text += '\n';
+  }
   auto container = [&](const char* way, const std::optional<TraceContainer>& c) {
     if (!c) return;
     text += FormatText("  container %s %u ", way, c->format) + HexText(c->bytes) + "\n";

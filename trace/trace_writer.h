@@ -2,9 +2,14 @@
 // each piece so what is written survives the process.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <unordered_map>
 
 #include "trace/trace_format.h"
 
@@ -13,6 +18,8 @@ class TraceOutput {
   virtual ~TraceOutput() = default;
   virtual bool Write(const void* data, std::size_t size) = 0;
   virtual bool Flush() = 0;
+  // Anything kept in memory goes to its destination now.
+  virtual bool WriteOut() { return Flush(); }
 };
 
 class StringTraceOutput : public TraceOutput {
@@ -22,7 +29,12 @@ class StringTraceOutput : public TraceOutput {
   std::string text;
 };
 
-// A file opened for writing (replacing what was there), closed with the object.
+// A file opened for writing (replacing what was there). A call's line must
+// reach the file before the call can hang or end the process, but a system
+// call per triplet would cost a recording more than the triplets do: lines
+// gather in memory and a thread of the output's own writes them out within
+// kTraceWriteOutMs, and at once when the output is closed or WriteOut() is
+// called (a fault about to end the process).
 class FileTraceOutput : public TraceOutput {
  public:
   explicit FileTraceOutput(const std::string& path);
@@ -32,10 +44,28 @@ class FileTraceOutput : public TraceOutput {
   bool IsOpen() const { return file_ != nullptr; }
   bool Write(const void* data, std::size_t size) override;
   bool Flush() override;
+  // Writes what has gathered to the file now; false once a write failed.
+  bool WriteOut() override;
 
  private:
+  void WriterThread();
+  // Hands what has gathered to the caller, who writes it to the file.
+  void TakeGathered(std::string& into);
+
   std::FILE* file_ = nullptr;
+  // Held only to append or to take what gathered: a flag, not a mutex,
+  // since the window's thread takes it twice per triplet.
+  std::atomic_flag gathering_ = ATOMIC_FLAG_INIT;
+  std::string gathered_;
+  std::mutex fileLock_;  // one writer of the file at a time
+  std::string writing_;  // the writer's, under fileLock_
+  std::atomic<bool> failed_{false};
+  std::mutex wakeLock_;
+  std::condition_variable wake_;
+  bool closing_ = false;
+  std::thread writer_;
 };
+constexpr int kTraceWriteOutMs = 20;
 
 class TraceWriter {
  public:
@@ -54,8 +84,14 @@ class TraceWriter {
   bool Put(const std::string& text);
   bool PutBytes(const void* data, std::size_t size);
   bool Flush();
+  // The triplet's words and the outcome's codes, made once each.
+  const std::string& Words(const TraceCall& call);
+  void AppendOutcome(std::string& text, const TraceCall& call);
 
   TraceOutput& output_;
+  std::string scratch_;
+  std::unordered_map<std::uint64_t, std::string> words_;
+  std::unordered_map<int, std::string> codeTexts_;
   std::optional<std::uint32_t> pending_;  // the call whose line is not ended yet
   bool ok_ = true;
 };
