@@ -1,5 +1,7 @@
 #include "sample_source/fault_lab.h"
 
+#include "vocab/twain_names.h"
+
 #include <charconv>
 
 namespace sample {
@@ -159,32 +161,6 @@ const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount] = {
 
 namespace {
 
-struct NamedCode {
-  const char* name;
-  TW_UINT16 code;
-};
-
-#define SAMPLE_NAMED_CODE(name, value) {#name, value},
-constexpr NamedCode kCapabilityNames[] = {TWAIN_CAP_TABLE(SAMPLE_NAMED_CODE)};
-constexpr NamedCode kConditionNames[] = {TWAIN_CC_TABLE(SAMPLE_NAMED_CODE)};
-#undef SAMPLE_NAMED_CODE
-
-template <std::size_t N>
-std::optional<TW_UINT16> CodeOf(const NamedCode (&names)[N], std::string_view text) {
-  for (const NamedCode& row : names) {
-    if (text == row.name) return row.code;
-  }
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  if (hex) text.remove_prefix(2);
-  unsigned value = 0;
-  const auto [end, error] =
-      std::from_chars(text.data(), text.data() + text.size(), value, hex ? 16 : 10);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > 0xFFFF) {
-    return std::nullopt;
-  }
-  return static_cast<TW_UINT16>(value);
-}
-
 std::optional<std::uint32_t> NumberOf(std::string_view text) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   if (hex) text.remove_prefix(2);
@@ -193,6 +169,15 @@ std::optional<std::uint32_t> NumberOf(std::string_view text) {
       std::from_chars(text.data(), text.data() + text.size(), value, hex ? 16 : 10);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) return {};
   return value;
+}
+
+// A name the vocabulary lists, or a number up to 0xFFFF.
+std::optional<TW_UINT16> CodeOf(std::optional<int> (*byName)(std::string_view),
+                                std::string_view text) {
+  if (const std::optional<int> code = byName(text)) return static_cast<TW_UINT16>(*code);
+  const std::optional<std::uint32_t> value = NumberOf(text);
+  if (!value || *value > 0xFFFF) return std::nullopt;
+  return static_cast<TW_UINT16>(*value);
 }
 
 std::optional<std::uint32_t> ArgOf(FaultArg kind, std::string_view text) {
@@ -259,11 +244,11 @@ bool Apply(std::string_view entry, FaultSelection& selection) {
 }  // namespace
 
 std::optional<TW_UINT16> CapabilityCodeOf(std::string_view text) {
-  return CodeOf(kCapabilityNames, text);
+  return CodeOf(CapCode, text);
 }
 
 std::optional<TW_UINT16> ConditionCodeOf(std::string_view text) {
-  return CodeOf(kConditionNames, text);
+  return CodeOf(ConditionCodeByName, text);
 }
 
 FaultParse ParseFaults(std::string_view text) {

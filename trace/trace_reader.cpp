@@ -6,20 +6,10 @@
 #include <vector>
 
 #include "vocab/number_text.h"
+#include "vocab/triplet_text.h"
 #include "vocab/twain_names.h"
 
 namespace {
-
-struct CodeWord {
-  const char* name;
-  TW_UINT16 code;
-};
-#define TRACE_CODE_ROW(name, value) {#name, value},
-constexpr CodeWord kDats[] = {TWAIN_DAT_TABLE(TRACE_CODE_ROW)};
-constexpr CodeWord kMsgs[] = {TWAIN_MSG_TABLE(TRACE_CODE_ROW)};
-#undef TRACE_CODE_ROW
-constexpr CodeWord kGroups[] = {
-    {"DG_CONTROL", DG_CONTROL}, {"DG_IMAGE", DG_IMAGE}, {"DG_AUDIO", DG_AUDIO}};
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
@@ -43,11 +33,10 @@ std::optional<T> Number(std::string_view text, int base = 10) {
 
 // A listed name, or the prefix then "0x" and hex digits as the names give
 // for a code no table lists.
-template <std::size_t N>
-std::optional<std::uint32_t> Code(std::string_view word, const CodeWord (&table)[N],
+std::optional<std::uint32_t> Code(std::string_view word,
+                                  std::optional<int> (*byName)(std::string_view),
                                   std::string_view prefix) {
-  for (const CodeWord& row : table)
-    if (word == row.name) return row.code;
+  if (const std::optional<int> code = byName(word)) return static_cast<std::uint32_t>(*code);
   if (!word.starts_with(prefix) || !word.substr(prefix.size()).starts_with("0x"))
     return std::nullopt;
   return Number<std::uint32_t>(word.substr(prefix.size() + 2), 16);
@@ -253,11 +242,11 @@ class Reader {
     } else if (destination != "dsm") {
       return Fail("a call's destination is not \"src ID\" or \"dsm\"");
     }
-    const auto dg = Code(word(), kGroups, "DG_");
+    const auto dg = Code(word(), DataGroupByName, "DG_");
     const bool slash1 = word() == "/";
-    const auto dat = Code16(Code(word(), kDats, "DAT_"));
+    const auto dat = Code16(Code(word(), DataArgTypeByName, "DAT_"));
     const bool slash2 = word() == "/";
-    const auto msg = Code16(Code(word(), kMsgs, "MSG_"));
+    const auto msg = Code16(Code(word(), MessageByName, "MSG_"));
     if (!dg || !dat || !msg || !slash1 || !slash2) return Fail("the triplet is not readable");
     call.dg = *dg;
     call.dat = *dat;

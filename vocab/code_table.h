@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <optional>
+#include <span>
+#include <string_view>
 
 #include "twain/twain.h"
 
@@ -35,3 +38,6 @@ const char* FindName(const CodeName (&rows)[N], TW_UINT32 code) {
   const CodeName* row = FindCode(rows, code);
   return row ? row->name : nullptr;
 }
+
+// The code of a name in a table, ignoring case; nothing for one it lacks.
+std::optional<int> CodeByName(std::span<const CodeName> table, std::string_view name);

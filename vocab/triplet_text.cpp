@@ -33,6 +33,16 @@ std::string MessageName(TW_UINT16 msg) {
   return Lookup(kMessages, msg, "MSG_0x%04x");
 }
 
+std::optional<int> DataGroupByName(std::string_view name) {
+  return CodeByName(kDataGroups, name);
+}
+std::optional<int> DataArgTypeByName(std::string_view name) {
+  return CodeByName(kDataArgTypes, name);
+}
+std::optional<int> MessageByName(std::string_view name) {
+  return CodeByName(kMessages, name);
+}
+
 std::string TripletText(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
   return DataGroupName(dg) + " / " + DataArgTypeName(dat) + " / " + MessageName(msg);
 }

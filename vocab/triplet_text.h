@@ -2,7 +2,9 @@
 // form of a triplet used by the log and by test messages.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "twain/twain.h"
 
@@ -12,5 +14,9 @@ std::string DataGroupName(TW_UINT32 dg);
 std::string DataArgTypeName(TW_UINT16 dat);
 // "MSG_OPENDS", or "MSG_0x%04x".
 std::string MessageName(TW_UINT16 msg);
+// The codes of those names, ignoring case; nothing for a name no table lists.
+std::optional<int> DataGroupByName(std::string_view name);
+std::optional<int> DataArgTypeByName(std::string_view name);
+std::optional<int> MessageByName(std::string_view name);
 // "DG_CONTROL / DAT_IDENTITY / MSG_OPENDS"
 std::string TripletText(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg);

@@ -178,16 +178,12 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-namespace {
-
 std::optional<int> CodeByName(std::span<const CodeName> table, std::string_view name) {
   for (const CodeName& row : table) {
     if (EqualIgnoringCase(row.name, name)) return static_cast<int>(row.code);
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<int> CapCode(std::string_view name) {
   return CodeByName(kCapNames, name);
