@@ -163,14 +163,31 @@ TW_IMAGEINFO InfoOfDib(const Bytes& dib) {
   return info;
 }
 
-const RecordedAnswer* ReplayBook::Answer(const AnswerKey& key, std::size_t segment) const {
+Bytes ResetMark() {
+  return {'r', 'e', 's', 'e', 't'};
+}
+
+const RecordedAnswer* ReplayBook::Answer(const AnswerKey& key, std::size_t segment,
+                                         const Bytes& changedTo) const {
   const auto found = answers_.find(key);
   if (found == answers_.end() || found->second.empty()) return nullptr;
   const RecordedAnswer* best = nullptr;
+  const RecordedAnswer* bestAfter = nullptr;
+  const RecordedAnswer* matching = nullptr;
+  const RecordedAnswer* matchingAfter = nullptr;
   for (const RecordedAnswer& answer : found->second) {
-    if (answer.segment <= segment) best = &answer;
+    const bool same = answer.changedTo == changedTo;
+    if (answer.segment <= segment) {
+      best = &answer;
+      if (same) matching = &answer;
+    } else {
+      if (!bestAfter) bestAfter = &answer;
+      if (same && !matchingAfter) matchingAfter = &answer;
+    }
   }
-  return best ? best : &found->second.front();
+  if (matching) return matching;
+  if (matchingAfter) return matchingAfter;
+  return best ? best : bestAfter;
 }
 
 const RecordedChange* ReplayBook::Change(const AnswerKey& key, const Bytes& value,
@@ -207,6 +224,7 @@ ReplayBook ReplayBook::FromTrace(const Trace& trace, std::vector<std::string>* n
   }
 
   std::size_t segment = 0;
+  std::map<TW_UINT16, Bytes> changedTo;  // by capability
   Reading reading;
   auto finishImage = [&](RecordedImage image) {
     image.info = reading.info;
@@ -254,8 +272,12 @@ ReplayBook ReplayBook::FromTrace(const Trace& trace, std::vector<std::string>* n
       }
       change.container = call.containerOut;
       change.record = call.out;
+      if (Succeeded(call.rc)) {
+        ++segment;
+        if (call.dat == DAT_CAPABILITY)
+          changedTo[call.cap] = call.msg == MSG_RESET ? ResetMark() : change.value;
+      }
       book.changes_[key].push_back(std::move(change));
-      if (Succeeded(call.rc)) ++segment;
       continue;
     }
     if (call.dat == DAT_USERINTERFACE && call.msg == MSG_ENABLEDS && Succeeded(call.rc)) {
@@ -389,6 +411,7 @@ ReplayBook ReplayBook::FromTrace(const Trace& trace, std::vector<std::string>* n
     answer.cc = cc;
     answer.record = call.out;
     answer.container = call.containerOut;
+    if (call.dat == DAT_CAPABILITY) answer.changedTo = changedTo[call.cap];
     book.answers_[key].push_back(std::move(answer));
   }
   if (reading.strips.active) Note(notes, "the last memory transfer never finished; it is left out");

@@ -36,6 +36,9 @@ struct AnswerKey {
 
 struct RecordedAnswer {
   std::size_t segment = 0;
+  // A capability's last change before the answer: the value set, "reset",
+  // or empty when it had none.
+  Bytes changedTo;
   TW_UINT16 rc = TWRC_FAILURE;
   TW_UINT16 cc = TWCC_SUCCESS;
   Bytes record;                             // the record after the call
@@ -73,7 +76,10 @@ class ReplayBook {
 
   // The answer for the triplet as things stood in `segment`: the latest
   // recorded in it or before, else the first one after; null when none.
-  const RecordedAnswer* Answer(const AnswerKey& key, std::size_t segment) const;
+  // Answers given after the capability was last changed to `changedTo` come
+  // first, since an answer from before that change no longer holds.
+  const RecordedAnswer* Answer(const AnswerKey& key, std::size_t segment,
+                               const Bytes& changedTo = {}) const;
   // A recorded change of the key to exactly `value`: the first at or after
   // `segment`, else the last before; null when none.
   const RecordedChange* Change(const AnswerKey& key, const Bytes& value, std::size_t segment) const;
@@ -90,6 +96,9 @@ class ReplayBook {
 // A container's bytes (block of `conType`) in the form the book compares:
 // its type, items and indices, never the block's padding. Empty when the
 // bytes are no container.
+// What RecordedAnswer::changedTo holds after a MSG_RESET.
+Bytes ResetMark();
+
 Bytes ComparableContainer(TW_UINT16 conType, const std::uint8_t* bytes, std::size_t size);
 
 // A field of a recorded record, read only when it lies within it.

@@ -141,7 +141,10 @@ TW_UINT16 ReplaySource::Capability(TW_UINT16 msg, TW_MEMREF data) {
     }
     const RecordedChange* change = book_.Change(key, value, segment_);
     if (!change) return Unanswered(DG_CONTROL, DAT_CAPABILITY, msg, cap, TWCC_CAPUNSUPPORTED);
-    if (Succeeded(change->rc)) segment_ = change->segmentBefore + 1;
+    if (Succeeded(change->rc)) {
+      segment_ = change->segmentBefore + 1;
+      changedTo_[cap] = msg == MSG_RESET ? ResetMark() : value;
+    }
     if (change->rc == TWRC_FAILURE) return Fail(change->cc);
     condition_ = change->cc;
     if (msg == MSG_RESET && change->container) {
@@ -154,7 +157,7 @@ TW_UINT16 ReplaySource::Capability(TW_UINT16 msg, TW_MEMREF data) {
     }
     return change->rc;
   }
-  const RecordedAnswer* answer = book_.Answer(key, segment_);
+  const RecordedAnswer* answer = book_.Answer(key, segment_, changedTo_[cap]);
   if (!answer || (answer->rc != TWRC_FAILURE && !answer->container))
     return Unanswered(DG_CONTROL, DAT_CAPABILITY, msg, cap, TWCC_CAPUNSUPPORTED);
   if (answer->rc == TWRC_FAILURE) return Fail(answer->cc);

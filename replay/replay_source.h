@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -78,6 +79,7 @@ class ReplaySource {
   int state_ = 4;
   TW_UINT16 condition_ = TWCC_SUCCESS;
   std::size_t segment_ = 0;
+  std::map<TW_UINT16, Bytes> changedTo_;  // the last change of each capability
   platform::WindowHandle parent_ = nullptr;
   TW_UINT16 pendingEvent_ = MSG_NULL;
   std::size_t job_ = 0;
