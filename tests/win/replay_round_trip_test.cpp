@@ -38,7 +38,7 @@ std::string ReadFile(const std::string& path) {
 
 // Runs a command line in `folder` with the variables set; its exit status.
 DWORD RunProcess(std::string command, const std::string& folder,
-          std::initializer_list<std::pair<const char*, std::string>> variables) {
+                 std::initializer_list<std::pair<const char*, std::string>> variables) {
   for (const auto& [name, value] : variables) SetEnvironmentVariableA(name, value.c_str());
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
@@ -82,10 +82,10 @@ DWORD RunProbe(const std::string& folder, const std::string& source, const std::
                const std::string& replayTrace) {
   std::ofstream(folder + "steps.txt", std::ios::binary) << kScript;
   const std::string tests = TestFolder();
-  return RunProcess("\"" + tests + "vorrel.exe\" --manager \"" + tests +
-                 "twain2_dsm_double.dll\" --script \"" + folder + "steps.txt\" --log-file \"" +
-                 folder + "log.txt\"" + extra,
-             folder, {{"VORREL_DOUBLE_SOURCE", tests + source}, {"VORREL_REPLAY", replayTrace}});
+  return RunProcess(
+      "\"" + tests + "vorrel.exe\" --manager \"" + tests + "twain2_dsm_double.dll\" --script \"" +
+          folder + "steps.txt\" --log-file \"" + folder + "log.txt\"" + extra,
+      folder, {{"VORREL_DOUBLE_SOURCE", tests + source}, {"VORREL_REPLAY", replayTrace}});
 }
 
 // The report's lines but the identity's Info line, which says "replay".
@@ -130,21 +130,23 @@ TEST(ReplayRoundTripTest, APlainApplicationGetsTheFlatbedsImageFromTheReplay) {
   std::ofstream(folder + "steps.txt", std::ios::binary)
       << "ui off\nmech native\nstate 7\nstate 1\n";
   const std::string tests = TestFolder();
-  ASSERT_EQ(RunProcess("\"" + tests + "vorrel.exe\" --script \"" + folder + "steps.txt\" --trace \"" +
-                    trace + "\" --log-file \"" + folder + "log.txt\"",
-                folder, {}),
-            0u)
+  ASSERT_EQ(
+      RunProcess("\"" + tests + "vorrel.exe\" --script \"" + folder + "steps.txt\" --trace \"" +
+                     trace + "\" --log-file \"" + folder + "log.txt\"",
+                 folder, {}),
+      0u)
       << ReadFile(folder + "log.txt");
   const std::string client = "\"" + tests + "plain_twain_client.exe\" ";
   std::remove((folder + "flatbed.bmp").c_str());
   std::remove((folder + "replay.bmp").c_str());
-  ASSERT_EQ(
-      RunProcess(client + "twain_32.dll \"Sample Flatbed\" \"" + folder + "flatbed.bmp\"", folder, {}),
-      0u);
+  ASSERT_EQ(RunProcess(client + "twain_32.dll \"Sample Flatbed\" \"" + folder + "flatbed.bmp\"",
+                       folder, {}),
+            0u);
   ASSERT_EQ(
       RunProcess(client + "\"" + tests + "twain2_dsm_double.dll\" \"Sample Flatbed\" \"" + folder +
-              "replay.bmp\"",
-          folder, {{"VORREL_DOUBLE_SOURCE", tests + "vorrel_replay.ds"}, {"VORREL_REPLAY", trace}}),
+                     "replay.bmp\"",
+                 folder,
+                 {{"VORREL_DOUBLE_SOURCE", tests + "vorrel_replay.ds"}, {"VORREL_REPLAY", trace}}),
       0u);
   const std::string flatbed = ReadFile(folder + "flatbed.bmp");
   EXPECT_GT(flatbed.size(), 100000u);
