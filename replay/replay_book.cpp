@@ -23,6 +23,8 @@ constexpr std::size_t kMemXferXOffset = 14;
 constexpr std::size_t kMemXferYOffset = 18;
 constexpr std::size_t kMemXferBytesWritten = 22;
 constexpr std::size_t kBmpFileHeaderBytes = 14;
+// An image the replay makes (assembled or grey) is no larger than a blob may be.
+constexpr std::uint64_t kMaxImageBytes = kMaxTraceBlobBytes;
 
 bool IsChange(TW_UINT16 dat, TW_UINT16 msg) {
   if (dat == DAT_CAPABILITY) return msg == MSG_SET || msg == MSG_RESET;
@@ -138,6 +140,11 @@ Bytes GreyDib(int width, int height, int depth) {
   if (depth != 1 && depth != 4 && depth != 8 && depth != 24) depth = 8;
   width = std::max(width, 1);
   height = std::max(height, 1);
+  // Sizes come from the trace: one beyond what a trace may hold is not believed.
+  if (DIB_RowBytes(depth, width) * static_cast<std::uint64_t>(height) > kMaxImageBytes) {
+    width = 1;
+    height = 1;
+  }
   const std::size_t stride = DIB_RowBytes(depth, width);
   // Mid grey: half the ramp, or alternate pixels for one bit.
   const std::uint8_t fill = depth == 1 ? 0xAA : depth == 4 ? 0x77 : 0x80;
@@ -352,6 +359,9 @@ ReplayBook ReplayBook::FromTrace(const Trace& trace, std::vector<std::string>* n
           strips.grey = true;
         } else {
           strips.stride = DIB_RowBytes(strips.depth, strips.width);
+          if (strips.stride * static_cast<std::uint64_t>(std::max(strips.height, 1)) >
+              kMaxImageBytes)
+            strips.grey = true;
         }
       }
       const auto compression = Field<TW_UINT16>(call.out, kMemXferCompression);
@@ -373,7 +383,7 @@ ReplayBook ReplayBook::FromTrace(const Trace& trace, std::vector<std::string>* n
           const std::uint64_t from = std::uint64_t{r} * *bytesPerRow;
           if (from + copy > available) break;
           if (strips.height > 0 && y >= static_cast<std::uint64_t>(strips.height)) break;
-          if ((y + 1) * strips.stride > kMaxTraceBlobBytes) break;
+          if ((y + 1) * strips.stride > kMaxImageBytes) break;
           if (strips.rows.size() < (y + 1) * strips.stride)
             strips.rows.resize((y + 1) * strips.stride);
           std::memcpy(strips.rows.data() + y * strips.stride, blob.data() + from, copy);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "trace/trace_reader.h"
 #include "vocab/triplet_text.h"
@@ -114,7 +115,13 @@ TW_UINT16 ReplayModule::Fail(TW_UINT16 cc) {
 
 TW_UINT16 ReplayModule::Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
                               TW_MEMREF data) {
-  const TW_UINT16 rc = Dispatch(origin, dg, dat, msg, data);
+  TW_UINT16 rc;
+  // Nothing may throw into the Source Manager: a trace too big for memory fails the call.
+  try {
+    rc = Dispatch(origin, dg, dat, msg, data);
+  } catch (const std::bad_alloc&) {
+    rc = Fail(TWCC_LOWMEMORY);
+  }
   if (trace_) {
     char line[160];
     std::snprintf(line, sizeof(line), "app %u: %s -> rc %u", origin ? unsigned(origin->Id) : 0u,

@@ -308,7 +308,8 @@ TEST(ReplaySourceStates, KeepsItsOwnStateMachine) {
   EXPECT_EQ(replay.Condition(), TWCC_BADPROTOCOL);
   EXPECT_NE(replay.lines.find("not in the trace: DG_IMAGE / DAT_JPEGCOMPRESSION / MSG_GET"),
             std::string::npos);
-  // The summary-only image goes out grey, of its recorded size and depth.
+  // The summary-only image goes out grey, of its recorded size and depth
+  // (a size no trace could hold is not believed: see the next test).
   const replay::Bytes dib = replay.Native();
   DibLayout layout;
   ASSERT_EQ(DIB_CheckLayout(dib.data(), dib.size(), &layout), DibCheck::kOk);
@@ -326,6 +327,36 @@ TEST(ReplaySourceStates, KeepsItsOwnStateMachine) {
   ASSERT_EQ(replay.Enable(), TWRC_SUCCESS);
   EXPECT_EQ(replay.host.notified.back(), MSG_CLOSEDSREQ);
   EXPECT_EQ(replay.State(), 5);
+}
+
+TEST(ReplaySourceStates, ImageSizesBeyondWhatATraceHoldsAreNotBelieved) {
+  Recording r;
+  r.Add(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, TWRC_SUCCESS);
+  r.Add(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, TWRC_XFERDONE)
+      .images.push_back({BlobKind::kDib, 1 << 30, 1 << 30, 24, 100, 0});
+  TW_IMAGEINFO info{};
+  info.ImageWidth = 1 << 20;
+  info.ImageLength = 1 << 20;
+  info.BitsPerPixel = 24;
+  r.Add(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, TWRC_SUCCESS).out = RecordBytes(info);
+  TW_IMAGEMEMXFER strip{};
+  strip.BytesPerRow = 3 << 20;
+  strip.Rows = 1;
+  strip.BytesWritten = 16;
+  TraceCall& call = r.Add(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, TWRC_XFERDONE);
+  call.out = RecordBytes(strip);
+  call.blobs.push_back({BlobKind::kStrip, replay::Bytes(16, 7)});
+  Replay replay(r.Save("huge.vtrace"));
+  ASSERT_EQ(replay.Open(), TWRC_SUCCESS);
+  ASSERT_EQ(replay.Enable(), TWRC_SUCCESS);
+  for (int image = 0; image < 2; ++image) {
+    const replay::Bytes dib = replay.Native();
+    DibLayout layout;
+    ASSERT_EQ(DIB_CheckLayout(dib.data(), dib.size(), &layout), DibCheck::kOk);
+    EXPECT_EQ(layout.width, 1);
+    EXPECT_EQ(layout.height, 1);
+    ASSERT_EQ(replay.EndXfer(), TWRC_SUCCESS);
+  }
 }
 
 // A 3 x 2 colour bitmap, bottom-up, rows padded to 12 bytes.
