@@ -120,18 +120,27 @@ Bytes ComparableContainer(TW_UINT16 conType, const std::uint8_t* bytes, std::siz
   const std::optional<sample::ReceivedContainer> read = sample::ReadContainer(conType, block);
   platform::MemFree(block);
   if (!read) return {};
-  Bytes key;
-  auto put = [&key](const void* data, std::size_t n) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    key.insert(key.end(), p, p + n);
+  const bool enumeration = read->conType == TWON_ENUMERATION;
+  const bool range = read->conType == TWON_RANGE;
+  std::size_t keyBytes =
+      sizeof(read->conType) + sizeof(read->itemType) +
+      (enumeration ? sizeof(read->currentIndex) + sizeof(read->defaultIndex) : 0) +
+      (range ? sizeof(read->range) : 0);
+  for (const sample::Bytes& item : read->items) keyBytes += item.size();
+  // Sized once, then filled: the fields back to back.
+  Bytes key(keyBytes);
+  std::uint8_t* at = key.data();
+  auto put = [&at](const void* data, std::size_t n) {
+    std::memcpy(at, data, n);
+    at += n;
   };
   put(&read->conType, sizeof(read->conType));
   put(&read->itemType, sizeof(read->itemType));
-  if (read->conType == TWON_ENUMERATION) {
+  if (enumeration) {
     put(&read->currentIndex, sizeof(read->currentIndex));
     put(&read->defaultIndex, sizeof(read->defaultIndex));
   }
-  if (read->conType == TWON_RANGE) put(read->range.data(), sizeof(read->range));
+  if (range) put(read->range.data(), sizeof(read->range));
   for (const sample::Bytes& item : read->items) put(item.data(), item.size());
   return key;
 }

@@ -98,8 +98,12 @@ TW_UINT16 ReplaySource::Fail(TW_UINT16 cc) {
 TW_UINT16 ReplaySource::Unanswered(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_UINT16 cap,
                                    TW_UINT16 cc) {
   if (note_) {
-    std::string line = "not in the trace: " + TripletText(dg, dat, msg);
-    if (dat == DAT_CAPABILITY) line += " " + CapName(cap);
+    std::string line = "not in the trace: ";
+    line += TripletText(dg, dat, msg);
+    if (dat == DAT_CAPABILITY) {
+      line += ' ';
+      line += CapName(cap);
+    }
     note_(line);
   }
   return Fail(cc);
