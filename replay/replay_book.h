@@ -83,7 +83,6 @@ class ReplayBook {
   // A recorded change of the key to exactly `value`: the first at or after
   // `segment`, else the last before; null when none.
   const RecordedChange* Change(const AnswerKey& key, const Bytes& value, std::size_t segment) const;
-  bool Knows(const AnswerKey& key) const { return answers_.count(key) || changes_.count(key); }
 
  private:
   TW_IDENTITY identity_{};

@@ -48,8 +48,6 @@ class ReplayModule {
   ReplaySource* Session(TW_UINT32 applicationId);
   // A line per triplet received and its answer, and the replay's own notes.
   void SetTrace(NoteSink sink) { trace_ = std::move(sink); }
-  // Why the last trace could not be read; empty when it was.
-  const std::string& loadError() const { return loadError_; }
 
  private:
   TW_UINT16 Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,

@@ -28,9 +28,6 @@ class ReplaySource {
   TW_UINT16 Entry(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
 
   int state() const { return state_; }
-  TW_UINT16 condition() const { return condition_; }
-  int pending() const { return pending_; }
-  std::size_t nextImage() const { return nextImage_; }
 
  private:
   using Handler = TW_UINT16 (ReplaySource::*)(TW_UINT16 msg, TW_MEMREF data);
