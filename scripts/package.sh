@@ -31,7 +31,8 @@ expected_files() {
   printf '%s\n' Vorrel/vorrel.exe Vorrel/Logo.bmp Vorrel/README.txt \
     "Vorrel/$twain/VorrelFlatbed/vorrel_flatbed.ds" \
     "Vorrel/$twain/VorrelFaultLab/vorrel_fault_lab.ds" \
-    Vorrel/wine/vorrel_sample.ds
+    "Vorrel/$twain/VorrelReplay/vorrel_replay.ds" \
+    Vorrel/wine/vorrel_sample.ds Vorrel/wine/vorrel_replay.ds
 }
 
 # Compares a zip's files (folders left out) with the list; prints what differs.
@@ -66,7 +67,7 @@ ver=$(version)
 mkdir -p dist
 for preset in win64 win32; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j2 --target probe vorrel_sample vorrel_flatbed vorrel_fault_lab
+  cmake --build --preset "$preset" -j2 --target probe vorrel_sample vorrel_flatbed vorrel_fault_lab vorrel_replay
   twain=$(twain_folder "$preset")
   stage=$root/build/package/$preset
   rm -rf "$stage"
@@ -75,7 +76,7 @@ for preset in win64 win32; do
   cp "$built/probe/vorrel.exe" "$built/probe/Logo.bmp" "$stage/Vorrel/"
   scripts/install_sample_source.sh windows "$stage/Vorrel" "$preset" >/dev/null
   mkdir -p "$stage/Vorrel/wine"
-  cp "$built/sample_source/vorrel_sample.ds" "$stage/Vorrel/wine/"
+  cp "$built/sample_source/vorrel_sample.ds" "$built/sample_source/vorrel_replay.ds" "$stage/Vorrel/wine/"
   if [[ $preset == win64 ]]; then
     manager="For this
 64-bit build that is TWAINDSM.DLL in %WINDIR%\\System32, the TWAIN Working

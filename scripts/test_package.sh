@@ -44,7 +44,8 @@ run_commands() {  # pattern
 
 run_commands 'xcopy|copy'
 windows_folder=$drive/windows/twain_64
-for file in VorrelFlatbed/vorrel_flatbed.ds VorrelFaultLab/vorrel_fault_lab.ds sane.ds; do
+for file in VorrelFlatbed/vorrel_flatbed.ds VorrelFaultLab/vorrel_fault_lab.ds \
+  VorrelReplay/vorrel_replay.ds sane.ds; do
   [[ -f "$windows_folder/$file" ]] || fail "the README's commands did not install $file"
 done
 cmp -s "$folder/wine/vorrel_sample.ds" "$windows_folder/sane.ds" ||
@@ -66,7 +67,7 @@ cat "$drive/probe.log" 2>/dev/null | sed 's/^/  probe: /'
 ((reached == 0)) || fail "the probe did not reach state 4 with Sample Flatbed"
 
 run_commands 'rmdir'
-for dir in VorrelFlatbed VorrelFaultLab; do
+for dir in VorrelFlatbed VorrelFaultLab VorrelReplay; do
   [[ ! -e "$windows_folder/$dir" ]] || fail "the README's uninstall commands left $dir"
 done
 
