@@ -57,10 +57,33 @@ void AppendCallStart(std::string& text, const TraceCall& call) {
   }
 }
 
-std::string TripletWords(const TraceCall& call) {
-  std::string text = TripletText(call.dg, call.dat, call.msg);
-  if (call.dg == DG_CONTROL && call.dat == DAT_CAPABILITY) text += " " + CapName(call.cap);
-  return text;
+// A listed name, or the prefix and the code in hex as the log writes one
+// no table lists.
+void AppendName(std::string& text, const char* name, const char* prefix, std::uint32_t code) {
+  if (name) {
+    text += name;
+    return;
+  }
+  char digits[12];
+  const auto end = std::to_chars(digits, digits + sizeof digits, code, 16).ptr;
+  text += prefix;
+  text += "0x";
+  text.append(static_cast<std::size_t>(4 - std::min<std::ptrdiff_t>(4, end - digits)), '0');
+  text.append(digits, end);
+}
+
+// "DG_CONTROL / DAT_CAPABILITY / MSG_GET ICAP_PIXELTYPE", as TripletText
+// and CapName write it.
+void AppendTripletWords(std::string& text, const TraceCall& call) {
+  AppendName(text, KnownDataGroupName(call.dg), "DG_", call.dg);
+  text += " / ";
+  AppendName(text, KnownDataArgTypeName(call.dat), "DAT_", call.dat);
+  text += " / ";
+  AppendName(text, KnownMessageName(call.msg), "MSG_", call.msg);
+  if (call.dg == DG_CONTROL && call.dat == DAT_CAPABILITY) {
+    text += ' ';
+    AppendName(text, KnownCapName(call.cap), call.cap < CAP_CUSTOMBASE ? "" : "CAP_", call.cap);
+  }
 }
 
 }  // namespace
@@ -81,7 +104,11 @@ bool StringTraceOutput::Write(const void* data, std::size_t size) {
 }
 
 FileTraceOutput::FileTraceOutput(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
-  if (file_) writer_ = std::thread([this] { WriterThread(); });
+  if (!file_) return;
+  // Room for what gathers between two write-outs, kept from one to the next.
+  gathered_.reserve(kTraceGatherBytes);
+  writing_.reserve(kTraceGatherBytes);
+  writer_ = std::thread([this] { WriterThread(); });
 }
 
 FileTraceOutput::~FileTraceOutput() {
@@ -176,15 +203,8 @@ std::string ContainerText(const TraceContainer& container, int cap) {
 std::string CallHeadText(const TraceCall& call) {
   std::string text;
   AppendCallStart(text, call);
-  return text + TripletWords(call);
-}
-
-const std::string& TraceWriter::Words(const TraceCall& call) {
-  const std::uint64_t key = std::uint64_t{call.dg & 0xFFFF} << 48 | std::uint64_t{call.dat} << 32 |
-                            std::uint64_t{call.msg} << 16 | call.cap;
-  auto [entry, added] = words_.try_emplace(key);
-  if (added) entry->second = TripletWords(call);
-  return entry->second;
+  AppendTripletWords(text, call);
+  return text;
 }
 
 void TraceWriter::AppendOutcome(std::string& text, const TraceCall& call) {
@@ -240,7 +260,7 @@ bool TraceWriter::BeginCall(const TraceCall& call) {
     text += '\n';
   }
   AppendCallStart(text, call);
-  text += Words(call);
+  AppendTripletWords(text, call);
   pending_ = call.number;
   Put(text);
   return Flush();

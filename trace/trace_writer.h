@@ -66,6 +66,7 @@ class FileTraceOutput : public TraceOutput {
   std::thread writer_;
 };
 constexpr int kTraceWriteOutMs = 20;
+constexpr std::size_t kTraceGatherBytes = std::size_t{1} << 20;
 
 class TraceWriter {
  public:
@@ -84,13 +85,11 @@ class TraceWriter {
   bool Put(const std::string& text);
   bool PutBytes(const void* data, std::size_t size);
   bool Flush();
-  // The triplet's words and the outcome's codes, made once each.
-  const std::string& Words(const TraceCall& call);
+  // The outcome's codes, named once each.
   void AppendOutcome(std::string& text, const TraceCall& call);
 
   TraceOutput& output_;
   std::string scratch_;
-  std::unordered_map<std::uint64_t, std::string> words_;
   std::unordered_map<int, std::string> codeTexts_;
   std::optional<std::uint32_t> pending_;  // the call whose line is not ended yet
   bool ok_ = true;

@@ -33,6 +33,16 @@ std::string MessageName(TW_UINT16 msg) {
   return Lookup(kMessages, msg, "MSG_0x%04x");
 }
 
+const char* KnownDataGroupName(TW_UINT32 dg) {
+  return FindName(kDataGroups, dg);
+}
+const char* KnownDataArgTypeName(TW_UINT16 dat) {
+  return FindName(kDataArgTypes, dat);
+}
+const char* KnownMessageName(TW_UINT16 msg) {
+  return FindName(kMessages, msg);
+}
+
 std::optional<int> DataGroupByName(std::string_view name) {
   return CodeByName(kDataGroups, name);
 }

@@ -14,6 +14,11 @@ std::string DataGroupName(TW_UINT32 dg);
 std::string DataArgTypeName(TW_UINT16 dat);
 // "MSG_OPENDS", or "MSG_0x%04x".
 std::string MessageName(TW_UINT16 msg);
+// The names the tables list, or null: nothing is built, for callers that
+// name thousands of triplets.
+const char* KnownDataGroupName(TW_UINT32 dg);
+const char* KnownDataArgTypeName(TW_UINT16 dat);
+const char* KnownMessageName(TW_UINT16 msg);
 // The codes of those names, ignoring case; nothing for a name no table lists.
 std::optional<int> DataGroupByName(std::string_view name);
 std::optional<int> DataArgTypeByName(std::string_view name);
