@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "trace/trace_writer.h"
+#include "vocab/triplet_text.h"
+#include "vocab/twain_names.h"
 
 namespace {
 
@@ -85,6 +87,10 @@ TEST(TraceReaderTest, EveryRecordKindReadsBackAsWritten) {
             std::string::npos)
       << output.text;
   EXPECT_NE(output.text.find("  ~ uint16 ONEVALUE = TWPT_GRAY\n"), std::string::npos);
+  // Codes no table names read as the log writes them.
+  EXPECT_NE(output.text.find(TripletText(0x40, 0x0777, 0x0999) + " -> TWRC_0x4242"),
+            std::string::npos);
+  EXPECT_NE(output.text.find("MSG_SET " + CapName(0x8123) + " ->"), std::string::npos);
 
   const TraceReadResult read = ReadTraceText(output.text);
   ASSERT_TRUE(read.trace) << read.error;
