@@ -1,0 +1,64 @@
+#include "pages/check_page.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CheckPageTest, TheButtonStartsInStatesFourToSixAndGoesDownOnlyFromFiveAndSix) {
+  for (int state = 1; state <= 7; ++state) {
+    EXPECT_EQ(CheckAllowedIn(state), state >= 4 && state <= 6) << state;
+    EXPECT_EQ(CheckGoesDownFrom(state), state == 5 || state == 6) << state;
+  }
+}
+
+TEST(CheckPageTest, GroupListsNameKnownGroupsOnce) {
+  std::vector<std::string> groups{"left over"};
+  std::string why;
+  ASSERT_TRUE(ReadCheckGroups("status,identity,status", groups, why)) << why;
+  EXPECT_EQ(groups, (std::vector<std::string>{"status", "identity"}));
+  for (const char* list : {"", ",", "identity,", "identity,,status"}) {
+    EXPECT_FALSE(ReadCheckGroups(list, groups, why)) << list;
+    EXPECT_EQ(why, "a check group's name is empty") << list;
+  }
+  EXPECT_FALSE(ReadCheckGroups("identity,caps", groups, why));
+  EXPECT_EQ(why,
+            "'caps' is not a check group (identity, status, mandatory, capabilities, xfercount)");
+}
+
+TEST(CheckPageTest, ThePageShowsTheReportWithScoreFirstAndWindowsLineEnds) {
+  CheckResult result;
+  result.source = "Sample Fault Lab";
+  result.findings.push_back({"mandatory.get", Severity::kError, ICAP_UNITS, "MSG_GET(ICAP_UNITS)",
+                             "TWRC_SUCCESS", "TWRC_FAILURE"});
+  result.score = 90;
+  result.errors = 1;
+  EXPECT_EQ(CheckPageCaption(result), "Check Source: Sample Fault Lab");
+  const std::string text = CheckPageText(result);
+  EXPECT_EQ(text.rfind("Check Source: Sample Fault Lab\r\nScore 90 of 100, 1 error(s)\r\n", 0), 0u)
+      << text;
+  EXPECT_NE(text.find("\r\nFindings\r\nerror mandatory.get ICAP_UNITS"), std::string::npos) << text;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "bare line end at " << i;
+    }
+  }
+  EXPECT_EQ(CheckPageCaption(CheckResult{}), "Check Source");
+}
+
+TEST(CheckPageTest, TheSavedReportIsNamedAfterTheSourceWithNothingThatLeavesItsFolder) {
+  CheckResult result;
+  const struct {
+    const char* source;
+    const char* file;
+  } cases[] = {{"Sample Flatbed", "Sample Flatbed check.txt"},
+               {"..\\..\\Windows\\x", ".._.._Windows_x check.txt"},
+               {"a/b:c*d?e\"f<g>h|i\tj", "a_b_c_d_e_f_g_h_i_j check.txt"},
+               {"...", "check.txt"},
+               {"", "check.txt"}};
+  for (const auto& c : cases) {
+    result.source = c.source;
+    EXPECT_EQ(CheckReportFileName(result), c.file) << c.source;
+  }
+}
+
+}  // namespace
