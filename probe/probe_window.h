@@ -78,6 +78,8 @@ class ProbeWindow : public DialogBase, public LadderView {
   static bool FilterMessage(MSG& message, void* context);
   static void DeliverLogText(const char* text, bool final, void* context);
   void ShowAboutBox();
+  // Check Source: down to state 4 (asked first), the pass, then its report page.
+  void CheckSource();
   void End(INT_PTR result);
 
   SessionLadder ladder_;
