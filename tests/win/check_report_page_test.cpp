@@ -56,10 +56,15 @@ TEST_F(CheckReportPageTest, FromStateSixItAsksGoesDownAsLowerDoesAndShowsTheRepo
   ASSERT_TRUE(PumpUntilState(6));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window.hwnd(), IDC_CHECK_SOURCE)));
 
-  // Cancel leaves the session where it was.
+  // Cancel leaves the session where it was. The timer closes a report page
+  // that should not have come.
+  g_seen = {};
+  g_main = window.hwnd();
+  const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseReportPage);
   platform::CaptureMessageBoxes(true);
   platform::AnswerCapturedQuestions(false);
   Click(IDC_CHECK_SOURCE);
+  EXPECT_FALSE(g_seen.found) << "the pass ran after Cancel";
   EXPECT_EQ(TWAIN_State(), 6);
   auto boxes = platform::TakeCapturedMessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -67,8 +72,6 @@ TEST_F(CheckReportPageTest, FromStateSixItAsksGoesDownAsLowerDoesAndShowsTheRepo
 
   platform::AnswerCapturedQuestions(true);
   g_seen = {};
-  g_main = window.hwnd();
-  const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseReportPage);
   Click(IDC_CHECK_SOURCE);
   KillTimer(nullptr, timer);
   EXPECT_EQ(platform::TakeCapturedMessageBoxes().size(), 1u);
