@@ -332,7 +332,7 @@ void ProbeWindow::CheckSource() {
   BeginWaitCursor();
   // The log's progress line is painted as each group starts: the pass
   // takes no messages until it ends.
-  const CheckResult result = RunSourceCheck(ladder_, {}, [this] { UpdateWindow(log_.hwnd()); });
+  const CheckResult result = RunSourceCheck(ladder_, {}, [this] { PaintLog(); });
   EndWaitCursor();
   // A close asked for during the pass is on its way.
   if (ended_ || closePending_ || !hwnd()) return;

@@ -33,6 +33,8 @@ class ProbeWindow : public DialogBase, public LadderView {
 
   SessionLadder& ladder() { return ladder_; }
   const LogView& log() const { return log_; }
+  // Paints the log's waiting lines now, for work that takes no messages.
+  void PaintLog() { UpdateWindow(log_.hwnd()); }
   Page* page(int index) { return pages_[index].get(); }
   bool ended() const { return ended_; }
   // Lower, as a person would click it, down to state 1, under the fault

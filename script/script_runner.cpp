@@ -457,7 +457,7 @@ class ScriptRun {
   Outcome Check(const ScriptStep& step) {
     std::vector<std::string> groups;
     for (const ScriptValue& group : step.values) groups.push_back(group.text);
-    lastPass_ = RunSourceCheck(host_.Ladder(), groups);
+    lastPass_ = RunSourceCheck(host_.Ladder(), groups, [this] { host_.ShowProgress(); });
     const int count = FindingCount(*lastPass_);
     const std::string list = count > 0 ? ": " + FindingList(*lastPass_) : "";
     LogNote("%d finding(s)%s", count, list.c_str());

@@ -41,6 +41,9 @@ class FakeScriptHost : public ScriptHost, public LadderView {
     why = "not built";
     return false;
   }
+  void ShowProgress() override {
+    if (progress) progress();
+  }
   bool LastImage(int& width, int& height, int& depth) override {
     if (!imageShown) return false;
     width = 640;
@@ -96,6 +99,7 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   std::function<bool()> transfer;  // the Images page's step; none: nothing is transferred
   std::function<bool(const ScriptStep&, std::string&)> page;  // none: no page is built
   bool imageShown = false;
+  std::function<void()> progress;  // the window would paint the log's last line
 };
 
 class ScriptRunnerTest : public SessionTest {
@@ -580,6 +584,8 @@ TEST_F(ScriptRunnerTest, CheckGoesDownToStateFourAndItsExpectationsReadThePass) 
   dsm.QueueEvent(MSG_XFERREADY);
   ASSERT_EQ(Run("state 6\n"), kScriptPassed);
   dsm.ClearCalls();
+  Strings shown;
+  host.progress = [&] { shown.push_back(LastLine()); };
   EXPECT_EQ(Run("check identity,status\n"
                 "expect state 4\n"
                 "expect findings 2\n"
@@ -592,6 +598,9 @@ TEST_F(ScriptRunnerTest, CheckGoesDownToStateFourAndItsExpectationsReadThePass) 
   EXPECT_EQ(sent[1], "DG_CONTROL / DAT_USERINTERFACE / MSG_DISABLEDS");
   EXPECT_TRUE(Logged("   2 finding(s): status.seqerror, status.seqerror"))
       << testing::PrintToString(Lines());
+  // Each group's progress line is shown as it starts.
+  EXPECT_EQ(shown, (Strings{"Checking the Source: identity (1 of 2)...",
+                            "Checking the Source: status (2 of 2)..."}));
 
   // Only the named groups run: the identity group asks the Source nothing.
   dsm.ClearCalls();
