@@ -11,20 +11,6 @@ TEST(CheckPageTest, TheButtonStartsInStatesFourToSixAndGoesDownOnlyFromFiveAndSi
   }
 }
 
-TEST(CheckPageTest, GroupListsNameKnownGroupsOnce) {
-  std::vector<std::string> groups{"left over"};
-  std::string why;
-  ASSERT_TRUE(ReadCheckGroups("status,identity,status", groups, why)) << why;
-  EXPECT_EQ(groups, (std::vector<std::string>{"status", "identity"}));
-  for (const char* list : {"", ",", "identity,", "identity,,status"}) {
-    EXPECT_FALSE(ReadCheckGroups(list, groups, why)) << list;
-    EXPECT_EQ(why, "a check group's name is empty") << list;
-  }
-  EXPECT_FALSE(ReadCheckGroups("identity,caps", groups, why));
-  EXPECT_EQ(why,
-            "'caps' is not a check group (identity, status, mandatory, capabilities, xfercount)");
-}
-
 TEST(CheckPageTest, ThePageShowsTheReportWithScoreFirstAndWindowsLineEnds) {
   CheckResult result;
   result.source = "Sample Fault Lab";

@@ -125,6 +125,7 @@ TEST(ScriptReaderTest, CheckNamesKnownGroupsAndItsExpectationsNeedAPassBeforeThe
   } wrong[] = {
       {"expect findings 0", "s:1: no check has run before this line"},
       {"check identity,,status", "a check group's name is empty"},
+      {"check identity,", "a check group's name is empty"},
       {"check Identity",
        "'Identity' is not a check group (identity, status, mandatory, capabilities, xfercount)"},
       {"check\nexpect score > 90", "s:2: a score is compared with >= (expect score >= N)"},
