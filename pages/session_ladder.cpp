@@ -111,6 +111,19 @@ void SessionLadder::RunStep(void (SessionLadder::*step)()) {
   FinishStep();
 }
 
+bool SessionLadder::RunWork(const std::function<void()>& work) {
+  if (stepping_) return false;
+  {
+    StepMark mark(*this);
+    view_.EnableLadderButtons(false, false);
+    view_.EnableSourceList(false);
+    work();
+    Arrange();
+  }
+  FinishStep();
+  return true;
+}
+
 void SessionLadder::StepUp() {
   RunStep(&SessionLadder::StepUpInStep);
 }

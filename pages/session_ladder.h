@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -84,6 +85,10 @@ class SessionLadder {
   bool SourceEvent(const platform::Message& message);
   void StartupClimb();
   void TimerTick();
+  // Work on the open Source beside Higher and Lower (the conformance pass),
+  // run as a step: the ladder is disabled until it returns and then shown
+  // as the state it left. False, with nothing run, inside another step.
+  bool RunWork(const std::function<void()>& work);
   // Opens the Source of this ProductName instead of the default one, and
   // none when the Manager lists no such Source (a headless check must not
   // open a default Source that may crash first).

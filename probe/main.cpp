@@ -178,6 +178,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   // "--log-file PATH" mirrors every final log line to a file.
   if (Flag("--about"))
     PostMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), 0);
+  // "--show-check" presses Check Source once the window is up, for screenshots.
+  if (Flag("--show-check"))
+    PostMessageA(window.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CHECK_SOURCE, BN_CLICKED), 0);
   if (int tab = PageArgument(); tab >= 0) {
     g_shownPage = {&window, tab, false};
     SetTimer(nullptr, 0, 300, ShowPageStep);

@@ -4,11 +4,13 @@
 
 #include "caps/logged_operations.h"
 #include "pages/about_text.h"
+#include "pages/check_page.h"
 #include "pages/fault_note.h"
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/about_box.h"
 #include "probe/capabilities_page.h"
+#include "probe/check_report_page.h"
 #include "probe/image_info_page.h"
 #include "probe/images_page.h"
 #include "probe/layout_page.h"
@@ -227,6 +229,9 @@ void ProbeWindow::OnCommand(int id, int code) {
     case IDC_ABOUT:
       if (code == BN_CLICKED) ShowAboutBox();
       break;
+    case IDC_CHECK_SOURCE:
+      if (code == BN_CLICKED) CheckSource();
+      break;
     default:
       // Enter and Escape (OK and Cancel) do nothing.
       break;
@@ -318,6 +323,23 @@ void ProbeWindow::ShowAboutBox() {
   about.RunModal(IDD_ABOUTBOX, hwnd());
 }
 
+void ProbeWindow::CheckSource() {
+  const int state = TWAIN_State();
+  if (!CheckAllowedIn(state) || ladder_.inStep()) return;
+  if (CheckGoesDownFrom(state) &&
+      !platform::ConfirmBox(hwnd(), kCheckGoDownQuestion, kProgramCaption))
+    return;
+  BeginWaitCursor();
+  // The log's progress line is painted as each group starts: the pass
+  // takes no messages until it ends.
+  const CheckResult result = RunSourceCheck(ladder_, {}, [this] { PaintLog(); });
+  EndWaitCursor();
+  // A close asked for during the pass is on its way.
+  if (ended_ || closePending_ || !hwnd()) return;
+  CheckReportPage page(result);
+  page.RunModal(IDD_CHECK_REPORT, hwnd());
+}
+
 void ProbeWindow::EnableWindow() {
   ::EnableWindow(hwnd(), TRUE);
 }
@@ -325,6 +347,8 @@ void ProbeWindow::EnableWindow() {
 void ProbeWindow::EnableLadderButtons(bool higher, bool lower) {
   ::EnableWindow(Item(IDC_HIGHER), higher);
   ::EnableWindow(Item(IDC_LOWER), lower);
+  // Check Source goes with the ladder: off during a step, else by state.
+  ::EnableWindow(Item(IDC_CHECK_SOURCE), (higher || lower) && CheckAllowedIn(TWAIN_State()));
 }
 
 void ProbeWindow::SetLadderLabels(const char* higher, const char* lower) {

@@ -34,6 +34,8 @@ class ProbeWindow : public DialogBase, public LadderView {
   SessionLadder& ladder() { return ladder_; }
   const LogView& log() const { return log_; }
   LogView& log() { return log_; }
+  // Paints the log's waiting lines now, for work that takes no messages.
+  void PaintLog() { UpdateWindow(log_.hwnd()); }
   Page* page(int index) { return pages_[index].get(); }
   bool ended() const { return ended_; }
   // Lower, as a person would click it, down to state 1, under the fault
@@ -79,6 +81,8 @@ class ProbeWindow : public DialogBase, public LadderView {
   static bool FilterMessage(MSG& message, void* context);
   static void DeliverLogText(const char* text, bool final, void* context);
   void ShowAboutBox();
+  // Check Source: down to state 4 (asked first), the pass, then its report page.
+  void CheckSource();
   void End(INT_PTR result);
 
   SessionLadder ladder_;

@@ -31,6 +31,7 @@
 #define IDC_STATE1 1035
 #define IDC_XFER_MECH 1049
 #define IDC_ABOUT 1088
+#define IDC_CHECK_SOURCE 1089
 
 // Pages under the tab strip.
 #define IDD_CAPABILITIES_PAGE 103
@@ -127,6 +128,11 @@
 #define IDM_LOG_SAVE 40002
 #define IDM_LOG_RECORD_TRACE 40003
 #define IDM_LOG_STOP_TRACE 40004
+
+// Check Source's report page (dialog 180).
+#define IDD_CHECK_REPORT 180
+#define IDC_CHECK_REPORT_TEXT 1100
+#define IDC_CHECK_SAVE 1101
 
 // The watchdog's window for a Source that does not return (dialog 170).
 #define IDD_HANG_WATCH 170

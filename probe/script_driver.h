@@ -20,6 +20,7 @@ class ScriptDriver : public ScriptHost {
   bool Builds(StepWord word) override;
   bool PageStep(const ScriptStep& step, std::string& why) override;
   bool LastImage(int& width, int& height, int& depth) override;
+  void ShowProgress() override { window_.PaintLog(); }
 
   // The way out: the Source Manager is unbound under a fault guard, since a
   // Source that faulted during the script may fault again, then the window

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "caps/container.h"
+#include "pages/check_page.h"
 #include "twain/twain.h"
 #include "vocab/item_types.h"
 #include "vocab/number_text.h"
@@ -211,6 +212,27 @@ bool ParseLayoutSet(const Args& args, ScriptStep& step, std::string& why) {
   return true;
 }
 
+// The groups of a conformance pass; none named runs them all.
+bool ParseCheck(const Args& args, ScriptStep& step, std::string& why) {
+  if (args.empty()) return true;
+  std::vector<std::string> groups;
+  if (!ReadCheckGroups(args[0], groups, why)) return false;
+  for (std::string& group : groups) step.values.push_back({std::move(group), 0});
+  return true;
+}
+
+bool ParseFindings(const Args& args, ScriptStep& step, std::string& why) {
+  return WholeArgument(args[0], 0, 0x7FFFFFFF, "a number of findings (0 or more)", step, why);
+}
+
+bool ParseScore(const Args& args, ScriptStep& step, std::string& why) {
+  if (args[0] != ">=") {
+    why = "a score is compared with >=";
+    return false;
+  }
+  return WholeArgument(args[1], 0, 100, "a score (0 to 100)", step, why);
+}
+
 bool ParseExpectResult(const Args& args, ScriptStep& step, std::string& why) {
   const std::optional<int> rc = ResultCodeByName(args[0]);
   if (!rc) {
@@ -352,6 +374,9 @@ bool ParseSet(const Args& args, ScriptStep& step, std::string& why) {
   return true;
 }
 
+// What an earlier line must have done for a step to have something to look at.
+enum Needs { kNothing, kImage, kPass };
+
 struct StepRule {
   const char* first;
   const char* second;  // null for one-word steps
@@ -360,7 +385,7 @@ struct StepRule {
   int maxArgs;
   unsigned states;
   int leaves;  // the state the step leaves the session in when it holds; 0 unchanged
-  bool needsImage;
+  Needs needs;
   Parser parse;
   const char* usage;
 };
@@ -369,51 +394,57 @@ constexpr int kArgState = -1;  // leaves the state its argument names
 constexpr int kMany = 1 << 20;
 
 constexpr StepRule kRules[] = {
-    {"source", nullptr, StepWord::kSource, 1, 1, StatesFrom(3, 7), 4, false, ParseSource,
+    {"source", nullptr, StepWord::kSource, 1, 1, StatesFrom(3, 7), 4, kNothing, ParseSource,
      "source NAME"},
-    {"state", nullptr, StepWord::kState, 1, 1, kAnyState, kArgState, false, ParseStateNumber,
+    {"state", nullptr, StepWord::kState, 1, 1, kAnyState, kArgState, kNothing, ParseStateNumber,
      "state N"},
-    {"ui", nullptr, StepWord::kUi, 1, 1, kState4, 0, false, ParseUi, "ui on|off"},
-    {"mech", nullptr, StepWord::kMech, 1, 1, kState4, 0, false, ParseMech,
+    {"ui", nullptr, StepWord::kUi, 1, 1, kState4, 0, kNothing, ParseUi, "ui on|off"},
+    {"mech", nullptr, StepWord::kMech, 1, 1, kState4, 0, kNothing, ParseMech,
      "mech native|file|memory"},
-    {"timeout", nullptr, StepWord::kTimeout, 1, 1, kAnyState, 0, false, ParseTimeout,
+    {"timeout", nullptr, StepWord::kTimeout, 1, 1, kAnyState, 0, kNothing, ParseTimeout,
      "timeout SECONDS"},
-    {"get", nullptr, StepWord::kGet, 1, 1, kOpenSource, 0, false, ParseCapOnly, "get CAP"},
-    {"getcurrent", nullptr, StepWord::kGetCurrent, 1, 1, kOpenSource, 0, false, ParseCapOnly,
+    {"get", nullptr, StepWord::kGet, 1, 1, kOpenSource, 0, kNothing, ParseCapOnly, "get CAP"},
+    {"getcurrent", nullptr, StepWord::kGetCurrent, 1, 1, kOpenSource, 0, kNothing, ParseCapOnly,
      "getcurrent CAP"},
-    {"getdefault", nullptr, StepWord::kGetDefault, 1, 1, kOpenSource, 0, false, ParseCapOnly,
+    {"getdefault", nullptr, StepWord::kGetDefault, 1, 1, kOpenSource, 0, kNothing, ParseCapOnly,
      "getdefault CAP"},
-    {"set", nullptr, StepWord::kSet, 4, kMany, kState4, 0, false, ParseSet,
+    {"set", nullptr, StepWord::kSet, 4, kMany, kState4, 0, kNothing, ParseSet,
      "set CAP onevalue|enumeration|range|array TYPE VALUE... [current=..] [default=..]"},
-    {"reset", nullptr, StepWord::kReset, 1, 1, kState4, 0, false, ParseCapOnly, "reset CAP"},
-    {"transfer", nullptr, StepWord::kTransfer, 0, 0, StatesFrom(6, 6), 7, false, ParseNothing,
+    {"reset", nullptr, StepWord::kReset, 1, 1, kState4, 0, kNothing, ParseCapOnly, "reset CAP"},
+    {"transfer", nullptr, StepWord::kTransfer, 0, 0, StatesFrom(6, 6), 7, kNothing, ParseNothing,
      "transfer"},
-    {"save", "image", StepWord::kSaveImage, 1, 1, kAnyState, 0, true, ParseImagePath,
+    {"save", "image", StepWord::kSaveImage, 1, 1, kAnyState, 0, kImage, ParseImagePath,
      "save image PATH.bmp|PATH.png"},
-    {"save", "report", StepWord::kSaveReport, 1, 1, kOpenSource, 0, false, ParsePath,
+    {"save", "report", StepWord::kSaveReport, 1, 1, kOpenSource, 0, kNothing, ParsePath,
      "save report PATH"},
-    {"layout", "get", StepWord::kLayoutGet, 0, 0, StatesFrom(4, 6), 0, false, ParseNothing,
+    {"layout", "get", StepWord::kLayoutGet, 0, 0, StatesFrom(4, 6), 0, kNothing, ParseNothing,
      "layout get"},
-    {"layout", "getdefault", StepWord::kLayoutGetDefault, 0, 0, StatesFrom(4, 6), 0, false,
+    {"layout", "getdefault", StepWord::kLayoutGetDefault, 0, 0, StatesFrom(4, 6), 0, kNothing,
      ParseNothing, "layout getdefault"},
-    {"layout", "set", StepWord::kLayoutSet, 4, 4, kState4, 0, false, ParseLayoutSet,
+    {"layout", "set", StepWord::kLayoutSet, 4, 4, kState4, 0, kNothing, ParseLayoutSet,
      "layout set LEFT TOP RIGHT BOTTOM"},
-    {"layout", "reset", StepWord::kLayoutReset, 0, 0, kState4, 0, false, ParseNothing,
+    {"layout", "reset", StepWord::kLayoutReset, 0, 0, kState4, 0, kNothing, ParseNothing,
      "layout reset"},
-    {"imageinfo", nullptr, StepWord::kImageInfo, 0, 0, StatesFrom(6, 6), 0, false, ParseNothing,
+    {"imageinfo", nullptr, StepWord::kImageInfo, 0, 0, StatesFrom(6, 6), 0, kNothing, ParseNothing,
      "imageinfo"},
-    {"expect", "state", StepWord::kExpectState, 1, 1, kAnyState, kArgState, false, ParseStateNumber,
-     "expect state N"},
-    {"expect", "result", StepWord::kExpectResult, 1, 2, kAnyState, 0, false, ParseExpectResult,
+    {"expect", "state", StepWord::kExpectState, 1, 1, kAnyState, kArgState, kNothing,
+     ParseStateNumber, "expect state N"},
+    {"expect", "result", StepWord::kExpectResult, 1, 2, kAnyState, 0, kNothing, ParseExpectResult,
      "expect result TWRC_... [TWCC_...]"},
-    {"expect", "current", StepWord::kExpectCurrent, 2, kMany, kOpenSource, 0, false,
+    {"expect", "current", StepWord::kExpectCurrent, 2, kMany, kOpenSource, 0, kNothing,
      ParseExpectCurrent, "expect current CAP VALUE..."},
-    {"expect", "width", StepWord::kExpectWidth, 1, 1, kAnyState, 0, true, ParsePixels,
+    {"expect", "width", StepWord::kExpectWidth, 1, 1, kAnyState, 0, kImage, ParsePixels,
      "expect width PIXELS"},
-    {"expect", "height", StepWord::kExpectHeight, 1, 1, kAnyState, 0, true, ParsePixels,
+    {"expect", "height", StepWord::kExpectHeight, 1, 1, kAnyState, 0, kImage, ParsePixels,
      "expect height PIXELS"},
-    {"expect", "depth", StepWord::kExpectDepth, 1, 1, kAnyState, 0, true, ParsePixels,
+    {"expect", "depth", StepWord::kExpectDepth, 1, 1, kAnyState, 0, kImage, ParsePixels,
      "expect depth BITS"},
+    {"check", nullptr, StepWord::kCheck, 0, 1, StatesFrom(4, 6), 4, kNothing, ParseCheck,
+     "check [GROUP,GROUP...]"},
+    {"expect", "findings", StepWord::kExpectFindings, 1, 1, kAnyState, 0, kPass, ParseFindings,
+     "expect findings N"},
+    {"expect", "score", StepWord::kExpectScore, 2, 2, kAnyState, 0, kPass, ParseScore,
+     "expect score >= N"},
 };
 
 const StepRule& RuleOf(StepWord word) {
@@ -554,8 +585,10 @@ class ScriptParser {
       Error(number, "'" + StepWordText(rule->word) + "' does not run in state " +
                         std::to_string(knownState_) + ", where line " + std::to_string(knownLine_) +
                         " leaves the session");
-    } else if (rule->needsImage && !imageSeen_) {
+    } else if (rule->needs == kImage && !imageSeen_) {
       Error(number, "no image has been transferred before this line");
+    } else if (rule->needs == kPass && !passSeen_) {
+      Error(number, "no check has run before this line");
     }
     if (rule->leaves == kArgState || rule->leaves > 0) {
       knownState_ = rule->leaves == kArgState ? step.number : rule->leaves;
@@ -564,6 +597,7 @@ class ScriptParser {
     if (rule->word == StepWord::kTransfer || (rule->word == StepWord::kState && step.number == 7)) {
       imageSeen_ = true;
     }
+    passSeen_ |= rule->word == StepWord::kCheck;
     script_.steps.push_back(std::move(step));
   }
 
@@ -581,6 +615,7 @@ class ScriptParser {
   int knownState_ = 0;  // 0 until a step fixes it: the start-up climb may end anywhere
   int knownLine_ = 0;
   bool imageSeen_ = false;
+  bool passSeen_ = false;
 };
 
 }  // namespace

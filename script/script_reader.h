@@ -49,6 +49,9 @@ enum class StepWord {
   kExpectWidth,
   kExpectHeight,
   kExpectDepth,
+  kCheck,
+  kExpectFindings,
+  kExpectScore,
 };
 
 // One value as written, and the number it stands for (a named value's
@@ -62,15 +65,16 @@ struct ScriptStep {
   StepWord word = StepWord::kState;
   int line = 0;
   std::string text;  // the line without its comment and outer blanks
-  // state, timeout seconds, pixels, ui on (1) / off (0), mechanism, or the
-  // expected return code
+  // state, timeout seconds, pixels, ui on (1) / off (0), mechanism, the
+  // expected return code, number of findings or lowest score
   int number = 0;
   int cap = 0;
   int conditionCode = -1;  // expect result: -1 when none is named
   std::string name;        // a Source's name or a file's path
   int shape = 0;           // set: TWON_*
   int itemType = 0;        // set
-  // set: the items (a range: min, max, step); expect current: the texts
+  // set: the items (a range: min, max, step); expect current: the texts;
+  // check: the groups to run, none for all
   std::vector<ScriptValue> values;
   // set: an enumeration's current and default index, or a range's current
   // and default value

@@ -1,10 +1,13 @@
 #include "script/script_runner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "caps/logged_operations.h"
+#include "pages/check_page.h"
 #include "pages/fault_note.h"
 #include "pages/hang_watch.h"
 #include "pages/image_transfer.h"
@@ -142,7 +145,8 @@ class ScriptRun {
   static bool IsExpectation(StepWord word) {
     return word == StepWord::kExpectState || word == StepWord::kExpectResult ||
            word == StepWord::kExpectCurrent || word == StepWord::kExpectWidth ||
-           word == StepWord::kExpectHeight || word == StepWord::kExpectDepth;
+           word == StepWord::kExpectHeight || word == StepWord::kExpectDepth ||
+           word == StepWord::kExpectFindings || word == StepWord::kExpectScore;
   }
 
   using Handler = Outcome (ScriptRun::*)(const ScriptStep&);
@@ -170,6 +174,9 @@ class ScriptRun {
         {StepWord::kExpectWidth, &ScriptRun::ExpectImage},
         {StepWord::kExpectHeight, &ScriptRun::ExpectImage},
         {StepWord::kExpectDepth, &ScriptRun::ExpectImage},
+        {StepWord::kCheck, &ScriptRun::Check},
+        {StepWord::kExpectFindings, &ScriptRun::ExpectFindings},
+        {StepWord::kExpectScore, &ScriptRun::ExpectScore},
     };
     for (const Route& route : kRoutes) {
       if (route.word == step.word) return (this->*route.handler)(step);
@@ -447,8 +454,55 @@ class ScriptRun {
     return Fails(FormatText("expected %s %d, the image has %d", what, step.number, have));
   }
 
+  Outcome Check(const ScriptStep& step) {
+    std::vector<std::string> groups;
+    for (const ScriptValue& group : step.values) groups.push_back(group.text);
+    lastPass_ = RunSourceCheck(host_.Ladder(), groups, [this] { host_.ShowProgress(); });
+    const int count = FindingCount(*lastPass_);
+    const std::string list = count > 0 ? ": " + FindingList(*lastPass_) : "";
+    LogNote("%d finding(s)%s", count, list.c_str());
+    // The score of a pass cut short says nothing about what it did not reach.
+    if (!lastPass_->stopped.empty()) return Fails("the check stopped: " + lastPass_->stopped);
+    return {};
+  }
+
+  static int FindingCount(const CheckResult& pass) {
+    return static_cast<int>(std::count_if(pass.findings.begin(), pass.findings.end(),
+                                          [](const Finding& f) { return !f.suppressed; }));
+  }
+
+  // "mandatory.get ICAP_UNITS, identity.version", the first few.
+  static std::string FindingList(const CheckResult& pass) {
+    constexpr int kListed = 5;
+    std::string list;
+    int listed = 0;
+    for (const Finding& finding : pass.findings) {
+      if (finding.suppressed) continue;
+      if (++listed > kListed) return list + ", ...";
+      list += (list.empty() ? "" : ", ") + finding.checkId;
+      if (finding.cap >= 0) list += " " + CapName(finding.cap);
+    }
+    return list;
+  }
+
+  Outcome ExpectFindings(const ScriptStep& step) {
+    if (!lastPass_) return Fails("no check has run");
+    const int count = FindingCount(*lastPass_);
+    if (count == step.number) return {};
+    return Fails(FormatText("expected %d finding(s), the last check found %d", step.number, count) +
+                 (count > 0 ? " (" + FindingList(*lastPass_) + ")" : ""));
+  }
+
+  Outcome ExpectScore(const ScriptStep& step) {
+    if (!lastPass_) return Fails("no check has run");
+    if (lastPass_->score >= step.number) return {};
+    return Fails(FormatText("expected a score of at least %d, the last check scored %d",
+                            step.number, lastPass_->score));
+  }
+
   const Script& script_;
   ScriptHost& host_;
+  std::optional<CheckResult> lastPass_;
   int waitSeconds_ = kDefaultWaitSeconds;
   std::string resultText_ = ResultCodeName(TWRC_SUCCESS);
   bool loggedOperation_ = false;

@@ -32,6 +32,9 @@ class ScriptHost {
   // The last transferred image's width, height and bits per pixel; false
   // while there is none.
   virtual bool LastImage(int& width, int& height, int& depth) = 0;
+  // Shows the log's progress line now: a `check` takes no messages until
+  // its pass ends.
+  virtual void ShowProgress() {}
 };
 
 // Runs every step in order and stops at the first that fails. The script

@@ -14,11 +14,38 @@
 #   scripts/run.sh --capability ICAP_UNITS:ENUM [--drop-down]
 #                             show a capability with a SET tab (and its GET lines open)
 #   scripts/run.sh --page Layout    (no display) show a tab with its GET pressed
+#   scripts/run.sh --check "SOURCE NAME" [--only GROUPS] [--suppress FILE]
+#                             run the conformance pass on that Source headless under
+#                             Xvfb, write build/out/check.txt (report), check.xml
+#                             (JUnit) and check.log, print the report and exit with
+#                             the pass's status (0 passed, 1 failed, 2 could not run,
+#                             3 the Source hung)
 set -uo pipefail
 script_arg=""
 if [[ "${1:-}" == "--script" ]]; then
   [[ -n "${2:-}" ]] || { echo "run: --script needs a file" >&2; exit 2; }
   script_arg=$(realpath -m "$2")
+fi
+check_name=""
+check_only=""
+suppress_file=""
+if [[ "${1:-}" == "--check" ]]; then
+  [[ -n "${2:-}" ]] || { echo "run: --check needs a Source's name" >&2; exit 2; }
+  check_name=$2
+  shift 2
+  while (($#)); do
+    [[ -n "${2:-}" ]] || { echo "run: $1 needs a value" >&2; exit 2; }
+    case $1 in
+      --only) check_only=$2 ;;
+      --suppress) suppress_file=$(realpath -m "$2") ;;
+      *) echo "run: --check takes --only GROUPS and --suppress FILE, not $1" >&2; exit 2 ;;
+    esac
+    shift 2
+  done
+  if [[ -n "$suppress_file" && ! -f "$suppress_file" ]]; then
+    echo "run: no suppression file $suppress_file" >&2
+    exit 2
+  fi
 fi
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -42,6 +69,34 @@ log_windows=$(winepath -w "$out/probe.log" 2>/dev/null)
 if [[ -n "$script_arg" ]]; then
   [[ -f "$script_arg" ]] || { echo "run: no script $script_arg" >&2; exit 2; }
   script_windows=$(winepath -w "$script_arg" 2>/dev/null)
+fi
+
+if [[ -n "$check_name" ]]; then
+  # Headless whatever the display: a CI job's check shows nobody anything.
+  # Without a virtual desktop Wine hands back the probe's exit status.
+  rm -f "$out/check.txt" "$out/check.xml" "$out/check.log"
+  options=(--check "$check_name" --report "$(winepath -w "$out/check.txt" 2>/dev/null)"
+           --junit "$(winepath -w "$out/check.xml" 2>/dev/null)"
+           --log-file "$(winepath -w "$out/check.log" 2>/dev/null)")
+  [[ -z "$check_only" ]] || options+=(--only "$check_only")
+  [[ -z "$suppress_file" ]] || options+=(--suppress "$(winepath -w "$suppress_file" 2>/dev/null)")
+  display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'kill $xvfb 2>/dev/null' EXIT
+  sleep 1
+  DISPLAY=$display timeout 10m wine "$probe" "${options[@]}"
+  status=$?
+  timeout 60 wineserver -k 2>/dev/null
+  if [[ -f "$out/check.txt" ]]; then
+    cat "$out/check.txt"
+    echo "run: report in $out/check.txt, JUnit in $out/check.xml, log in $out/check.log;" \
+      "exit status $status"
+  else
+    cat "$out/check.log" 2>/dev/null
+    echo "run: no report was written; log in $out/check.log; exit status $status"
+  fi
+  exit "$status"
 fi
 
 if [[ -n "${DISPLAY:-}" && -n "$script_arg" ]]; then

@@ -13,10 +13,21 @@ std::vector<MessageBoxRecord>& Captured() {
   return boxes;
 }
 
+bool g_answer = true;
+
 }  // namespace
 
 void InfoBox(WindowHandle, const char* text, const char* caption) {
   Captured().push_back({caption ? caption : "", text ? text : ""});
+}
+
+bool ConfirmBox(WindowHandle, const char* text, const char* caption) {
+  Captured().push_back({caption ? caption : "", text ? text : ""});
+  return g_answer;
+}
+
+void AnswerCapturedQuestions(bool ok) {
+  g_answer = ok;
 }
 
 void CaptureMessageBoxes(bool) {}
@@ -28,6 +39,7 @@ std::vector<MessageBoxRecord> TakeCapturedMessageBoxes() {
 namespace host {
 void ResetMessageBoxes() {
   Captured().clear();
+  g_answer = true;
 }
 }  // namespace host
 }  // namespace platform

@@ -40,6 +40,12 @@ bool AskOpenFileName(WindowHandle, const FileFilter* filters, std::size_t filter
   return true;
 }
 
+// Both dialogs answer alike on the host.
+bool AskSaveFileName(WindowHandle owner, const FileFilter* filters, std::size_t filterCount,
+                     const char* defaultExtension, char* name, std::size_t capacity) {
+  return AskOpenFileName(owner, filters, filterCount, defaultExtension, name, capacity);
+}
+
 namespace host {
 
 void SetOpenFileAnswer(std::optional<std::string> path) {

@@ -8,8 +8,10 @@
 
 namespace platform {
 
-bool AskOpenFileName(WindowHandle owner, const FileFilter* filters, std::size_t filterCount,
-                     const char* defaultExtension, char* name, std::size_t capacity) {
+namespace {
+
+bool AskFileName(bool save, WindowHandle owner, const FileFilter* filters, std::size_t filterCount,
+                 const char* defaultExtension, char* name, std::size_t capacity) {
   if (!name || capacity == 0) return false;
   // The dialog takes the filters as one list of NUL-separated pairs ending in two NULs.
   std::string filterList;
@@ -28,7 +30,23 @@ bool AskOpenFileName(WindowHandle owner, const FileFilter* filters, std::size_t 
   dialog.nMaxFile = static_cast<DWORD>(capacity);
   dialog.lpstrDefExt = defaultExtension;
   dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
+  if (save) {
+    dialog.Flags |= OFN_PATHMUSTEXIST;
+    return GetSaveFileNameA(&dialog) != 0;
+  }
   return GetOpenFileNameA(&dialog) != 0;
+}
+
+}  // namespace
+
+bool AskOpenFileName(WindowHandle owner, const FileFilter* filters, std::size_t filterCount,
+                     const char* defaultExtension, char* name, std::size_t capacity) {
+  return AskFileName(false, owner, filters, filterCount, defaultExtension, name, capacity);
+}
+
+bool AskSaveFileName(WindowHandle owner, const FileFilter* filters, std::size_t filterCount,
+                     const char* defaultExtension, char* name, std::size_t capacity) {
+  return AskFileName(true, owner, filters, filterCount, defaultExtension, name, capacity);
 }
 
 }  // namespace platform

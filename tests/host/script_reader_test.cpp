@@ -100,6 +100,46 @@ TEST(ScriptReaderTest, EveryStepWordReadsWithItsValues) {
   EXPECT_EQ(Only("expect result TWRC_SUCCESS").conditionCode, -1);
 }
 
+TEST(ScriptReaderTest, CheckNamesKnownGroupsAndItsExpectationsNeedAPassBeforeThem) {
+  const Script script = ReadScriptText(
+      "check\n"
+      "check identity,mandatory,identity\n"
+      "expect findings 0\n"
+      "expect score >= 90\n");
+  ASSERT_TRUE(script.errors.empty()) << Errors(script);
+  const auto& s = script.steps;
+  ASSERT_EQ(s.size(), 4u);
+  EXPECT_EQ(s[0].word, StepWord::kCheck);
+  EXPECT_TRUE(s[0].values.empty()) << "no group named runs them all";
+  ASSERT_EQ(s[1].values.size(), 2u) << "a group named twice runs once";
+  EXPECT_EQ(s[1].values[0].text, "identity");
+  EXPECT_EQ(s[1].values[1].text, "mandatory");
+  EXPECT_EQ(s[2].word, StepWord::kExpectFindings);
+  EXPECT_EQ(s[2].number, 0);
+  EXPECT_EQ(s[3].word, StepWord::kExpectScore);
+  EXPECT_EQ(s[3].number, 90);
+
+  const struct {
+    const char* script;
+    const char* error;
+  } wrong[] = {
+      {"expect findings 0", "s:1: no check has run before this line"},
+      {"check identity,,status", "a check group's name is empty"},
+      {"check identity,", "a check group's name is empty"},
+      {"check Identity",
+       "'Identity' is not a check group (identity, status, mandatory, capabilities, xfercount)"},
+      {"check\nexpect score > 90", "s:2: a score is compared with >= (expect score >= N)"},
+      {"check\nexpect score >= 101", "'101' is not a score (0 to 100)"},
+      {"check\nexpect findings -1", "'-1' is not a number of findings"},
+      {"state 7\ncheck", "s:2: 'check' does not run in state 7"},
+      {"state 6\ncheck\nimageinfo", "s:3: 'imageinfo' does not run in state 4, where line 2"},
+  };
+  for (const auto& c : wrong) {
+    EXPECT_NE(FirstError(c.script).find(c.error), std::string::npos) << c.script << "\n"
+                                                                     << FirstError(c.script);
+  }
+}
+
 TEST(ScriptReaderTest, SetTakesEachShapeInTheEditorsTextForms) {
   ScriptStep one = Only("set ICAP_PIXELTYPE onevalue uint16 TWPT_GRAY");
   EXPECT_EQ(one.shape, TWON_ONEVALUE);

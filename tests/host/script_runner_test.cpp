@@ -41,6 +41,9 @@ class FakeScriptHost : public ScriptHost, public LadderView {
     why = "not built";
     return false;
   }
+  void ShowProgress() override {
+    if (progress) progress();
+  }
   bool LastImage(int& width, int& height, int& depth) override {
     if (!imageShown) return false;
     width = 640;
@@ -96,6 +99,7 @@ class FakeScriptHost : public ScriptHost, public LadderView {
   std::function<bool()> transfer;  // the Images page's step; none: nothing is transferred
   std::function<bool(const ScriptStep&, std::string&)> page;  // none: no page is built
   bool imageShown = false;
+  std::function<void()> progress;  // the window would paint the log's last line
 };
 
 class ScriptRunnerTest : public SessionTest {
@@ -570,6 +574,47 @@ TEST_F(ScriptRunnerTest, TransferAsksThePageAndTheImageLinesReadItsSize) {
     EXPECT_EQ(RunScript(script, host), c.result) << c.line;
   }
   EXPECT_TRUE(Logged("   [2] failed: expected depth 480, the image has 24"));
+}
+
+// `check` goes down to state 4 as Lower does, and the expectations after it
+// read that pass. The bare fake Manager answers the status group's
+// out-of-sequence calls with success: two findings, 80 points.
+TEST_F(ScriptRunnerTest, CheckGoesDownToStateFourAndItsExpectationsReadThePass) {
+  Climb();
+  dsm.QueueEvent(MSG_XFERREADY);
+  ASSERT_EQ(Run("state 6\n"), kScriptPassed);
+  dsm.ClearCalls();
+  Strings shown;
+  host.progress = [&] { shown.push_back(LastLine()); };
+  EXPECT_EQ(Run("check identity,status\n"
+                "expect state 4\n"
+                "expect findings 2\n"
+                "expect score >= 80\n"),
+            kScriptPassed)
+      << testing::PrintToString(Lines());
+  const Strings sent = Sent();
+  ASSERT_GE(sent.size(), 3u);
+  EXPECT_EQ(sent[0], "DG_CONTROL / DAT_PENDINGXFERS / MSG_RESET");
+  EXPECT_EQ(sent[1], "DG_CONTROL / DAT_USERINTERFACE / MSG_DISABLEDS");
+  EXPECT_TRUE(Logged("   2 finding(s): status.seqerror, status.seqerror"))
+      << testing::PrintToString(Lines());
+  // Each group's progress line is shown as it starts.
+  EXPECT_EQ(shown, (Strings{"Checking the Source: identity (1 of 2)...",
+                            "Checking the Source: status (2 of 2)..."}));
+
+  // Only the named groups run: the identity group asks the Source nothing.
+  dsm.ClearCalls();
+  EXPECT_EQ(Run("check identity\nexpect findings 0\nexpect score >= 100\n"), kScriptPassed);
+  EXPECT_EQ(Sent(), Strings{}) << dsm.Transcript();
+
+  EXPECT_EQ(Run("check status\nexpect findings 0\n"), kScriptFailed);
+  EXPECT_EQ(LastLine(), "   Script failed at line 2: expect findings 0");
+  EXPECT_TRUE(
+      Logged("   [2] failed: expected 0 finding(s), the last check found 2 "
+             "(status.seqerror, status.seqerror)"))
+      << testing::PrintToString(Lines());
+  EXPECT_EQ(Run("check status\nexpect score >= 81\n"), kScriptFailed);
+  EXPECT_TRUE(Logged("   [2] failed: expected a score of at least 81, the last check scored 80"));
 }
 
 TEST(ContainerSummaryTest, ListsShowTheirFirstItemOnlyWhenTheyHaveOne) {

@@ -240,4 +240,33 @@ TEST_F(ScriptDriverTest, RefusedEnableIsAFailureUnlessTheScriptExpectsIt) {
   EXPECT_TRUE(Logged("   [2] failed: 'Higher' in state 4 left the session in state 4")) << logText_;
 }
 
+// `check` goes down from state 6 and runs the pass; the Fault Lab's refused
+// capability costs a finding the expectation after it does not allow.
+TEST_F(ScriptDriverTest, CheckScoresTheFlatbedAndAFaultLabFindingFailsItsExpectation) {
+  EXPECT_EQ(Run("ui off\n"
+                "state 6\n"
+                "check\n"
+                "expect state 4\n"
+                "expect score >= 100\n"
+                "expect findings 0\n"),
+            kScriptPassed)
+      << logText_;
+  EXPECT_NE(logText_.find("[3] check\r\nAborted Pending Xfers ["), std::string::npos) << logText_;
+  EXPECT_TRUE(Logged("   0 finding(s)")) << logText_;
+
+  SetEnvironmentVariableA("VORREL_FAULT_LAB", "fail-cap:ICAP_UNITS");
+  EXPECT_EQ(Run("source \"Sample Fault Lab\"\n"
+                "check mandatory\n"
+                "expect score >= 90\n"
+                "expect findings 0\n"),
+            kScriptFailed)
+      << logText_;
+  EXPECT_TRUE(
+      Logged("   [4] failed: expected 0 finding(s), the last check found 1 "
+             "(mandatory.get ICAP_UNITS)"))
+      << logText_;
+  EXPECT_TRUE(Logged("   Exit status 1"));
+  EXPECT_EQ(TWAIN_State(), 1);
+}
+
 }  // namespace
