@@ -82,6 +82,11 @@ TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSo
        "    expected: no more items than the block holds\n"
        "    came:     NumItems 1006 in a block of ",
        "name=\"caps.container\">\n      <failure"},
+      // The watchdog ends the process (exit 3); the files written before the
+      // check began name it as failed.
+      {"Sample Fault Lab", "hang:ICAP_PIXELTYPE:600", 3,
+       "The pass stopped: the mandatory.get check did not return\n",
+       "name=\"mandatory.get\">\n      <failure"},
       {"No Such Scanner", "", 2, "", ""},
   };
   for (const auto& c : cases) {
