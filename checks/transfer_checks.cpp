@@ -287,8 +287,8 @@ void TransferImageInfo(CheckContext& context) {
       continue;
     }
     // A memory transfer's image is built from DAT_IMAGEINFO: its strips are
-    // the memory check's.
-    if (run.mechanism == TWSX_MEMORY || !run.imageRead) continue;
+    // the memory check's. An HBITMAP's depth is the one it was converted to.
+    if (run.mechanism == TWSX_MEMORY || !run.imageRead || run.hbitmap) continue;
     const TW_IMAGEINFO& info = run.info;
     if (info.ImageWidth != run.width || info.ImageLength != run.height ||
         info.BitsPerPixel != run.depth) {
