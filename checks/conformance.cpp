@@ -808,10 +808,15 @@ constexpr CheckRow kChecks[] = {
      "failure, and the blocks the probe holds and the private bytes do not grow beyond a small "
      "bound",
      100, StressEnableDisable},
+    {"ui.shown", "ui", Severity::kError,
+     "Only with --with-ui: MSG_ENABLEDS with ShowUI TRUE succeeds, no MSG_XFERREADY comes within "
+     "2 s unasked, MSG_DISABLEDS takes the dialog down; a Source whose CAP_UICONTROLLABLE is not "
+     "TRUE answers MSG_ENABLEDS with ShowUI FALSE with TWRC_CHECKSTATUS or TWRC_FAILURE",
+     100, UiShown},
 };
 
 constexpr const char* kGroups[] = {"identity",  "status",   "mandatory", "capabilities",
-                                   "xfercount", "transfer", "stress"};
+                                   "xfercount", "transfer", "stress",    "ui"};
 
 // The current value of every listed capability the Source lets be set,
 // before the capability checks change any; PutBack restores from it what
@@ -952,6 +957,8 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
   CheckContext context{result};
   for (const char* group : kGroups) {
     if (!groups.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) continue;
+    // The Source's own dialog only when a person asked for it.
+    if (std::strcmp(group, "ui") == 0 && !TheCheckSettings().withUi) continue;
     LogNote("Checking %s...", group);
     observer->GroupStarted(group);
     platform::FaultInfo fault;

@@ -85,6 +85,7 @@ class CheckObserver {
 // What a person may change about the pass.
 struct CheckSettings {
   int stressCycles = 20;  // opens and closes, enables and disables
+  bool withUi = false;    // the ui group, which shows the Source's dialog
 };
 CheckSettings& TheCheckSettings();
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "caps/capability_calls.h"
 #include "caps/logged_operations.h"
 #include "checks/check_context.h"
 #include "checks/transfer_checks.h"
@@ -108,4 +109,62 @@ void StressEnableDisable(CheckContext& context) {
   }
   context.call = "MSG_ENABLEDS and MSG_DISABLEDS, over and over";
   before.Judge(context, cycles - 1);
+}
+
+namespace {
+
+// MSG_ENABLEDS with the user interface shown or hidden; the event that
+// followed within `waitMs` (MSG_NULL for none) and the result, then back to state 4.
+struct Enabled {
+  bool ok = false;
+  TW_UINT16 rc = 0;
+  std::string text;
+  TW_UINT16 event = MSG_NULL;
+};
+Enabled EnableWith(CheckContext& context, bool showUi, std::uint32_t waitMs) {
+  Enabled enabled;
+  context.call = TripletText(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS) +
+                 (showUi ? " (ShowUI TRUE)" : " (ShowUI FALSE)");
+  const bool hidden = TWAIN_UIHidden() != 0;
+  TWAIN_SetUIHidden(!showUi);
+  enabled.ok = TWAIN_SourceEnable(nullptr);
+  TWAIN_SetUIHidden(hidden);
+  enabled.rc = static_cast<TW_UINT16>(TWAIN_GetResultCode());
+  enabled.text = enabled.ok ? ResultTextOf(enabled.rc, TWCC_SUCCESS) : LastResult();
+  if (enabled.ok) enabled.event = TWAIN_WaitForSourceEvent(waitMs);
+  return enabled;
+}
+
+}  // namespace
+
+void UiShown(CheckContext& context) {
+  // Shown: the Source takes it and waits for its user.
+  const Enabled shown = EnableWith(context, true, kUiQuietMs);
+  if (!shown.ok) {
+    context.Find(-1, "TWRC_SUCCESS: every Source shows its user interface", shown.text);
+  } else if (shown.event == MSG_XFERREADY) {
+    context.Find(-1, "no MSG_XFERREADY before its user asks for an image",
+                 "MSG_XFERREADY within " + std::to_string(kUiQuietMs / 1000) + " s");
+  }
+  if (shown.ok && shown.event != MSG_CLOSEDSREQ && TWAIN_State() == 5) {
+    context.call = TripletText(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS);
+    if (!TWAIN_SourceDisable()) context.Find(-1, "TWRC_SUCCESS with its dialog up", LastResult());
+  }
+  ReturnToState4();
+  if (TWAIN_State() != 4) return;
+
+  // Hidden: a Source that cannot be driven without it (CAP_UICONTROLLABLE
+  // FALSE, or not known before 1.6) shows it anyway and says so.
+  context.cap = CAP_UICONTROLLABLE;
+  context.call = "MSG_GETCURRENT(CAP_UICONTROLLABLE)";
+  TW_BOOL controllable = TW_FALSE;
+  TWAIN_GetCurrentValue(CAP_UICONTROLLABLE, TWTY_BOOL, &controllable);
+  context.cap = -1;
+  if (controllable) return;  // the transfer checks drive it without
+  const Enabled hiddenUi = EnableWith(context, false, 0);
+  if (hiddenUi.ok && hiddenUi.rc != TWRC_CHECKSTATUS)
+    context.Find(CAP_UICONTROLLABLE,
+                 "TWRC_CHECKSTATUS (the user interface shown anyway), or TWRC_FAILURE",
+                 hiddenUi.text);
+  ReturnToState4();
 }

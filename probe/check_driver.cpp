@@ -1,6 +1,7 @@
 #include "probe/check_driver.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -99,6 +100,17 @@ int RunCheckedProbe(ProbeWindow& window, const CheckOptions& options, int show) 
   std::vector<Suppression> suppressions;
   if (!ReadGroups(options.only, groups) || !ReadSuppressionFile(options.suppressPath, suppressions))
     return kCheckCannotRun;
+  CheckSettings& settings = TheCheckSettings();
+  settings.withUi = options.withUi;
+  if (options.stressCycles) {
+    char* end = nullptr;
+    const long cycles = std::strtol(options.stressCycles, &end, 10);
+    if (end == options.stressCycles || *end != '\0' || cycles < 2 || cycles > 10000) {
+      std::fprintf(stderr, "vorrel: --stress-cycles takes a number from 2 to 10000\n");
+      return kCheckCannotRun;
+    }
+    settings.stressCycles = static_cast<int>(cycles);
+  }
   // Nobody is there to press OK, and a Source that never returns ends the run.
   platform::CaptureMessageBoxes(true);
   TheHangSettings().scripted = true;

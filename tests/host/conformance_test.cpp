@@ -36,21 +36,26 @@ struct SourceDouble {
     // The Source's event reaches the queue as a message, as it does on Windows.
     sample.host.deliver = false;
     dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
-        .Run([this](const fake::Call& call, TW_MEMREF data) {
-          const TW_UINT16 rc = Pass(call, data);
-          platform::PostQueueMessage(nullptr, platform::kUserMessage, 0, 0);
-          return rc;
-        });
+        .Run([this](const fake::Call& call, TW_MEMREF data) { return Enable(call, data); });
+    TheCheckSettings().withUi = true;
     dsm.On(DG_CONTROL, DAT_STATUS, MSG_GET).Run([this](const fake::Call&, TW_MEMREF data) {
       static_cast<TW_STATUS*>(data)->ConditionCode = lastCondition;
       return TW_UINT16{TWRC_SUCCESS};
     });
   }
-  ~SourceDouble() { TWAIN_Shutdown(); }
+  ~SourceDouble() {
+    TWAIN_Shutdown();
+    TheCheckSettings() = {};
+  }
 
   TW_UINT16 Pass(const fake::Call& call, TW_MEMREF data) {
     const TW_UINT16 rc = sample.Call(call.dg, call.dat, call.msg, data);
     lastCondition = rc == TWRC_SUCCESS ? TW_UINT16{TWCC_SUCCESS} : sample.Condition();
+    return rc;
+  }
+  TW_UINT16 Enable(const fake::Call& call, TW_MEMREF data) {
+    const TW_UINT16 rc = Pass(call, data);
+    platform::PostQueueMessage(nullptr, platform::kUserMessage, 0, 0);
     return rc;
   }
   void Forward(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
@@ -274,6 +279,28 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
              DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS,
              [](TW_USERINTERFACE&) { platform::host::AddPrivateBytes(256u << 10); });
        }},
+      {"ui.shown", -1, "ShowUI TRUE",
+       [](SourceDouble& t) {
+         t.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               if (!static_cast<TW_USERINTERFACE*>(data)->ShowUI) return t.Enable(call, data);
+               t.lastCondition = TWCC_BUMMER;
+               return TW_UINT16{TWRC_FAILURE};
+             });
+       }},
+      {"ui.shown", -1, "ShowUI TRUE",
+       [](SourceDouble& t) {  // scans at once, dialog or not
+         t.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               static_cast<TW_USERINTERFACE*>(data)->ShowUI = TW_FALSE;
+               return t.Enable(call, data);
+             });
+       }},
+      {"ui.shown", CAP_UICONTROLLABLE, "ShowUI FALSE",
+       [](SourceDouble& t) {  // says it needs its dialog, and runs without it
+         t.dsm.OnCap(CAP_UICONTROLLABLE, MSG_GETCURRENT)
+             .ReplyContainer(TWON_ONEVALUE, OneValue(TWTY_BOOL, 0));
+       }},
       {"transfer.pending", -1, "MSG_ENDXFER",
        [](SourceDouble& t) {
          t.Alter<TW_PENDINGXFERS>(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER,
@@ -326,6 +353,20 @@ TEST(ConformanceTest, WhatIsWrittenBeforeACheckNamesItAsNotReturned) {
   EXPECT_EQ(written.findings[1].came, "did not return (the process ended in it)");
   EXPECT_EQ(written.score, 100 - 2 * kErrorPenalty);
   EXPECT_EQ(written.errors, 2);
+}
+
+// The Source's dialog is shown only when a person asked for it.
+TEST(ConformanceTest, TheUserInterfaceIsCheckedOnlyWhenAsked) {
+  SourceDouble source;
+  TheCheckSettings().withUi = false;
+  const CheckResult result = source.Run();
+  EXPECT_EQ(result.checks.back().row->id, std::string("ui.shown"));
+  EXPECT_EQ(result.checks.back().outcome, CheckOutcome::kNotRun);
+  EXPECT_EQ(source.sample.host.dialogsShown, 0);
+  TheCheckSettings().withUi = true;
+  EXPECT_EQ(RunChecks({"ui"}, {}).checks.back().outcome, CheckOutcome::kPassed);
+  EXPECT_EQ(source.sample.host.dialogsShown, 1);
+  EXPECT_EQ(source.sample.host.dialogsClosed, 1);
 }
 
 // MSG_RESETALL, which only 2.x Sources owe: a Source that resets every
