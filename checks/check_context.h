@@ -24,6 +24,8 @@ struct CheckContext {
   // The current values before the capability checks, freed after the pass.
   std::vector<std::pair<TW_UINT16, ContainerHandle*>> snapshot;
   bool snapshotTaken = false;
+  // The record overruns kept before the pass began.
+  std::size_t overrunsBefore = 0;
 
   void Find(int cap, std::string expected, std::string came) {
     result.findings.push_back(

@@ -14,6 +14,7 @@
 #include "pages/log.h"
 #include "platform/memory.h"
 #include "session/call_seam.h"
+#include "session/record_guard.h"
 #include "session/source_guard.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
@@ -709,6 +710,24 @@ void CapsResetAll(CheckContext& context) {
   for (const Moved& each : moved) Set(context, each.cap, each.original.h);
 }
 
+// ---- records ----
+
+// What the guard after each record caught during the pass, one finding each.
+void RecordsGuard(CheckContext& context) {
+  const std::vector<RecordOverrun>& overruns = RecordOverruns();
+  for (std::size_t i = context.overrunsBefore; i < overruns.size(); ++i) {
+    context.call = overruns[i].call;
+    context.Find(-1, "nothing written past the end of " + overruns[i].record,
+                 std::to_string(overruns[i].bytes) + " byte(s) of the guard after it overwritten");
+  }
+  const std::size_t unkept = RecordOverrunCount() - overruns.size();
+  if (unkept > 0) {
+    context.call = "later calls";
+    context.Find(-1, "nothing written past the end of a record",
+                 std::to_string(unkept) + " more overrun(s), not kept");
+  }
+}
+
 // ---- CAP_XFERCOUNT ----
 
 void XferCountOne(CheckContext& context) {
@@ -813,10 +832,15 @@ constexpr CheckRow kChecks[] = {
      "2 s unasked, MSG_DISABLEDS takes the dialog down; a Source whose CAP_UICONTROLLABLE is not "
      "TRUE answers MSG_ENABLEDS with ShowUI FALSE with TWRC_CHECKSTATUS or TWRC_FAILURE",
      100, UiShown},
+    {"records.guard", "records", Severity::kError,
+     "No Source writes past the published size of a record the probe hands it (capability, user "
+     "interface, pending transfers, image info, layout, memory transfer, setup mem/file, status, "
+     "event) or past an identity, in any call of the pass",
+     100, RecordsGuard},
 };
 
-constexpr const char* kGroups[] = {"identity",  "status",   "mandatory", "capabilities",
-                                   "xfercount", "transfer", "stress",    "ui"};
+constexpr const char* kGroups[] = {"identity", "status", "mandatory", "capabilities", "xfercount",
+                                   "transfer", "stress", "ui",        "records"};
 
 // The current value of every listed capability the Source lets be set,
 // before the capability checks change any; PutBack restores from it what
@@ -955,6 +979,7 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
   result.source.assign(identity.ProductName, strnlen(identity.ProductName, 34));
   result.version = identity.ProtocolMajor * 100 + identity.ProtocolMinor;
   CheckContext context{result};
+  context.overrunsBefore = RecordOverruns().size();
   for (const char* group : kGroups) {
     if (!groups.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) continue;
     // The Source's own dialog only when a person asked for it.

@@ -22,7 +22,9 @@ bool UsingMemoryFunctions() {
 
 MemoryHandle MemAlloc(std::size_t bytes) {
   MemoryHandle block = g_functions ? g_functions->allocate(bytes) : SystemMemAlloc(bytes);
-  if (block) g_blocksHeld.fetch_add(1, std::memory_order_relaxed);
+  // One writer (the window's thread): a plain store, no locked instruction.
+  if (block)
+    g_blocksHeld.store(g_blocksHeld.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   return block;
 }
 
@@ -42,7 +44,7 @@ void MemUnlock(MemoryHandle block) {
 
 void MemFree(MemoryHandle block) {
   if (!block) return;
-  g_blocksHeld.fetch_sub(1, std::memory_order_relaxed);
+  g_blocksHeld.store(g_blocksHeld.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
   g_functions ? g_functions->free(block) : SystemMemFree(block);
 }
 

@@ -155,6 +155,13 @@ const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount] = {
      {0, 0},
      "native transfers hand back a GDI bitmap (HBITMAP), left selected into the Source's device "
      "context, instead of a DIB in global memory"},
+    {Misbehaviour::kOverrun,
+     "overrun",
+     {FaultArg::kRecord, FaultArg::kBytes},
+     false,
+     {0, 4},
+     "every triplet of the DAT writes the bytes (4 if none are named, at most 32) past the end of "
+     "the record it was handed"},
 };
 
 namespace {
@@ -167,6 +174,7 @@ struct NamedCode {
 #define SAMPLE_NAMED_CODE(name, value) {#name, value},
 constexpr NamedCode kCapabilityNames[] = {TWAIN_CAP_TABLE(SAMPLE_NAMED_CODE)};
 constexpr NamedCode kConditionNames[] = {TWAIN_CC_TABLE(SAMPLE_NAMED_CODE)};
+constexpr NamedCode kDatNames[] = {TWAIN_DAT_TABLE(SAMPLE_NAMED_CODE)};
 #undef SAMPLE_NAMED_CODE
 
 template <std::size_t N>
@@ -211,6 +219,13 @@ std::optional<std::uint32_t> ArgOf(FaultArg kind, std::string_view text) {
       if (seconds && *seconds > 86400) return {};
       return seconds;
     }
+    case FaultArg::kRecord:
+      return DataArgumentCodeOf(text);
+    case FaultArg::kBytes: {
+      const std::optional<std::uint32_t> bytes = NumberOf(text);
+      if (bytes && *bytes > kMaxOverrunBytes) return {};
+      return bytes;
+    }
     case FaultArg::kNone:
       break;
   }
@@ -218,7 +233,8 @@ std::optional<std::uint32_t> ArgOf(FaultArg kind, std::string_view text) {
 }
 
 const char* ArgName(FaultArg kind) {
-  constexpr const char* kNames[] = {"", "CAP", "CONDITION", "CODE", "TRIPLET", "SECONDS"};
+  constexpr const char* kNames[] = {"",        "CAP",     "CONDITION", "CODE",
+                                    "TRIPLET", "SECONDS", "DAT",       "BYTES"};
   return kNames[static_cast<int>(kind)];
 }
 
@@ -266,6 +282,10 @@ std::optional<TW_UINT16> ConditionCodeOf(std::string_view text) {
   return CodeOf(kConditionNames, text);
 }
 
+std::optional<TW_UINT16> DataArgumentCodeOf(std::string_view text) {
+  return CodeOf(kDatNames, text);
+}
+
 FaultParse ParseFaults(std::string_view text) {
   FaultParse parse;
   std::size_t at = 0;
@@ -298,8 +318,8 @@ std::string FaultLabHelp() {
     text += m.name;
     for (FaultArg arg : m.args) {
       if (arg == FaultArg::kNone) continue;
-      const bool optional =
-          m.argsOptional || arg == FaultArg::kCondition || arg == FaultArg::kSeconds;
+      const bool optional = m.argsOptional || arg == FaultArg::kCondition ||
+                            arg == FaultArg::kSeconds || arg == FaultArg::kBytes;
       text += optional ? "[:" : ":";
       text += ArgName(arg);
       if (optional) text += "]";

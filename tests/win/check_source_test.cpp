@@ -66,7 +66,7 @@ TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSo
     const char* inJUnit;
   } cases[] = {
       {"Sample Flatbed", "", 0, "Score 100 of 100, 0 error(s)\n\nFindings\n  none\n",
-       "failures=\"0\" skipped=\"1\""},  // caps.resetall: 2.x Sources only
+       "failures=\"0\" skipped=\"2\""},  // caps.resetall (2.x only), ui.shown (asked only)
       {"Sample Fault Lab", "fail-cap:ICAP_UNITS", 1,
        "error mandatory.get ICAP_UNITS: MSG_GET(ICAP_UNITS)\n"
        "    expected: TWRC_SUCCESS with a container\n"
@@ -96,6 +96,11 @@ TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSo
        "error transfer.file: DAT_IMAGEFILEXFER MSG_GET (TWSX_FILE)\n"
        "    expected: a TWFF_BMP file\n",
        "name=\"transfer.file\">\n      <failure"},
+      {"Sample Fault Lab", "overrun:DAT_IMAGEINFO:4", 1,
+       "error records.guard: DG_IMAGE / DAT_IMAGEINFO / MSG_GET\n"
+       "    expected: nothing written past the end of TW_IMAGEINFO\n"
+       "    came:     4 byte(s) of the guard after it overwritten\n",
+       "name=\"records.guard\">\n      <failure"},
       // The watchdog ends the process (exit 3); the files written before the
       // check began name it as failed.
       {"Sample Fault Lab", "hang:ICAP_PIXELTYPE:600", 3,
