@@ -712,13 +712,30 @@ void CapsResetAll(CheckContext& context) {
 
 // ---- records ----
 
-// What the guard after each record caught during the pass, one finding each.
+// What the guard after each record caught during the pass: one finding for
+// each triplet and record, however often it happened.
 void RecordsGuard(CheckContext& context) {
   const std::vector<RecordOverrun>& overruns = RecordOverruns();
+  struct Seen {
+    const RecordOverrun* first;
+    int times = 0;
+    std::size_t most = 0;
+  };
+  std::vector<Seen> seen;
   for (std::size_t i = context.overrunsBefore; i < overruns.size(); ++i) {
-    context.call = overruns[i].call;
-    context.Find(-1, "nothing written past the end of " + overruns[i].record,
-                 std::to_string(overruns[i].bytes) + " byte(s) of the guard after it overwritten");
+    const RecordOverrun& overrun = overruns[i];
+    auto same = std::find_if(seen.begin(), seen.end(), [&overrun](const Seen& s) {
+      return s.first->call == overrun.call && s.first->record == overrun.record;
+    });
+    if (same == seen.end()) same = seen.insert(seen.end(), Seen{&overrun});
+    ++same->times;
+    same->most = std::max(same->most, overrun.bytes);
+  }
+  for (const Seen& each : seen) {
+    context.call = each.first->call;
+    context.Find(-1, "nothing written past the end of " + each.first->record,
+                 (each.times > 1 ? std::to_string(each.times) + " times, up to " : std::string()) +
+                     std::to_string(each.most) + " byte(s) of the guard after it overwritten");
   }
   const std::size_t unkept = RecordOverrunCount() - overruns.size();
   if (unkept > 0) {

@@ -49,7 +49,7 @@ struct RecordOverrun {
 const std::vector<RecordOverrun>& RecordOverruns();
 std::size_t RecordOverrunCount();
 void ResetRecordOverruns();
-constexpr std::size_t kMaxOverrunsKept = 100;
+constexpr std::size_t kMaxOverrunsKept = 1000;
 
 namespace record_guard {
 

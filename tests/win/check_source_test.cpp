@@ -99,7 +99,7 @@ TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSo
       {"Sample Fault Lab", "overrun:DAT_IMAGEINFO:4", 1,
        "error records.guard: DG_IMAGE / DAT_IMAGEINFO / MSG_GET\n"
        "    expected: nothing written past the end of TW_IMAGEINFO\n"
-       "    came:     4 byte(s) of the guard after it overwritten\n",
+       "    came:     4 times, up to 4 byte(s) of the guard after it overwritten\n",
        "name=\"records.guard\">\n      <failure"},
       // The watchdog ends the process (exit 3); the files written before the
       // check began name it as failed.
