@@ -94,6 +94,8 @@ std::string CheckReportText(const CheckResult& result) {
   text += "Score " + std::to_string(result.score) + " of 100, " + std::to_string(result.errors) +
           " error(s)\n";
   if (!result.stopped.empty()) text += "The pass stopped: " + result.stopped + "\n";
+  for (const std::string& left : result.notRestored)
+    text += "Not put back after the pass: " + left + "\n";
   std::string findings, suppressed;
   for (const Finding& finding : result.findings) {
     (finding.suppressed ? suppressed : findings) += FindingText(finding);

@@ -8,9 +8,13 @@
 
 #include "caps/capability_calls.h"
 #include "caps/container.h"
+#include "checks/check_context.h"
+#include "checks/stress_checks.h"
+#include "checks/transfer_checks.h"
 #include "pages/log.h"
 #include "platform/memory.h"
 #include "session/call_seam.h"
+#include "session/record_guard.h"
 #include "session/source_guard.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
@@ -29,20 +33,6 @@ constexpr int kMaxListed = 1024;
 // An enumeration's first items are set and read back; more adds time, not faults.
 constexpr int kMaxSetItems = 64;
 }  // namespace
-
-struct CheckContext {
-  CheckResult& result;
-  const CheckRow* row = nullptr;
-  std::string call;  // the last triplet sent, named by the fault finding
-  int cap = -1;      // and its capability
-  std::vector<TW_UINT16> listed;
-  bool listRead = false;
-
-  void Find(int cap, std::string expected, std::string came) {
-    result.findings.push_back(
-        {row->id, row->severity, cap, call, std::move(expected), std::move(came)});
-  }
-};
 
 namespace {
 
@@ -329,6 +319,40 @@ void IdentityGroups(CheckContext& context) {
                   static_cast<unsigned>(identity.SupportedGroups));
     context.Find(-1, "SupportedGroups with DG_CONTROL and DG_IMAGE", came);
   }
+}
+
+// Words of memory nobody wrote: debug heaps and stacks, freed blocks.
+bool LooksUnwritten(TW_UINT16 value) {
+  constexpr TW_UINT16 kFills[] = {0xCCCC, 0xCDCD, 0xDDDD, 0xFDFD, 0xFEEE, 0xABAB, 0xBAAD, 0xFEFE};
+  return std::find(std::begin(kFills), std::end(kFills), value) != std::end(kFills);
+}
+// The TWLG_ codes stay in the hundreds (and -1, the user's locale); the
+// TWCY_ codes are telephone country codes.
+constexpr TW_UINT16 kMaxLanguage = 999;
+constexpr TW_UINT16 kMaxCountry = 9999;
+
+void IdentityVersion(CheckContext& context) {
+  TW_IDENTITY identity{};
+  TWAIN_CopySourceIdentity(&identity);
+  context.call = TripletText(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS);
+  const TW_VERSION& version = identity.Version;
+  std::string came;
+  auto field = [&came](const char* name, TW_UINT16 value, bool plausible) {
+    if (plausible) return;
+    char text[40];
+    std::snprintf(text, sizeof(text), "%s%s 0x%04x", came.empty() ? "" : ", ", name, value);
+    came += text;
+  };
+  field("MajorNum", version.MajorNum, !LooksUnwritten(version.MajorNum));
+  field("MinorNum", version.MinorNum, !LooksUnwritten(version.MinorNum));
+  field("Language", version.Language,
+        version.Language <= kMaxLanguage || version.Language == 0xFFFF);
+  field("Country", version.Country, version.Country <= kMaxCountry);
+  if (!came.empty())
+    context.Find(-1,
+                 "Version set: MajorNum and MinorNum no fill pattern, Language a TWLG_ code, "
+                 "Country a TWCY_ code",
+                 came);
 }
 
 // ---- status ----
@@ -631,6 +655,96 @@ void CapsReset(CheckContext& context) {
   }
 }
 
+// 2.x: one triplet puts every capability back to its default. Each listed
+// capability is first moved off its default where it lets itself be; the
+// values from before are put back after.
+constexpr TW_UINT16 kMsgResetAll = 0x0A01;
+
+void CapsResetAll(CheckContext& context) {
+  ReadList(context);
+  struct Moved {
+    TW_UINT16 cap;
+    Answer original;
+    Item fallback;
+  };
+  std::vector<Moved> moved;
+  // Every default is read before any value moves: one may depend on another.
+  for (TW_UINT16 cap : context.listed) {
+    if (ReadOnly(cap)) continue;
+    Answer original = Ask(context, MSG_GETCURRENT, cap);
+    Answer fallback = Ask(context, MSG_GETDEFAULT, cap);
+    if (!original.ok() || !fallback.ok()) continue;
+    if (auto expected = Selected(fallback.h, false))
+      moved.push_back({cap, std::move(original), std::move(*expected)});
+  }
+  for (const Moved& each : moved) {
+    Answer get = Ask(context, MSG_GET, each.cap);
+    if (!get.ok()) continue;
+    for (const Item& value : OfferedValues(get.h)) {
+      if (SameItem(value, each.fallback)) continue;
+      Answer one;
+      one.Hold(OneValueOf(value));
+      if (Taken(Set(context, each.cap, one.h))) break;
+    }
+  }
+  context.call = "MSG_RESETALL";
+  context.cap = -1;
+  TW_CAPABILITY record{0, TWON_DONTCARE16, nullptr};
+  const bool ok = TWAIN_DS(DG_CONTROL, DAT_CAPABILITY, kMsgResetAll, &record);
+  Answer reset;
+  TakeCodes(reset, ok);
+  platform::MemFree(record.hContainer);
+  if (reset.rc != TWRC_SUCCESS) {
+    context.Find(-1, "TWRC_SUCCESS", reset.Text());
+  } else {
+    for (const Moved& each : moved) {
+      Answer now = Ask(context, MSG_GETCURRENT, each.cap);
+      auto value = now.ok() ? Selected(now.h, true) : std::nullopt;
+      if (value && SameItem(*value, each.fallback)) continue;
+      context.call = "MSG_RESETALL";
+      context.Find(each.cap,
+                   "the default " + ItemString(each.cap, each.fallback) + " current after it",
+                   value ? ItemString(each.cap, *value) : now.Text());
+    }
+  }
+  for (const Moved& each : moved) Set(context, each.cap, each.original.h);
+}
+
+// ---- records ----
+
+// What the guard after each record caught during the pass: one finding for
+// each triplet and record, however often it happened.
+void RecordsGuard(CheckContext& context) {
+  const std::vector<RecordOverrun>& overruns = RecordOverruns();
+  struct Seen {
+    const RecordOverrun* first;
+    int times = 0;
+    std::size_t most = 0;
+  };
+  std::vector<Seen> seen;
+  for (std::size_t i = context.overrunsBefore; i < overruns.size(); ++i) {
+    const RecordOverrun& overrun = overruns[i];
+    auto same = std::find_if(seen.begin(), seen.end(), [&overrun](const Seen& s) {
+      return s.first->call == overrun.call && s.first->record == overrun.record;
+    });
+    if (same == seen.end()) same = seen.insert(seen.end(), Seen{&overrun});
+    ++same->times;
+    same->most = std::max(same->most, overrun.bytes);
+  }
+  for (const Seen& each : seen) {
+    context.call = each.first->call;
+    context.Find(-1, "nothing written past the end of " + each.first->record,
+                 (each.times > 1 ? std::to_string(each.times) + " times, up to " : std::string()) +
+                     std::to_string(each.most) + " byte(s) of the guard after it overwritten");
+  }
+  const std::size_t unkept = RecordOverrunCount() - overruns.size();
+  if (unkept > 0) {
+    context.call = "later calls";
+    context.Find(-1, "nothing written past the end of a record",
+                 std::to_string(unkept) + " more overrun(s), not kept");
+  }
+}
+
 // ---- CAP_XFERCOUNT ----
 
 void XferCountOne(CheckContext& context) {
@@ -656,6 +770,10 @@ constexpr CheckRow kChecks[] = {
      IdentityStrings},
     {"identity.protocol", "identity", Severity::kError,
      "ProtocolMajor is 1 or 2 and ProtocolMinor 0 to 9", 100, IdentityProtocol},
+    {"identity.version", "identity", Severity::kError,
+     "The identity's Version is set: MajorNum and MinorNum are no fill pattern of unwritten "
+     "memory, Language a TWLG_ code, Country a TWCY_ code",
+     100, IdentityVersion},
     {"identity.groups", "identity", Severity::kError,
      "SupportedGroups includes DG_CONTROL and DG_IMAGE", 100, IdentityGroups},
     {"status.seqerror", "status", Severity::kError,
@@ -690,11 +808,102 @@ constexpr CheckRow kChecks[] = {
      100, CapsSetReadBack},
     {"caps.reset", "capabilities", Severity::kError, "MSG_RESET makes the default value current",
      100, CapsReset},
+    {"caps.resetall", "capabilities", Severity::kError,
+     "MSG_RESETALL makes every capability's default value current", 200, CapsResetAll},
     {"xfercount.one", "xfercount", Severity::kError,
      "CAP_XFERCOUNT can be set to 1 and reads back 1", 100, XferCountOne},
+    {"transfer.ready", "transfer", Severity::kError,
+     "For each mechanism ICAP_XFERMECH offers, MSG_ENABLEDS with ShowUI FALSE is followed by "
+     "MSG_XFERREADY within 10 s",
+     100, TransferReady},
+    {"transfer.imageinfo", "transfer", Severity::kError,
+     "DAT_IMAGEINFO succeeds in state 6, and its width, height and bits per pixel are those of the "
+     "image a native or file transfer brings",
+     100, TransferImageInfo},
+    {"transfer.native", "transfer", Severity::kError,
+     "A native transfer hands back a DIB in global memory (not an HBITMAP) whose header fits its "
+     "block",
+     100, TransferNative},
+    {"transfer.memory", "transfer", Severity::kError,
+     "DAT_SETUPMEMXFER gives 0 < MinBufSize <= Preferred <= MaxBufSize; memory strips stay inside "
+     "their buffer, follow one another without overlap or gap and add up to ImageLength",
+     100, TransferMemory},
+    {"transfer.file", "transfer", Severity::kError,
+     "A file transfer writes a file of the format asked, which the probe can read", 100,
+     TransferFile},
+    {"transfer.pending", "transfer", Severity::kError,
+     "With CAP_XFERCOUNT 1 one image comes: DAT_PENDINGXFERS counts 1 (or -1) before it, 0 after "
+     "MSG_ENDXFER, and MSG_RESET answers 0",
+     100, TransferPending},
+    {"stress.openclose", "stress", Severity::kError,
+     "The Source closes and opens again 20 times (a setting) without a failure, and the blocks "
+     "the probe holds and the process's private bytes do not grow beyond a small bound",
+     100, StressOpenClose},
+    {"stress.enable", "stress", Severity::kError,
+     "The Source is enabled without its user interface and disabled again 20 times without a "
+     "failure, and the blocks the probe holds and the private bytes do not grow beyond a small "
+     "bound",
+     100, StressEnableDisable},
+    {"ui.shown", "ui", Severity::kError,
+     "Only with --with-ui: MSG_ENABLEDS with ShowUI TRUE succeeds, no MSG_XFERREADY comes within "
+     "2 s unasked, MSG_DISABLEDS takes the dialog down; a Source whose CAP_UICONTROLLABLE is not "
+     "TRUE answers MSG_ENABLEDS with ShowUI FALSE with TWRC_CHECKSTATUS or TWRC_FAILURE",
+     100, UiShown},
+    {"records.guard", "records", Severity::kError,
+     "No Source writes past the published size of a record the probe hands it (capability, user "
+     "interface, pending transfers, image info, layout, memory transfer, setup mem/file, status, "
+     "event) or past an identity, in any call of the pass",
+     100, RecordsGuard},
 };
 
-constexpr const char* kGroups[] = {"identity", "status", "mandatory", "capabilities", "xfercount"};
+constexpr const char* kGroups[] = {"identity", "status", "mandatory", "capabilities", "xfercount",
+                                   "transfer", "stress", "ui",        "records"};
+
+// The current value of every listed capability the Source lets be set,
+// before the capability checks change any; PutBack restores from it what
+// a check changed by the way (a SET that moves another capability).
+void TakeSnapshot(CheckContext& context) {
+  context.snapshotTaken = true;
+  ReadList(context);
+  for (TW_UINT16 cap : context.listed) {
+    if (ReadOnly(cap)) continue;
+    Calling(context, MSG_GETCURRENT, cap);
+    if (ContainerHandle* h = TWAIN_GetCurrent(cap)) context.snapshot.emplace_back(cap, h);
+  }
+}
+
+bool SameValue(const ContainerHandle* a, const ContainerHandle* b) {
+  auto x = Selected(a, true);
+  auto y = Selected(b, true);
+  if (x && y) return SameItem(*x, *y);
+  if (x || y) return false;
+  return a->size == b->size && std::memcmp(a->data, b->data, a->size) == 0;
+}
+
+std::string SnapshotText(TW_UINT16 cap, const ContainerHandle* h) {
+  auto item = Selected(h, true);
+  return item ? ItemString(cap, *item) : "its earlier array";
+}
+
+void PutBack(CheckContext& context) {
+  context.row = nullptr;
+  for (auto& [cap, before] : context.snapshot) {
+    Answer now = Ask(context, MSG_GETCURRENT, cap);
+    if (now.ok() && SameValue(now.h, before)) continue;
+    Set(context, cap, before);
+    Answer after = Ask(context, MSG_GETCURRENT, cap);
+    if (after.ok() && SameValue(after.h, before)) {
+      LogNote("Check Source: %s put back to %s", CapName(cap).c_str(),
+              SnapshotText(cap, before).c_str());
+      continue;
+    }
+    const std::string text = CapName(cap) + " is " +
+                             (after.ok() ? SnapshotText(cap, after.h) : after.Text()) + ", was " +
+                             SnapshotText(cap, before);
+    LogNote("Check Source: could not put back %s", text.c_str());
+    context.result.notRestored.push_back(text);
+  }
+}
 
 }  // namespace
 
@@ -708,6 +917,11 @@ const char* SeverityName(Severity severity) {
       return "note";
   }
   return "?";
+}
+
+CheckSettings& TheCheckSettings() {
+  static CheckSettings settings;
+  return settings;
 }
 
 std::span<const CheckRow> CheckTable() {
@@ -750,6 +964,23 @@ void ApplySuppressions(CheckResult& result, const std::vector<Suppression>& supp
   }
 }
 
+CheckResult UnfinishedResult(const CheckResult& result,
+                             const std::vector<Suppression>& suppressions,
+                             const std::size_t* running) {
+  CheckResult now = result;
+  now.stopped = "the pass had not finished when this was written";
+  if (running && *running < now.checks.size()) {
+    CheckStatus& status = now.checks[*running];
+    status.outcome = CheckOutcome::kFailed;
+    now.findings.push_back({status.row->id, Severity::kError, -1,
+                            "the call the log's hang note names", "the check returns",
+                            "did not return (the process ended in it)"});
+    now.stopped = std::string("the ") + status.row->id + " check did not return";
+  }
+  ApplySuppressions(now, suppressions);
+  return now;
+}
+
 CheckResult RunChecks(const std::vector<std::string>& groups,
                       const std::vector<Suppression>& suppressions, CheckObserver* observer) {
   CheckObserver quiet;
@@ -764,9 +995,12 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
   TWAIN_CopySourceIdentity(&identity);
   result.source.assign(identity.ProductName, strnlen(identity.ProductName, 34));
   result.version = identity.ProtocolMajor * 100 + identity.ProtocolMinor;
-  CheckContext context{result, nullptr, {}, -1, {}, false};
+  CheckContext context{result};
+  context.overrunsBefore = RecordOverruns().size();
   for (const char* group : kGroups) {
     if (!groups.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) continue;
+    // The Source's own dialog only when a person asked for it.
+    if (std::strcmp(group, "ui") == 0 && !TheCheckSettings().withUi) continue;
     LogNote("Checking %s...", group);
     observer->GroupStarted(group);
     platform::FaultInfo fault;
@@ -779,6 +1013,10 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
               continue;
             }
             context.row = status.row;
+            observer->CheckStarting(result,
+                                    static_cast<std::size_t>(&status - result.checks.data()));
+            if (!context.snapshotTaken && std::strcmp(group, "capabilities") == 0)
+              TakeSnapshot(context);
             const std::size_t before = result.findings.size();
             status.outcome = CheckOutcome::kPassed;
             status.row->run(context);
@@ -789,6 +1027,7 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
         &fault);
     if (!returned) {
       FreeHeld();
+      StopTransferWatch();
       char came[200];
       std::snprintf(came, sizeof(came), "exception 0x%08x at %s", fault.code,
                     fault.place[0] ? fault.place : "an address no module holds");
@@ -800,12 +1039,20 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
         observer->CheckDone(result, static_cast<std::size_t>(&status - result.checks.data()));
       }
     }
+    // A check that stopped half way through a transfer leaves the Source enabled.
+    if (TWAIN_State() > 4) RunSourceGuarded([] { ReturnToState4(); }, &fault);
     if (TWAIN_State() != 4) {
       result.stopped = "the session left state 4 (now " + std::to_string(TWAIN_State()) +
                        ") during the " + group + " checks";
       break;
     }
   }
+  if (TWAIN_State() == 4) {
+    platform::FaultInfo fault;
+    RunSourceGuarded([&] { PutBack(context); }, &fault);
+  }
+  for (auto& [cap, h] : context.snapshot) CONTAINER_Free(h);
+  context.snapshot.clear();
   ApplySuppressions(result, suppressions);
   LogNote("Check Source: score %d, %d error(s)%s", result.score, result.errors,
           result.stopped.empty() ? "" : ", stopped early");

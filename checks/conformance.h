@@ -62,6 +62,9 @@ struct CheckResult {
   std::vector<Finding> findings;
   std::vector<CheckStatus> checks;  // one per row, in table order
   std::string stopped;              // why the pass ended early, or empty
+  // Capabilities the pass changed and could not put back: "ICAP_UNITS is
+  // TWUN_CENTIMETERS, was TWUN_INCHES".
+  std::vector<std::string> notRestored;
   int score = 100;
   int errors = 0;  // unsuppressed error-level findings
 };
@@ -72,9 +75,19 @@ class CheckObserver {
  public:
   virtual ~CheckObserver() = default;
   virtual void GroupStarted(const char* /*group*/) {}
+  // Before result.checks[index] runs: what is written now names it if it
+  // never returns.
+  virtual void CheckStarting(const CheckResult& /*result*/, std::size_t /*index*/) {}
   // result.checks[index] has its outcome; its findings are in result.findings.
   virtual void CheckDone(const CheckResult& /*result*/, std::size_t /*index*/) {}
 };
+
+// What a person may change about the pass.
+struct CheckSettings {
+  int stressCycles = 20;  // opens and closes, enables and disables
+  bool withUi = false;    // the ui group, which shows the Source's dialog
+};
+CheckSettings& TheCheckSettings();
 
 // groups: the group names to run, empty for all. The Source must be open
 // (state 4); otherwise nothing runs and `stopped` says why.
@@ -85,3 +98,9 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
 int CheckScore(const std::vector<Finding>& findings);
 // Marks the findings the suppressions match and recounts score and errors.
 void ApplySuppressions(CheckResult& result, const std::vector<Suppression>& suppressions);
+// The result as it would stand if the pass ended now: scored, and marked as
+// not finished. With `running`, that check is failed as one that did not
+// return, for a hang that ends the process before it can say more.
+CheckResult UnfinishedResult(const CheckResult& result,
+                             const std::vector<Suppression>& suppressions,
+                             const std::size_t* running = nullptr);

@@ -27,6 +27,10 @@ void MemFree(MemoryHandle block);
 // Always the system's answer: a Manager's memory functions have no size.
 std::size_t MemSize(MemoryHandle block);
 
+// Blocks allocated through MemAlloc less blocks freed through MemFree
+// (whoever allocated them): what matters is its growth over repeated work.
+std::int64_t MemBlocksHeld();
+
 // Memory functions a Source Manager hands out. While they are in use every
 // block above goes through them, as a Manager that grants them asks of its
 // applications; null goes back to the system's own.

@@ -26,6 +26,10 @@ constexpr std::uint32_t kAppMessage = 0x8000;
 
 // Takes the next message for any window of this thread; false when the queue is empty.
 bool PeekRemoveMessage(Message& out);
+// Waits up to the time for a message to arrive; false when none is waiting
+// (a test's queue never fills while it waits).
+bool WaitForMessage(std::uint32_t milliseconds);
+constexpr std::uint32_t kTimerMessage = 0x0113;
 void TranslateDispatch(const Message& message);
 void PostQuit(int exitCode);
 // Puts a message at the end of the queue, for the window (the thread itself

@@ -1,6 +1,7 @@
 #include "probe/check_driver.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -62,6 +63,36 @@ bool ReadSuppressionFile(const char* path, std::vector<Suppression>& suppression
   return file.errors.empty();
 }
 
+// Writes the report and the JUnit XML as the pass goes: after each check,
+// and before each one as if it had hung, so a Source that never returns
+// (the watchdog then ends the process) leaves files that name the check.
+class ReportWriter : public CheckObserver {
+ public:
+  ReportWriter(const CheckOptions& options, const std::vector<Suppression>& suppressions)
+      : options_(options), suppressions_(suppressions) {}
+
+  void CheckStarting(const CheckResult& result, std::size_t index) override {
+    Write(UnfinishedResult(result, suppressions_, &index));
+  }
+  void CheckDone(const CheckResult& result, std::size_t) override {
+    Write(UnfinishedResult(result, suppressions_));
+  }
+  // False once any write failed.
+  bool Write(const CheckResult& result) {
+    if (!WriteWhole(options_.reportPath, CheckReportText(result)) ||
+        !WriteWhole(options_.junitPath, CheckJUnitXml(result))) {
+      if (good_) LogNote("Check Source: the report could not be written");
+      good_ = false;
+    }
+    return good_;
+  }
+
+ private:
+  const CheckOptions& options_;
+  const std::vector<Suppression>& suppressions_;
+  bool good_ = true;
+};
+
 }  // namespace
 
 int RunCheckedProbe(ProbeWindow& window, const CheckOptions& options, int show) {
@@ -69,6 +100,17 @@ int RunCheckedProbe(ProbeWindow& window, const CheckOptions& options, int show) 
   std::vector<Suppression> suppressions;
   if (!ReadGroups(options.only, groups) || !ReadSuppressionFile(options.suppressPath, suppressions))
     return kCheckCannotRun;
+  CheckSettings& settings = TheCheckSettings();
+  settings.withUi = options.withUi;
+  if (options.stressCycles) {
+    char* end = nullptr;
+    const long cycles = std::strtol(options.stressCycles, &end, 10);
+    if (end == options.stressCycles || *end != '\0' || cycles < 2 || cycles > 10000) {
+      std::fprintf(stderr, "vorrel: --stress-cycles takes a number from 2 to 10000\n");
+      return kCheckCannotRun;
+    }
+    settings.stressCycles = static_cast<int>(cycles);
+  }
   // Nobody is there to press OK, and a Source that never returns ends the run.
   platform::CaptureMessageBoxes(true);
   TheHangSettings().scripted = true;
@@ -77,13 +119,10 @@ int RunCheckedProbe(ProbeWindow& window, const CheckOptions& options, int show) 
   window.SkipCapabilityScan();
   int status = kCheckCannotRun;
   if (window.Open(show) && TWAIN_State() == 4) {
-    const CheckResult result = RunChecks(groups, suppressions);
+    ReportWriter writer(options, suppressions);
+    const CheckResult result = RunChecks(groups, suppressions, &writer);
     status = result.errors > 0 || !result.stopped.empty() ? kCheckFailed : kCheckPassed;
-    if (!WriteWhole(options.reportPath, CheckReportText(result)) ||
-        !WriteWhole(options.junitPath, CheckJUnitXml(result))) {
-      LogNote("Check Source: the report could not be written");
-      status = kCheckCannotRun;
-    }
+    if (!writer.Write(result)) status = kCheckCannotRun;
   } else {
     LogNote("Check Source: \"%s\" could not be opened", options.source);
   }

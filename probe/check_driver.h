@@ -17,6 +17,8 @@ struct CheckOptions {
   const char* only = nullptr;  // "identity,status"
   const char* suppressPath = nullptr;
   const char* logPath = nullptr;
+  bool withUi = false;                 // --with-ui: the ui group too
+  const char* stressCycles = nullptr;  // --stress-cycles N
 };
 
 int RunCheckedProbe(ProbeWindow& window, const CheckOptions& options, int show);

@@ -165,8 +165,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   // "--check NAME" runs the conformance pass on that Source, headless.
   if (Flag("--check")) {
     const char* source = Argument("--check");
-    CheckOptions options{source ? source : "", Argument("--report"),   Argument("--junit"),
-                         Argument("--only"),   Argument("--suppress"), Argument("--log-file")};
+    CheckOptions options{source ? source : "", Argument("--report"),       Argument("--junit"),
+                         Argument("--only"),   Argument("--suppress"),     Argument("--log-file"),
+                         Flag("--with-ui"),    Argument("--stress-cycles")};
     return RunCheckedProbe(window, options, show);
   }
   if (const char* script = ScriptArgument())

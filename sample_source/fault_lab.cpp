@@ -1,5 +1,6 @@
 #include "sample_source/fault_lab.h"
 
+#include "vocab/triplet_text.h"
 #include "vocab/twain_names.h"
 
 #include <charconv>
@@ -157,6 +158,13 @@ const MisbehaviourEntry kMisbehaviours[kMisbehaviourCount] = {
      {0, 0},
      "native transfers hand back a GDI bitmap (HBITMAP), left selected into the Source's device "
      "context, instead of a DIB in global memory"},
+    {Misbehaviour::kOverrun,
+     "overrun",
+     {FaultArg::kRecord, FaultArg::kBytes},
+     false,
+     {0, 4},
+     "every triplet of the DAT writes the bytes (4 if none are named, at most 32) past the end of "
+     "the record it was handed"},
 };
 
 namespace {
@@ -196,6 +204,13 @@ std::optional<std::uint32_t> ArgOf(FaultArg kind, std::string_view text) {
       if (seconds && *seconds > 86400) return {};
       return seconds;
     }
+    case FaultArg::kRecord:
+      return DataArgumentCodeOf(text);
+    case FaultArg::kBytes: {
+      const std::optional<std::uint32_t> bytes = NumberOf(text);
+      if (bytes && *bytes > kMaxOverrunBytes) return {};
+      return bytes;
+    }
     case FaultArg::kNone:
       break;
   }
@@ -203,7 +218,8 @@ std::optional<std::uint32_t> ArgOf(FaultArg kind, std::string_view text) {
 }
 
 const char* ArgName(FaultArg kind) {
-  constexpr const char* kNames[] = {"", "CAP", "CONDITION", "CODE", "TRIPLET", "SECONDS"};
+  constexpr const char* kNames[] = {"",        "CAP",     "CONDITION", "CODE",
+                                    "TRIPLET", "SECONDS", "DAT",       "BYTES"};
   return kNames[static_cast<int>(kind)];
 }
 
@@ -251,6 +267,10 @@ std::optional<TW_UINT16> ConditionCodeOf(std::string_view text) {
   return CodeOf(ConditionCodeByName, text);
 }
 
+std::optional<TW_UINT16> DataArgumentCodeOf(std::string_view text) {
+  return CodeOf(DataArgTypeByName, text);
+}
+
 FaultParse ParseFaults(std::string_view text) {
   FaultParse parse;
   std::size_t at = 0;
@@ -283,8 +303,8 @@ std::string FaultLabHelp() {
     text += m.name;
     for (FaultArg arg : m.args) {
       if (arg == FaultArg::kNone) continue;
-      const bool optional =
-          m.argsOptional || arg == FaultArg::kCondition || arg == FaultArg::kSeconds;
+      const bool optional = m.argsOptional || arg == FaultArg::kCondition ||
+                            arg == FaultArg::kSeconds || arg == FaultArg::kBytes;
       text += optional ? "[:" : ":";
       text += ArgName(arg);
       if (optional) text += "]";

@@ -41,13 +41,15 @@ enum class Misbehaviour {
   kHang,
   kBogusContainer,
   kHBitmap,
+  kOverrun,
   kCount
 };
 constexpr std::size_t kMisbehaviourCount = static_cast<std::size_t>(Misbehaviour::kCount);
 
 // kCode is an exception code; kTriplet a capability (its gets) or
-// MSG_ENABLEDS; kSeconds a whole number of seconds.
-enum class FaultArg { kNone, kCapability, kCondition, kCode, kTriplet, kSeconds };
+// MSG_ENABLEDS; kSeconds a whole number of seconds; kRecord a DAT name or
+// number; kBytes a count of bytes up to kMaxOverrunBytes.
+enum class FaultArg { kNone, kCapability, kCondition, kCode, kTriplet, kSeconds, kRecord, kBytes };
 
 struct MisbehaviourEntry {
   Misbehaviour id;
@@ -65,6 +67,8 @@ constexpr int kExtraRows = 16;
 constexpr TW_UINT32 kExtraItems = 1000;
 // For container-overcount: no capability named means every capability.
 constexpr TW_UINT16 kEveryCapability = 0;
+// What overrun may write past a record.
+constexpr std::uint32_t kMaxOverrunBytes = 32;
 // hang:MSG_ENABLEDS, beside the capability codes a hang may name.
 constexpr std::uint32_t kEnableTriplet = 0x10000;
 
@@ -94,5 +98,6 @@ std::string FaultLabHelp();
 // "ICAP_PIXELTYPE", "0x0101" or "257"; "TWCC_BADVALUE" or "10".
 std::optional<TW_UINT16> CapabilityCodeOf(std::string_view text);
 std::optional<TW_UINT16> ConditionCodeOf(std::string_view text);
+std::optional<TW_UINT16> DataArgumentCodeOf(std::string_view text);
 
 }  // namespace sample

@@ -103,7 +103,32 @@ TW_UINT16 SampleSource::Entry(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEM
   if (!rule) return Fail(TWCC_BADPROTOCOL);
   if (state_ < rule->minState || state_ > rule->maxState) return Fail(TWCC_SEQERROR);
   if (rule->needsData && !data) return Fail(TWCC_BADVALUE);
-  return (this->*rule->handler)(msg, data);
+  const TW_UINT16 rc = (this->*rule->handler)(msg, data);
+  if (data && faults_.Has(Misbehaviour::kOverrun) && faults_.Arg(Misbehaviour::kOverrun, 0) == dat)
+    WritePastRecord(dat, data, faults_.Arg(Misbehaviour::kOverrun, 1));
+  return rc;
+}
+
+namespace {
+// The published sizes of the records a Source is handed, for overrun.
+constexpr struct {
+  TW_UINT16 dat;
+  std::size_t size;
+} kRecordSizes[] = {
+    {DAT_CAPABILITY, sizeof(TW_CAPABILITY)},       {DAT_EVENT, sizeof(TW_EVENT)},
+    {DAT_PENDINGXFERS, sizeof(TW_PENDINGXFERS)},   {DAT_SETUPMEMXFER, sizeof(TW_SETUPMEMXFER)},
+    {DAT_SETUPFILEXFER, sizeof(TW_SETUPFILEXFER)}, {DAT_STATUS, sizeof(TW_STATUS)},
+    {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE)}, {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO)},
+    {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT)},     {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER)},
+};
+}  // namespace
+
+void SampleSource::WritePastRecord(TW_UINT16 dat, TW_MEMREF data, std::uint32_t bytes) {
+  for (const auto& record : kRecordSizes) {
+    if (record.dat == dat)
+      std::memset(static_cast<unsigned char*>(data) + record.size, 0x5A,
+                  std::min<std::size_t>(bytes, kMaxOverrunBytes));
+  }
 }
 
 // The misbehaviours a host carries out inside a capability get.

@@ -51,6 +51,8 @@ class SampleSource {
   TW_UINT16 Fail(TW_UINT16 cc);
 
   TW_UINT16 Capability(TW_UINT16 msg, TW_MEMREF data);
+  // The Fault Lab's overrun: bytes written past the record's published size.
+  void WritePastRecord(TW_UINT16 dat, TW_MEMREF data, std::uint32_t bytes);
   void MisbehaveInGet(TW_UINT16 code);
   TW_UINT16 ProcessEvent(TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 PendingXfers(TW_UINT16 msg, TW_MEMREF data);

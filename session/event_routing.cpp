@@ -2,6 +2,7 @@
 
 #include "platform/gdi_bitmap.h"
 #include "platform/memory.h"
+#include "platform/tick_count.h"
 #include "session/triplet_calls.h"
 #include "session/twain2.h"
 #include "session/twain_session.h"
@@ -53,6 +54,35 @@ void TWAIN_DrainMessages() {
       return;
     }
     if (!TWAIN_FilterMessage(message)) platform::TranslateDispatch(message);
+  }
+}
+
+TW_UINT16 TWAIN_WaitForSourceEvent(std::uint32_t milliseconds) {
+  const std::uint32_t start = platform::TickCount();
+  for (;;) {
+    platform::Message message;
+    if (platform::PeekRemoveMessage(message)) {
+      if (message.message == platform::kQuitMessage) {
+        platform::PostQuit(static_cast<int>(message.wParam));
+        return MSG_NULL;
+      }
+      if (const CallbackEvent callback = TWAIN_TakeCallbackEvent(message);
+          callback.kind != CallbackEventKind::kNotCallback) {
+        if (callback.kind == CallbackEventKind::kAccepted) return callback.message;
+        continue;
+      }
+      if (TWAIN_State() < 5) return MSG_NULL;
+      TW_EVENT event{};
+      event.pEvent = &message;
+      event.TWMessage = MSG_NULL;
+      const bool claimed = TWAIN_DS(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+      if (event.TWMessage != MSG_NULL) return event.TWMessage;
+      if (!claimed && message.message != platform::kTimerMessage)
+        platform::TranslateDispatch(message);
+      continue;
+    }
+    const std::uint32_t spent = platform::TickCount() - start;
+    if (spent >= milliseconds || !platform::WaitForMessage(milliseconds - spent)) return MSG_NULL;
   }
 }
 

@@ -6,6 +6,7 @@
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
 #include "session/call_seam.h"
+#include "session/record_guard.h"
 #include "session/twain2.h"
 #include "session/twain_session.h"
 
@@ -145,8 +146,11 @@ bool TWAIN_DS(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
   if (!s.managerEntry) return false;
   if (s.callNesting != 0) platform::DebugOutput(" - blocked\n");
   ++s.callNesting;
+  RecordGuard guard(dat, data);
   const TW_UINT16 rc =
-      CallThroughSeam(s.managerEntry, &s.appIdentity, &s.sourceIdentity, dg, dat, msg, data);
+      CallThroughSeam(s.managerEntry, RecordGuard::App(&s.appIdentity),
+                      RecordGuard::Source(&s.sourceIdentity), dg, dat, msg, guard.record());
+  guard.Check(dg, dat, msg);
   --s.callNesting;
   s.lastResultCode = static_cast<TW_INT16>(rc);
   const EffectRule* rule = FindEffect(dg, dat, msg);

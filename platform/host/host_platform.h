@@ -114,4 +114,7 @@ std::uint32_t DibChecksum(const void* data, std::size_t bytes);
 MemoryHandle MakeGdiBitmap(MemoryHandle dib);
 int LiveGdiBitmapCount();
 
+// The process's private bytes grow by this much.
+void AddPrivateBytes(std::uint64_t bytes);
+
 }  // namespace platform::host

@@ -20,6 +20,7 @@ void ResetPlatform() {
   ResetJpegDecoder();
   ResetDibRenderer();
   ResetFileReader();
+  ResetProcessMemory();
 }
 
 std::string FoldPath(const std::string& path) {

@@ -17,6 +17,7 @@ void ResetOpenFileDialog();
 void ResetJpegDecoder();
 void ResetDibRenderer();
 void ResetFileReader();
+void ResetProcessMemory();
 void ResetGdiBitmaps();
 
 // Windows compares paths without regard to case.

@@ -50,6 +50,10 @@ bool PeekRemoveMessage(Message& out) {
   return true;
 }
 
+bool WaitForMessage(std::uint32_t) {
+  return !Record().queue.empty();
+}
+
 bool PostQueueMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                       std::intptr_t lParam) {
   Message posted;

@@ -15,9 +15,14 @@ static_assert(offsetof(Message, x) == offsetof(MSG, pt));
 static_assert(kQuitMessage == WM_QUIT);
 static_assert(kUserMessage == WM_USER);
 static_assert(kAppMessage == WM_APP);
+static_assert(kTimerMessage == WM_TIMER);
 
 bool PeekRemoveMessage(Message& out) {
   return PeekMessageA(reinterpret_cast<MSG*>(&out), nullptr, 0, 0, PM_REMOVE) != 0;
+}
+
+bool WaitForMessage(std::uint32_t milliseconds) {
+  return MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT) == WAIT_OBJECT_0;
 }
 
 void TranslateDispatch(const Message& message) {

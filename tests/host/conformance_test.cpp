@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
 
+#include "imaging/dib.h"
+#include "platform/host/host_platform.h"
+#include "platform/message_queue.h"
 #include "sample_source_harness.h"
 #include "session_test_support.h"
 #include "vocab/twain_names.h"
@@ -20,18 +25,50 @@ struct SourceDouble {
          {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_SET, MSG_RESET, MSG_QUERYSUPPORT})
       Forward(DG_CONTROL, DAT_CAPABILITY, msg);
     Forward(DG_IMAGE, DAT_IMAGEINFO, MSG_GET);
-    Forward(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER);
+    for (TW_UINT16 msg : {MSG_GET, MSG_ENDXFER, MSG_RESET})
+      Forward(DG_CONTROL, DAT_PENDINGXFERS, msg);
+    Forward(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS);
+    Forward(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT);
+    Forward(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET);
+    for (TW_UINT16 msg : {MSG_GET, MSG_SET}) Forward(DG_CONTROL, DAT_SETUPFILEXFER, msg);
+    for (TW_UINT16 dat : {DAT_IMAGENATIVEXFER, DAT_IMAGEMEMXFER, DAT_IMAGEFILEXFER})
+      Forward(DG_IMAGE, dat, MSG_GET);
+    // The Source's event reaches the queue as a message, as it does on Windows.
+    sample.host.deliver = false;
+    dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+        .Run([this](const fake::Call& call, TW_MEMREF data) { return Enable(call, data); });
+    TheCheckSettings().withUi = true;
     dsm.On(DG_CONTROL, DAT_STATUS, MSG_GET).Run([this](const fake::Call&, TW_MEMREF data) {
       static_cast<TW_STATUS*>(data)->ConditionCode = lastCondition;
       return TW_UINT16{TWRC_SUCCESS};
     });
   }
-  ~SourceDouble() { TWAIN_Shutdown(); }
+  ~SourceDouble() {
+    TWAIN_Shutdown();
+    TheCheckSettings() = {};
+  }
 
+  TW_UINT16 Pass(const fake::Call& call, TW_MEMREF data) {
+    const TW_UINT16 rc = sample.Call(call.dg, call.dat, call.msg, data);
+    lastCondition = rc == TWRC_SUCCESS ? TW_UINT16{TWCC_SUCCESS} : sample.Condition();
+    return rc;
+  }
+  TW_UINT16 Enable(const fake::Call& call, TW_MEMREF data) {
+    const TW_UINT16 rc = Pass(call, data);
+    platform::PostQueueMessage(nullptr, platform::kUserMessage, 0, 0);
+    return rc;
+  }
   void Forward(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
     dsm.On(dg, dat, msg).Run([this](const fake::Call& call, TW_MEMREF data) {
-      const TW_UINT16 rc = sample.Call(call.dg, call.dat, call.msg, data);
-      lastCondition = rc == TWRC_SUCCESS ? TW_UINT16{TWCC_SUCCESS} : sample.Condition();
+      return Pass(call, data);
+    });
+  }
+  // The Sample's answer, then `change` to the record.
+  template <class Record>
+  void Alter(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, std::function<void(Record&)> change) {
+    dsm.On(dg, dat, msg).Run([this, change](const fake::Call& call, TW_MEMREF data) {
+      const TW_UINT16 rc = Pass(call, data);
+      if (data) change(*static_cast<Record*>(data));
       return rc;
     });
   }
@@ -64,6 +101,14 @@ std::string Findings(const CheckResult& result) {
   return text;
 }
 
+CheckOutcome OutcomeOf(const CheckResult& result, const std::string& id) {
+  for (const CheckStatus& status : result.checks) {
+    if (status.row->id == id) return status.outcome;
+  }
+  ADD_FAILURE() << "no check " << id;
+  return CheckOutcome::kNotRun;
+}
+
 std::vector<std::uint8_t> OneValue(TW_UINT16 itemType, std::uint32_t item) {
   return {static_cast<std::uint8_t>(itemType),   0,
           static_cast<std::uint8_t>(item),       static_cast<std::uint8_t>(item >> 8),
@@ -83,7 +128,9 @@ TEST(ConformanceTest, TheSampleFlatbedScoresHundredWithNoFinding) {
   EXPECT_EQ(sample.Current(ICAP_PIXELTYPE), TWPT_RGB);
   EXPECT_EQ(sample.Current(ICAP_UNITS), TWUN_INCHES);
   EXPECT_EQ(sample.Current(ICAP_XRESOLUTION), 100);
+  EXPECT_EQ(sample.Current(ICAP_XFERMECH), TWSX_NATIVE);
   EXPECT_EQ(TWAIN_State(), 4);
+  EXPECT_EQ(sample.State(), 4);
 }
 
 // Each double breaks one rule; the pass names it and goes on to the end.
@@ -99,14 +146,22 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
        [](SourceDouble& t) { std::memset(t.identity.ProductFamily, 'x', 34); }},
       {"identity.protocol", -1, "MSG_OPENDS",
        [](SourceDouble& t) { t.identity.ProtocolMajor = 0xCCCC; }},
+      {"identity.version", -1, "MSG_OPENDS",
+       [](SourceDouble& t) { t.identity.Version.MajorNum = 0xCCCC; }},
+      {"identity.version", -1, "MSG_OPENDS",
+       [](SourceDouble& t) { t.identity.Version.Country = 0xCDCD; }},
       {"identity.groups", -1, "MSG_OPENDS",
        [](SourceDouble& t) { t.identity.SupportedGroups = DG_CONTROL; }},
       {"status.seqerror", -1, "DAT_IMAGEINFO",
        [](SourceDouble& t) { t.dsm.On(DG_IMAGE, DAT_IMAGEINFO, MSG_GET); }},
       {"status.seqerror", -1, "MSG_ENDXFER",
-       [](SourceDouble& t) {
-         t.Answer(t.dsm.On(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER), TWRC_FAILURE,
-                  TWCC_BADPROTOCOL);
+       [](SourceDouble& t) {  // a transfer ends it as it should
+         t.dsm.On(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               if (t.sample.State() > 4) return t.Pass(call, data);
+               t.lastCondition = TWCC_BADPROTOCOL;
+               return TW_UINT16{TWRC_FAILURE};
+             });
        }},
       {"status.capunsupported", ICAP_LAMPSTATE, "MSG_GET(ICAP_LAMPSTATE)",
        [](SourceDouble& t) { t.Refuse(ICAP_LAMPSTATE, MSG_GET, TWRC_FAILURE, TWCC_BUMMER); }},
@@ -164,6 +219,110 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
            return TW_UINT16{TWRC_SUCCESS};
          });
        }},
+      {"transfer.ready", -1, "MSG_ENABLEDS",
+       [](SourceDouble& t) {
+         t.Answer(t.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS), TWRC_FAILURE, TWCC_BUMMER);
+       }},
+      {"transfer.ready", -1, "MSG_PROCESSEVENT",
+       [](SourceDouble& t) {  // enabled, and nothing ever reaches the queue
+         t.Forward(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS);
+       }},
+      {"transfer.imageinfo", -1, "DAT_IMAGEINFO MSG_GET (TWSX_NATIVE)",
+       [](SourceDouble& t) {
+         t.Alter<TW_IMAGEINFO>(DG_IMAGE, DAT_IMAGEINFO, MSG_GET,
+                               [](TW_IMAGEINFO& info) { info.ImageWidth += 1; });
+       }},
+      {"transfer.native", -1, "DAT_IMAGENATIVEXFER",
+       [](SourceDouble& t) {
+         t.Alter<TW_HANDLE>(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, [](TW_HANDLE& handle) {
+           handle = platform::host::MakeGdiBitmap(handle);
+         });
+       }},
+      {"transfer.native", -1, "DAT_IMAGENATIVEXFER",
+       [](SourceDouble& t) {  // the header claims twice the rows its block holds
+         t.Alter<TW_HANDLE>(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, [](TW_HANDLE& handle) {
+           platform::MemLockGuard lock(handle);
+           auto* header = static_cast<BitmapInfoHeader*>(lock.data());
+           header->biHeight *= 2;
+         });
+       }},
+      {"transfer.memory", -1, "DAT_SETUPMEMXFER",
+       [](SourceDouble& t) {
+         t.Alter<TW_SETUPMEMXFER>(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET,
+                                  [](TW_SETUPMEMXFER& setup) { setup.MinBufSize = 0; });
+       }},
+      {"transfer.memory", -1, "DAT_IMAGEMEMXFER",
+       [](SourceDouble& t) {
+         t.Alter<TW_IMAGEMEMXFER>(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, [](TW_IMAGEMEMXFER& strip) {
+           strip.BytesWritten = strip.Memory.Length + 1;
+         });
+       }},
+      {"transfer.memory", -1, "DAT_IMAGEMEMXFER",
+       [](SourceDouble& t) {  // every strip claims the top of the image
+         t.Alter<TW_IMAGEMEMXFER>(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET,
+                                  [](TW_IMAGEMEMXFER& strip) { strip.YOffset = 0; });
+       }},
+      {"transfer.file", -1, "DAT_IMAGEFILEXFER",
+       [](SourceDouble& t) {  // a text file where the bitmap was asked
+         t.dsm.On(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               const TW_UINT16 rc = t.Pass(call, data);
+               std::ofstream(testing::TempDir() + "vorrel_sample.bmp", std::ios::binary)
+                   << "not an image";
+               return rc;
+             });
+       }},
+      {"stress.openclose", -1, "MSG_CLOSEDS",
+       [](SourceDouble& t) {
+         t.dsm.On(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS).Return(TWRC_FAILURE);
+       }},
+      {"stress.enable", -1, "MSG_ENABLEDS and MSG_DISABLEDS",
+       [](SourceDouble& t) {  // a block of the process's heap lost with each enable
+         t.Alter<TW_USERINTERFACE>(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS,
+                                   [](TW_USERINTERFACE&) { platform::MemAlloc(16); });
+       }},
+      {"stress.enable", -1, "MSG_ENABLEDS and MSG_DISABLEDS",
+       [](SourceDouble& t) {
+         t.Alter<TW_USERINTERFACE>(
+             DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS,
+             [](TW_USERINTERFACE&) { platform::host::AddPrivateBytes(256u << 10); });
+       }},
+      {"ui.shown", -1, "ShowUI TRUE",
+       [](SourceDouble& t) {
+         t.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               if (!static_cast<TW_USERINTERFACE*>(data)->ShowUI) return t.Enable(call, data);
+               t.lastCondition = TWCC_BUMMER;
+               return TW_UINT16{TWRC_FAILURE};
+             });
+       }},
+      {"ui.shown", -1, "ShowUI TRUE",
+       [](SourceDouble& t) {  // scans at once, dialog or not
+         t.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               static_cast<TW_USERINTERFACE*>(data)->ShowUI = TW_FALSE;
+               return t.Enable(call, data);
+             });
+       }},
+      {"ui.shown", CAP_UICONTROLLABLE, "ShowUI FALSE",
+       [](SourceDouble& t) {  // says it needs its dialog, and runs without it
+         t.dsm.OnCap(CAP_UICONTROLLABLE, MSG_GETCURRENT)
+             .ReplyContainer(TWON_ONEVALUE, OneValue(TWTY_BOOL, 0));
+       }},
+      {"records.guard", -1, "DAT_IMAGEINFO",
+       [](SourceDouble& t) {  // four bytes past the record it was handed
+         t.dsm.On(DG_IMAGE, DAT_IMAGEINFO, MSG_GET)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               const TW_UINT16 rc = t.Pass(call, data);
+               std::memset(static_cast<char*>(data) + sizeof(TW_IMAGEINFO), 0x5A, 4);
+               return rc;
+             });
+       }},
+      {"transfer.pending", -1, "MSG_ENDXFER",
+       [](SourceDouble& t) {
+         t.Alter<TW_PENDINGXFERS>(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER,
+                                  [](TW_PENDINGXFERS& pending) { pending.Count = 1; });
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.check + std::string(" ") + c.call);
@@ -179,6 +338,105 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
     EXPECT_LT(result.score, 100);
     EXPECT_TRUE(result.stopped.empty()) << result.stopped;
     EXPECT_NE(result.checks.back().outcome, CheckOutcome::kNotRun);
+  }
+}
+
+// A hang ends the process inside a check; what was written before it began
+// must already name it as failed, and the checks before it as they came.
+TEST(ConformanceTest, WhatIsWrittenBeforeACheckNamesItAsNotReturned) {
+  struct Snapshot : CheckObserver {
+    std::size_t at = 0;
+    CheckResult written;
+    void CheckStarting(const CheckResult& result, std::size_t index) override {
+      if (index == at) written = UnfinishedResult(result, {}, &index);
+    }
+  };
+  SourceDouble source;
+  source.Refuse(ICAP_UNITS, MSG_RESET, TWRC_FAILURE, TWCC_BUMMER);
+  Snapshot snapshot;
+  for (std::size_t i = 0; i < CheckTable().size(); ++i) {
+    if (std::string(CheckTable()[i].id) == "xfercount.one") snapshot.at = i;
+  }
+  TWAIN_SetUIHidden(true);
+  ASSERT_TRUE(TWAIN_SourceOpenDefault());
+  const CheckResult finished = RunChecks({}, {}, &snapshot);
+  const CheckResult& written = snapshot.written;
+  EXPECT_EQ(written.stopped, "the xfercount.one check did not return");
+  EXPECT_EQ(written.checks[snapshot.at].outcome, CheckOutcome::kFailed);
+  EXPECT_EQ(written.checks[snapshot.at - 1].outcome, finished.checks[snapshot.at - 1].outcome);
+  EXPECT_EQ(written.checks.back().outcome, CheckOutcome::kNotRun);
+  ASSERT_EQ(written.findings.size(), 2u) << Findings(written);
+  EXPECT_EQ(written.findings[0].checkId, "caps.reset");
+  EXPECT_EQ(written.findings[1].came, "did not return (the process ended in it)");
+  EXPECT_EQ(written.score, 100 - 2 * kErrorPenalty);
+  EXPECT_EQ(written.errors, 2);
+}
+
+// The Source's dialog is shown only when a person asked for it.
+TEST(ConformanceTest, TheUserInterfaceIsCheckedOnlyWhenAsked) {
+  SourceDouble source;
+  TheCheckSettings().withUi = false;
+  const CheckResult result = source.Run();
+  EXPECT_EQ(OutcomeOf(result, "ui.shown"), CheckOutcome::kNotRun);
+  EXPECT_EQ(source.sample.host.dialogsShown, 0);
+  TheCheckSettings().withUi = true;
+  EXPECT_EQ(OutcomeOf(RunChecks({"ui"}, {}), "ui.shown"), CheckOutcome::kPassed);
+  EXPECT_EQ(source.sample.host.dialogsShown, 1);
+  EXPECT_EQ(source.sample.host.dialogsClosed, 1);
+}
+
+// MSG_RESETALL, which only 2.x Sources owe: a Source that resets every
+// capability passes, one that answers success and resets nothing does not.
+TEST(ConformanceTest, ResetAllOfA2xSourceMakesEveryDefaultCurrent) {
+  for (const bool resets : {true, false}) {
+    SCOPED_TRACE(resets ? "resets" : "resets nothing");
+    SourceDouble source;
+    source.identity.ProtocolMajor = 2;
+    source.dsm.On(DG_CONTROL, DAT_CAPABILITY, 0x0A01).Run([&](const fake::Call&, TW_MEMREF) {
+      const sample_test::Answer list = source.sample.Get(MSG_GET, CAP_SUPPORTEDCAPS);
+      const auto count = list.At<TW_UINT32>(2);  // an array: type, count, items
+      for (std::size_t n = 0; resets && n < count; ++n) {
+        TW_CAPABILITY record{list.At<TW_UINT16>(6 + 2 * n), TWON_DONTCARE16, nullptr};
+        source.sample.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &record);
+        platform::MemFree(record.hContainer);
+      }
+      return TW_UINT16{TWRC_SUCCESS};
+    });
+    const CheckResult result = source.Run();
+    const auto row = std::find_if(
+        result.checks.begin(), result.checks.end(),
+        [](const CheckStatus& s) { return s.row->id == std::string("caps.resetall"); });
+    ASSERT_NE(row, result.checks.end());
+    EXPECT_EQ(row->outcome, resets ? CheckOutcome::kPassed : CheckOutcome::kFailed)
+        << Findings(result);
+    // Whatever it left, the values from before the pass are back.
+    EXPECT_EQ(source.sample.Current(ICAP_PIXELTYPE), TWPT_RGB);
+    EXPECT_EQ(source.sample.Current(ICAP_UNITS), TWUN_INCHES);
+  }
+}
+
+// A SET that moves another capability: the pass puts that one back at the
+// end, or says it could not.
+TEST(ConformanceTest, CapabilitiesChangedByTheWayArePutBackOrNamed) {
+  for (const bool refusesUnits : {false, true}) {
+    SCOPED_TRACE(refusesUnits ? "ICAP_UNITS refuses MSG_SET" : "ICAP_UNITS takes MSG_SET");
+    SourceDouble source;
+    // CAP_XFERCOUNT is set after every capability check has put its own back.
+    source.dsm.OnCap(CAP_XFERCOUNT, MSG_SET).Run([&](const fake::Call& call, TW_MEMREF data) {
+      const TW_UINT16 rc = source.Pass(call, data);
+      source.sample.SetOne(ICAP_UNITS, TWTY_UINT16, TWUN_CENTIMETERS);
+      return rc;
+    });
+    if (refusesUnits) source.Refuse(ICAP_UNITS, MSG_SET, TWRC_FAILURE, TWCC_BADVALUE);
+    const CheckResult result = source.Run();
+    if (refusesUnits) {
+      // The resolutions, read in centimetres now, cannot be put back either.
+      ASSERT_FALSE(result.notRestored.empty());
+      EXPECT_EQ(result.notRestored[0], "ICAP_UNITS is TWUN_CENTIMETERS, was TWUN_INCHES");
+    } else {
+      EXPECT_TRUE(result.notRestored.empty()) << result.notRestored[0];
+      EXPECT_EQ(source.sample.Current(ICAP_UNITS), TWUN_INCHES);
+    }
   }
 }
 

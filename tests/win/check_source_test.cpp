@@ -66,7 +66,7 @@ TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSo
     const char* inJUnit;
   } cases[] = {
       {"Sample Flatbed", "", 0, "Score 100 of 100, 0 error(s)\n\nFindings\n  none\n",
-       "failures=\"0\" skipped=\"0\""},
+       "failures=\"0\" skipped=\"2\""},  // caps.resetall (2.x only), ui.shown (asked only)
       {"Sample Fault Lab", "fail-cap:ICAP_UNITS", 1,
        "error mandatory.get ICAP_UNITS: MSG_GET(ICAP_UNITS)\n"
        "    expected: TWRC_SUCCESS with a container\n"
@@ -82,6 +82,30 @@ TEST(CheckSourceTest, TheFlatbedPassesTheFaultLabsBrokenCapabilityIsNamedAndNoSo
        "    expected: no more items than the block holds\n"
        "    came:     NumItems 1006 in a block of ",
        "name=\"caps.container\">\n      <failure"},
+      {"Sample Fault Lab", "hbitmap", 1,
+       "error transfer.native: DAT_IMAGENATIVEXFER MSG_GET (TWSX_NATIVE)\n"
+       "    expected: a DIB in global memory\n"
+       "    came:     an HBITMAP (a GDI bitmap)\n",
+       "failures=\"1\""},
+      {"Sample Fault Lab", "strip-overlap", 1,
+       "error transfer.memory: DAT_IMAGEMEMXFER MSG_GET (TWSX_MEMORY)\n"
+       "    expected: YOffset 25, where the last strip ended\n"
+       "    came:     strip 2: YOffset 13 (overlaps)\n",
+       "name=\"transfer.memory\">\n      <failure"},
+      {"Sample Fault Lab", "file-not-image", 1,
+       "error transfer.file: DAT_IMAGEFILEXFER MSG_GET (TWSX_FILE)\n"
+       "    expected: a TWFF_BMP file\n",
+       "name=\"transfer.file\">\n      <failure"},
+      {"Sample Fault Lab", "overrun:DAT_IMAGEINFO:4", 1,
+       "error records.guard: DG_IMAGE / DAT_IMAGEINFO / MSG_GET\n"
+       "    expected: nothing written past the end of TW_IMAGEINFO\n"
+       "    came:     4 times, up to 4 byte(s) of the guard after it overwritten\n",
+       "name=\"records.guard\">\n      <failure"},
+      // The watchdog ends the process (exit 3); the files written before the
+      // check began name it as failed.
+      {"Sample Fault Lab", "hang:ICAP_PIXELTYPE:600", 3,
+       "The pass stopped: the mandatory.get check did not return\n",
+       "name=\"mandatory.get\">\n      <failure"},
       {"No Such Scanner", "", 2, "", ""},
   };
   for (const auto& c : cases) {

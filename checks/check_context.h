@@ -1,0 +1,34 @@
+// What the checks of one pass share: the result they add findings to, the
+// call in progress for a fault's finding, and what earlier checks learned.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "caps/container.h"
+#include "checks/conformance.h"
+#include "checks/transfer_checks.h"
+
+struct CheckContext {
+  explicit CheckContext(CheckResult& into) : result(into) {}
+  CheckResult& result;
+  const CheckRow* row = nullptr;
+  std::string call;  // the last triplet sent, named by the fault finding
+  int cap = -1;      // and its capability
+  std::vector<TW_UINT16> listed;
+  bool listRead = false;
+  // One transfer per listed mechanism, made by the first transfer check.
+  std::vector<TransferRun> transfers;
+  bool transfersMade = false;
+  // The current values before the capability checks, freed after the pass.
+  std::vector<std::pair<TW_UINT16, ContainerHandle*>> snapshot;
+  bool snapshotTaken = false;
+  // The record overruns kept before the pass began.
+  std::size_t overrunsBefore = 0;
+
+  void Find(int cap, std::string expected, std::string came) {
+    result.findings.push_back(
+        {row->id, row->severity, cap, call, std::move(expected), std::move(came)});
+  }
+};
