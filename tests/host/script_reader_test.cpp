@@ -127,7 +127,8 @@ TEST(ScriptReaderTest, CheckNamesKnownGroupsAndItsExpectationsNeedAPassBeforeThe
       {"check identity,,status", "a check group's name is empty"},
       {"check identity,", "a check group's name is empty"},
       {"check Identity",
-       "'Identity' is not a check group (identity, status, mandatory, capabilities, xfercount)"},
+       "'Identity' is not a check group (identity, status, mandatory, capabilities, xfercount, "
+       "transfer, stress, ui, records)"},
       {"check\nexpect score > 90", "s:2: a score is compared with >= (expect score >= N)"},
       {"check\nexpect score >= 101", "'101' is not a score (0 to 100)"},
       {"check\nexpect findings -1", "'-1' is not a number of findings"},
