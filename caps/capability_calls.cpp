@@ -29,8 +29,11 @@ bool SendCapability(TW_UINT16 msg, TW_CAPABILITY& record) {
 
 ContainerHandle* GetContainer(TW_UINT16 msg, TW_UINT16 cap) {
   if (!SourceOpen(kGetRefusal)) return nullptr;
-  TW_CAPABILITY record{cap, TWON_DONTCARE16, nullptr};
-  if (SendCapability(msg, record) && record.hContainer) {
+  // A scan asks this a thousand times: the record carries its own guard.
+  WithGuard<TW_CAPABILITY> guarded;
+  TW_CAPABILITY& record = guarded.record;
+  record = {cap, TWON_DONTCARE16, nullptr};
+  if (TWAIN_DS(DG_CONTROL, DAT_CAPABILITY, msg, guarded) && record.hContainer) {
     return CONTAINER_Attach(record.ConType, record.hContainer);
   }
   // A block a failing Source handed over anyway is ours to free.

@@ -5,45 +5,49 @@
 #include "pages/log.h"
 #include "vocab/triplet_text.h"
 
-namespace record_guard {
-namespace {
-
-struct Armed {
-  Armed() {
-    for (KeptIdentity* kept : {&g_app, &g_source})
-      std::memset(kept->guard, kRecordGuardByte, sizeof(kept->guard));
-  }
-};
-
-}  // namespace
-
-KeptIdentity g_app;
-KeptIdentity g_source;
-const Armed g_armed;
-
-}  // namespace record_guard
-
 namespace {
 
 constexpr GuardedRecord kGuarded[] = {
-    {DAT_CAPABILITY, sizeof(TW_CAPABILITY), "TW_CAPABILITY"},
-    {DAT_EVENT, sizeof(TW_EVENT), "TW_EVENT"},
-    {DAT_PENDINGXFERS, sizeof(TW_PENDINGXFERS), "TW_PENDINGXFERS"},
-    {DAT_SETUPMEMXFER, sizeof(TW_SETUPMEMXFER), "TW_SETUPMEMXFER"},
-    {DAT_SETUPFILEXFER, sizeof(TW_SETUPFILEXFER), "TW_SETUPFILEXFER"},
-    {DAT_STATUS, sizeof(TW_STATUS), "TW_STATUS"},
-    {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE), "TW_USERINTERFACE"},
-    {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO), "TW_IMAGEINFO"},
-    {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT), "TW_IMAGELAYOUT"},
-    {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER), "TW_IMAGEMEMXFER"},
+    {DAT_CAPABILITY, sizeof(TW_CAPABILITY), "TW_CAPABILITY", 0},
+    {DAT_EVENT, sizeof(TW_EVENT), "TW_EVENT", 1},
+    {DAT_PENDINGXFERS, sizeof(TW_PENDINGXFERS), "TW_PENDINGXFERS", 2},
+    {DAT_SETUPMEMXFER, sizeof(TW_SETUPMEMXFER), "TW_SETUPMEMXFER", 3},
+    {DAT_SETUPFILEXFER, sizeof(TW_SETUPFILEXFER), "TW_SETUPFILEXFER", 4},
+    {DAT_STATUS, sizeof(TW_STATUS), "TW_STATUS", 5},
+    {DAT_USERINTERFACE, sizeof(TW_USERINTERFACE), "TW_USERINTERFACE", 6},
+    {DAT_IMAGEINFO, sizeof(TW_IMAGEINFO), "TW_IMAGEINFO", 7},
+    {DAT_IMAGELAYOUT, sizeof(TW_IMAGELAYOUT), "TW_IMAGELAYOUT", 8},
+    {DAT_IMAGEMEMXFER, sizeof(TW_IMAGEMEMXFER), "TW_IMAGEMEMXFER", 9},
 };
+static_assert(std::size(kGuarded) == kGuardedRecordKinds);
 constexpr bool Fits() {
-  for (const GuardedRecord& r : kGuarded) {
-    if (r.size > kMaxGuardedRecord) return false;
+  for (std::size_t i = 0; i < std::size(kGuarded); ++i) {
+    if (kGuarded[i].size > kMaxGuardedRecord || kGuarded[i].index != i) return false;
   }
   return true;
 }
 static_assert(Fits());
+
+}  // namespace
+
+namespace record_guard {
+
+Buffer g_buffers[kBufferDepths][kGuardedRecordKinds];
+
+namespace {
+// Every guard armed before the first call.
+const bool g_armed = [] {
+  for (auto& depth : g_buffers) {
+    for (const GuardedRecord& record : kGuarded)
+      std::memset(depth[record.index].bytes + record.size, kRecordGuardByte, kRecordGuardBytes);
+  }
+  return true;
+}();
+}  // namespace
+
+}  // namespace record_guard
+
+namespace {
 
 // No two guarded DATs share a slot.
 constexpr auto kSlots = [] {
@@ -89,15 +93,15 @@ void Note(const char* record, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, std::s
 
 }  // namespace
 
-void record_guard::Report(const GuardedRecord* record, unsigned char* buffer, TW_UINT32 dg,
-                          TW_UINT16 dat, TW_UINT16 msg) {
+void record_guard::Report(const GuardedRecord* record, unsigned char* buffer, GuardBytes& app,
+                          GuardBytes& source, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
   if (record) {
     if (const std::size_t bytes = Overwritten(buffer + record->size))
       Note(record->name, dg, dat, msg, bytes);
   }
-  if (const std::size_t bytes = Overwritten(g_app.guard))
+  if (const std::size_t bytes = Overwritten(app.bytes))
     Note("the application's TW_IDENTITY", dg, dat, msg, bytes);
-  if (const std::size_t bytes = Overwritten(g_source.guard))
+  if (const std::size_t bytes = Overwritten(source.bytes))
     Note("the Source's TW_IDENTITY", dg, dat, msg, bytes);
 }
 

@@ -15,8 +15,17 @@
 
 #include "twain/twain.h"
 
-constexpr std::size_t kRecordGuardBytes = 32;
+// Enough for any packing mismatch (the worst, TW_EVENT with 8-byte packing,
+// runs 6 bytes over) and for counting a little beyond.
+constexpr std::size_t kRecordGuardBytes = 16;
 constexpr unsigned char kRecordGuardByte = 0xA5;
+
+// Guard bytes armed from the start: the session keeps one after each of its
+// identities, so they are guarded where they live, with no copy per call.
+struct GuardBytes {
+  unsigned char bytes[kRecordGuardBytes] = {0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5,
+                                            0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5};
+};
 // The largest record guarded (TW_SETUPFILEXFER).
 constexpr std::size_t kMaxGuardedRecord = 260;
 
@@ -25,7 +34,9 @@ struct GuardedRecord {
   TW_UINT16 dat;
   std::size_t size;
   const char* name;
+  std::size_t index;  // its buffers' place among the guarded records
 };
+constexpr std::size_t kGuardedRecordKinds = 10;
 // Null for a DAT the guard does not cover.
 const GuardedRecord* GuardedRecordOf(TW_UINT16 dat);
 namespace record_guard {
@@ -53,88 +64,105 @@ constexpr std::size_t kMaxOverrunsKept = 1000;
 
 namespace record_guard {
 
-// An identity kept for the connection, with its guard after it.
-struct KeptIdentity {
-  TW_IDENTITY identity{};
-  unsigned char guard[kRecordGuardBytes];
-};
-extern KeptIdentity g_app;
-extern KeptIdentity g_source;
-
-// Whether the guard still holds only guard bytes: word by word, of a fixed
-// size, so no library call is made.
-inline bool Intact(const unsigned char* guard) {
-  std::uint64_t words[kRecordGuardBytes / 8];
+// What differs from guard bytes in the 16 bytes at `guard`, as one word:
+// zero when untouched. Read as two words and no branch, since every call
+// checks three guards.
+inline std::uint64_t Changed(const unsigned char* guard) {
+  std::uint64_t words[2];
   std::memcpy(words, guard, sizeof(words));
   constexpr std::uint64_t kWord = 0x0101010101010101ull * kRecordGuardByte;
-  std::uint64_t changed = 0;
-  for (std::uint64_t word : words) changed |= word ^ kWord;
-  return changed == 0;
+  return (words[0] ^ kWord) | (words[1] ^ kWord);
+}
+inline bool Intact(const unsigned char* guard) {
+  return Changed(guard) == 0;
 }
 
-// An identity changes only when a Source is opened (its Id with it) or
-// before the Manager is: the fields that tell are compared, not the record.
-inline TW_IDENTITY* Keep(KeptIdentity& kept, TW_IDENTITY* identity) {
-  if (!identity) return nullptr;
-  const TW_IDENTITY& a = kept.identity;
-  const TW_IDENTITY& b = *identity;
-  if (a.Id != b.Id || a.ProtocolMajor != b.ProtocolMajor || a.ProtocolMinor != b.ProtocolMinor ||
-      a.SupportedGroups != b.SupportedGroups || a.Version.MajorNum != b.Version.MajorNum ||
-      a.Version.MinorNum != b.Version.MinorNum)
-    std::memcpy(&kept.identity, identity, sizeof(TW_IDENTITY));
-  return &kept.identity;
-}
+// A record's buffer for one call, its guard after the record's size. The
+// buffers live for the process, one per record kind and depth of calls in
+// progress (a Source that pumps messages lets calls nest), and their guards
+// stay armed from call to call: a call copies its record in and out and
+// reads the guard, and nothing more.
+struct Buffer {
+  alignas(8) unsigned char bytes[kMaxGuardedRecord + kRecordGuardBytes];
+};
+constexpr std::size_t kBufferDepths = 4;
+extern Buffer g_buffers[kBufferDepths][kGuardedRecordKinds];
 
 // Names what was overwritten and arms the guards again (out of line: rare).
-void Report(const GuardedRecord* record, unsigned char* guard, TW_UINT32 dg, TW_UINT16 dat,
-            TW_UINT16 msg);
+void Report(const GuardedRecord* record, unsigned char* buffer, GuardBytes& app, GuardBytes& source,
+            TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg);
 
 }  // namespace record_guard
 
-// One call's guard: the record in a buffer with guard bytes after it, the
-// identities in kept copies with guard bytes after them.
+// A record the caller keeps with guard bytes of its own after it, for the
+// triplets a scan sends a thousand times: the Source is handed the record
+// itself, with nothing copied.
+template <typename T>
+struct WithGuard {
+  T record{};
+  GuardBytes guard;
+};
+
+// One call's guard: the record in a buffer with guard bytes after it; the
+// identities' guards are the session's, after them.
 class RecordGuard {
  public:
-  RecordGuard(TW_UINT16 dat, TW_MEMREF data) : data_(data), record_(data) {
+  // depth: how many calls are in progress around this one; inPlace: the
+  // record already has its guard after it (a WithGuard's record).
+  RecordGuard(TW_UINT16 dat, TW_MEMREF data, std::size_t depth = 0, bool inPlace = false)
+      : data_(data), record_(data) {
     if (!data) return;
     guarded_ = record_guard::Find(dat);
     if (!guarded_) return;
+    if (inPlace) {
+      buffer_ = static_cast<unsigned char*>(data);
+      inPlace_ = true;
+      return;
+    }
+    if (depth < record_guard::kBufferDepths) {
+      buffer_ = record_guard::g_buffers[depth][guarded_->index].bytes;
+    } else {
+      buffer_ = own_.bytes;
+      std::memset(buffer_ + guarded_->size, kRecordGuardByte, kRecordGuardBytes);
+    }
     Copy(buffer_, data, guarded_->size);
-    std::memset(buffer_ + guarded_->size, kRecordGuardByte, kRecordGuardBytes);
     record_ = buffer_;
   }
   RecordGuard(const RecordGuard&) = delete;
   RecordGuard& operator=(const RecordGuard&) = delete;
 
   TW_MEMREF record() const { return record_; }
-  static TW_IDENTITY* App(TW_IDENTITY* app) { return record_guard::Keep(record_guard::g_app, app); }
-  static TW_IDENTITY* Source(TW_IDENTITY* source) {
-    return record_guard::Keep(record_guard::g_source, source);
-  }
   // After the call: the record goes back to the caller's, and every guard
-  // overwritten is named.
-  void Check(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
-    using record_guard::Intact;
-    bool intact = Intact(record_guard::g_app.guard) && Intact(record_guard::g_source.guard);
+  // overwritten (the record's, the identities' `app` and `source`) is named.
+  void Check(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, GuardBytes& app, GuardBytes& source) {
+    std::uint64_t changed = record_guard::Changed(app.bytes) | record_guard::Changed(source.bytes);
     if (guarded_) {
-      Copy(data_, buffer_, guarded_->size);
-      intact = intact && Intact(buffer_ + guarded_->size);
+      if (!inPlace_) Copy(data_, buffer_, guarded_->size);
+      changed |= record_guard::Changed(buffer_ + guarded_->size);
     }
-    if (!intact) record_guard::Report(guarded_, buffer_, dg, dat, msg);
+    if (changed != 0) record_guard::Report(guarded_, buffer_, app, source, dg, dat, msg);
   }
 
  private:
-  // A capability record, the one a scan sends a thousand times, is copied inline.
+  // The records a scan sends a thousand times (a capability and the status
+  // after it) are copied inline, not through the C library.
   static void Copy(void* to, const void* from, std::size_t size) {
-    if (size == sizeof(TW_CAPABILITY)) {
-      std::memcpy(to, from, sizeof(TW_CAPABILITY));
-    } else {
-      std::memcpy(to, from, size);
+    switch (size) {
+      case sizeof(TW_CAPABILITY):
+        std::memcpy(to, from, sizeof(TW_CAPABILITY));
+        break;
+      case sizeof(TW_STATUS):
+        std::memcpy(to, from, sizeof(TW_STATUS));
+        break;
+      default:
+        std::memcpy(to, from, size);
     }
   }
 
   const GuardedRecord* guarded_ = nullptr;
   TW_MEMREF data_;
   TW_MEMREF record_;
-  alignas(8) unsigned char buffer_[kMaxGuardedRecord + kRecordGuardBytes];
+  unsigned char* buffer_ = nullptr;
+  bool inPlace_ = false;
+  record_guard::Buffer own_;  // for calls nested deeper than the kept buffers go
 };

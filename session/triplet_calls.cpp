@@ -138,6 +138,10 @@ void SetSourceIdentity(TwainSession& s, const TW_IDENTITY& identity) {
 }  // namespace
 
 bool TWAIN_DS(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+  return SendToSource(dg, dat, msg, data, false);
+}
+
+bool SendToSource(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data, bool guarded) {
   TwainSession& s = TWAIN_Session();
   s.lastResultCode = TWRC_FAILURE;
   if (dg == DG_IMAGE && dat == DAT_IMAGEMEMXFER && msg == MSG_GET && data) {
@@ -146,11 +150,10 @@ bool TWAIN_DS(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
   if (!s.managerEntry) return false;
   if (s.callNesting != 0) platform::DebugOutput(" - blocked\n");
   ++s.callNesting;
-  RecordGuard guard(dat, data);
-  const TW_UINT16 rc =
-      CallThroughSeam(s.managerEntry, RecordGuard::App(&s.appIdentity),
-                      RecordGuard::Source(&s.sourceIdentity), dg, dat, msg, guard.record());
-  guard.Check(dg, dat, msg);
+  RecordGuard guard(dat, data, static_cast<std::size_t>(s.callNesting - 1), guarded);
+  const TW_UINT16 rc = CallThroughSeam(s.managerEntry, &s.appIdentity, &s.sourceIdentity, dg, dat,
+                                       msg, guard.record());
+  guard.Check(dg, dat, msg, s.appGuard, s.sourceGuard);
   --s.callNesting;
   s.lastResultCode = static_cast<TW_INT16>(rc);
   const EffectRule* rule = FindEffect(dg, dat, msg);
@@ -187,16 +190,16 @@ bool TWAIN_ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF dat
 TW_UINT16 TWAIN_GetConditionCode() {
   TwainSession& s = TWAIN_Session();
   const TW_INT16 remembered = s.lastResultCode;
-  TW_STATUS status{};
-  status.ConditionCode = TWCC_BUMMER;
-  status.Reserved = 0;
+  WithGuard<TW_STATUS> status;
+  status.record.ConditionCode = TWCC_BUMMER;
+  status.record.Reserved = 0;
   if (s.state >= 4) {
-    TWAIN_DS(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+    TWAIN_DS(DG_CONTROL, DAT_STATUS, MSG_GET, status);
   } else if (s.state == 3) {
-    TWAIN_ManagerCall(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+    TWAIN_ManagerCall(DG_CONTROL, DAT_STATUS, MSG_GET, &status.record);
   }
   s.lastResultCode = remembered;
-  return status.ConditionCode;
+  return status.record.ConditionCode;
 }
 
 void TWAIN_RecordFailure(int kind) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "session/record_guard.h"
 #include "twain/twain.h"
 
 // Kinds of the first-failure record.
@@ -57,8 +58,12 @@ struct PendingAnswer {
 
 struct TwainSession {
   std::int32_t state = 1;
+  // Each identity is handed to the Source with every call; the bytes after
+  // it are guard bytes, so a Source writing past one is caught.
   TW_IDENTITY appIdentity = DefaultAppIdentity();
+  GuardBytes appGuard;
   TW_IDENTITY sourceIdentity{};
+  GuardBytes sourceGuard;
   platform::ModuleHandle managerLibrary = nullptr;
   DSMENTRYPROC managerEntry = nullptr;
   platform::WindowHandle parentWindow = nullptr;

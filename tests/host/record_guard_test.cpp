@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "pages/log.h"
+#include "session/twain_session.h"
 
 namespace {
 
@@ -39,6 +40,12 @@ TEST(RecordGuardTest, WritesPastARecordOrAnIdentityAreNamedAndTheRecordComesBack
          std::memset(app + 1, 0, kRecordGuardBytes);
        },
        "the application's TW_IDENTITY", kRecordGuardBytes},
+      {"within the identities", DAT_STATUS,
+       [](RecordGuard&, TW_IDENTITY* app, TW_IDENTITY* source) {
+         app->ProductName[33] = 'x';
+         source->Version.Info[33] = 'y';
+       },
+       nullptr, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -49,15 +56,12 @@ TEST(RecordGuardTest, WritesPastARecordOrAnIdentityAreNamedAndTheRecordComesBack
     TW_MEMREF data = c.dat == DAT_IMAGEINFO ? static_cast<TW_MEMREF>(&info)
                      : c.dat == DAT_STATUS  ? static_cast<TW_MEMREF>(&status)
                                             : static_cast<TW_MEMREF>(&capability);
-    TW_IDENTITY app{}, source{};
-    source.Id = 9;
+    // The identities as the session keeps them, each with its guard after it.
+    TwainSession& session = TWAIN_Session();
     RecordGuard guard(c.dat, data);
     EXPECT_NE(guard.record(), data) << "the Source works on the guarded copy";
-    TW_IDENTITY* keptApp = RecordGuard::App(&app);
-    TW_IDENTITY* keptSource = RecordGuard::Source(&source);
-    EXPECT_EQ(keptSource->Id, 9u);
-    c.source(guard, keptApp, keptSource);
-    guard.Check(DG_IMAGE, c.dat, MSG_GET);
+    c.source(guard, &session.appIdentity, &session.sourceIdentity);
+    guard.Check(DG_IMAGE, c.dat, MSG_GET, session.appGuard, session.sourceGuard);
     if (c.dat == DAT_IMAGEINFO) {
       EXPECT_EQ(info.ImageWidth, 640);
     }
@@ -71,10 +75,11 @@ TEST(RecordGuardTest, WritesPastARecordOrAnIdentityAreNamedAndTheRecordComesBack
     EXPECT_NE(RecordOverruns()[0].call.find("MSG_GET"), std::string::npos);
     // The guard is armed again: the next call starts clean.
     RecordGuard next(c.dat, data);
-    next.Check(DG_IMAGE, c.dat, MSG_GET);
+    next.Check(DG_IMAGE, c.dat, MSG_GET, session.appGuard, session.sourceGuard);
     EXPECT_EQ(RecordOverrunCount(), 1u);
   }
   ResetRecordOverruns();
+  TWAIN_ResetSession();
 }
 
 }  // namespace
