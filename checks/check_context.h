@@ -9,6 +9,8 @@
 #include "caps/container.h"
 #include "checks/conformance.h"
 #include "checks/transfer_checks.h"
+#include "vocab/triplet_text.h"
+#include "vocab/twain_names.h"
 
 struct CheckContext {
   explicit CheckContext(CheckResult& into) : result(into) {}
@@ -16,6 +18,9 @@ struct CheckContext {
   const CheckRow* row = nullptr;
   std::string call;  // the last triplet sent, named by the fault finding
   int cap = -1;      // and its capability
+  // A capability operation's text is made only when a finding names it:
+  // the pass sends hundreds. Set with `call` left empty.
+  TW_UINT16 capMessage = 0;
   std::vector<TW_UINT16> listed;
   bool listRead = false;
   // One transfer per listed mechanism, made by the first transfer check.
@@ -27,8 +32,12 @@ struct CheckContext {
   // The record overruns kept before the pass began.
   std::size_t overrunsBefore = 0;
 
+  // "MSG_GET(ICAP_UNITS)", or the text last set.
+  std::string CallText() const {
+    return call.empty() && capMessage ? MessageName(capMessage) + "(" + CapName(cap) + ")" : call;
+  }
   void Find(int cap, std::string expected, std::string came) {
     result.findings.push_back(
-        {row->id, row->severity, cap, call, std::move(expected), std::move(came)});
+        {row->id, row->severity, cap, CallText(), std::move(expected), std::move(came)});
   }
 };

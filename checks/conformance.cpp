@@ -85,7 +85,8 @@ std::string CapCall(TW_UINT16 msg, TW_UINT16 cap) {
   return MessageName(msg) + "(" + CapName(cap) + ")";
 }
 void Calling(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap) {
-  context.call = CapCall(msg, cap);
+  context.call.clear();
+  context.capMessage = msg;
   context.cap = cap;
 }
 
@@ -572,7 +573,7 @@ void QuerySupportCheck(CheckContext& context, bool claimedButFailing) {
   for (TW_UINT16 cap : context.listed) {
     const Support support = QuerySupport(context, cap);
     if (!support.answered) continue;
-    context.call = CapCall(MSG_QUERYSUPPORT, cap);
+    Calling(context, MSG_QUERYSUPPORT, cap);
     for (const auto& operation : kOperations) {
       const bool claimed = support.flags & operation.flag;
       const bool works = support.works & operation.flag;
@@ -1031,8 +1032,8 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
       char came[200];
       std::snprintf(came, sizeof(came), "exception 0x%08x at %s", fault.code,
                     fault.place[0] ? fault.place : "an address no module holds");
-      result.findings.push_back(
-          {context.row->id, Severity::kError, context.cap, context.call, "the call returns", came});
+      result.findings.push_back({context.row->id, Severity::kError, context.cap, context.CallText(),
+                                 "the call returns", came});
       for (CheckStatus& status : result.checks) {
         if (status.row != context.row) continue;
         status.outcome = CheckOutcome::kFailed;
