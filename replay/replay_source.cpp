@@ -383,15 +383,10 @@ TW_UINT16 ReplaySource::MemXfer(TW_UINT16, TW_MEMREF data) {
     return Unanswered(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, 0, TWCC_BADPROTOCOL);
   }
   auto* record = static_cast<TW_IMAGEMEMXFER*>(data);
-  if (!record->Memory.TheMem) return Fail(TWCC_BADVALUE);
-  // The buffer is the application's: a pointer, or a handle whose block
-  // bounds it as well as Length does.
-  const bool isHandle = (record->Memory.Flags & TWMF_HANDLE) != 0;
-  platform::MemLockGuard lock(isHandle ? record->Memory.TheMem : nullptr);
-  if (isHandle && !lock) return Fail(TWCC_BADVALUE);
-  auto* buffer = static_cast<std::uint8_t*>(isHandle ? lock.data() : record->Memory.TheMem);
-  std::size_t capacity = record->Memory.Length;
-  if (isHandle) capacity = std::min(capacity, platform::MemSize(record->Memory.TheMem));
+  const sample::AppStripBuffer target(record->Memory);
+  if (!target) return Fail(TWCC_BADVALUE);
+  std::uint8_t* buffer = target.data();
+  const std::size_t capacity = target.capacity();
   const std::size_t stride = layout.rowBytes;
   if (capacity < stride) return Fail(TWCC_BADVALUE);
 

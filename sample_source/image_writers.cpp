@@ -1,5 +1,7 @@
 #include "sample_source/image_writers.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,19 @@
 #include "sample_source/test_chart.h"
 
 namespace sample {
+
+AppStripBuffer::AppStripBuffer(const TW_MEMORY& memory)
+    : lock_(memory.Flags & TWMF_HANDLE ? memory.TheMem : nullptr) {
+  if (!memory.TheMem) return;
+  if (memory.Flags & TWMF_HANDLE) {
+    if (!lock_) return;
+    data_ = static_cast<std::uint8_t*>(lock_.data());
+    capacity_ = std::min<std::size_t>(memory.Length, platform::MemSize(memory.TheMem));
+  } else {
+    data_ = static_cast<std::uint8_t*>(memory.TheMem);
+    capacity_ = memory.Length;
+  }
+}
 namespace {
 
 std::int32_t PixelsPerMeter(double dpi) {

@@ -9,6 +9,7 @@
 
 #include "imaging/dib.h"
 #include "platform/handles.h"
+#include "platform/memory.h"
 #include "sample_source/container_io.h"
 #include "sample_source/device_settings.h"
 
@@ -35,6 +36,22 @@ platform::MemoryHandle MakeNativeImage(const ImageGeometry& geometry, int page);
 // apart (at least the packed row), padding zeroed.
 void RenderRows(const ImageGeometry& geometry, int page, int firstRow, int rows, std::size_t stride,
                 std::uint8_t* out);
+
+// The application's buffer of a memory transfer: a pointer, or a handle
+// whose block bounds it as well as Length does. False when neither can be
+// written (no memory named, or a handle that does not lock).
+class AppStripBuffer {
+ public:
+  explicit AppStripBuffer(const TW_MEMORY& memory);
+  explicit operator bool() const { return data_ != nullptr; }
+  std::uint8_t* data() const { return data_; }
+  std::size_t capacity() const { return capacity_; }
+
+ private:
+  platform::MemLockGuard lock_;
+  std::uint8_t* data_ = nullptr;
+  std::size_t capacity_ = 0;
+};
 
 Bytes MakeBmpFile(const ImageGeometry& geometry, int page);
 // 8-bit gray or 24-bit colour only (see JfifAllowed).

@@ -401,16 +401,10 @@ TW_UINT16 SampleSource::NativeXfer(TW_UINT16, TW_MEMREF data) {
 TW_UINT16 SampleSource::MemXfer(TW_UINT16, TW_MEMREF data) {
   if (state_ == 7 && transfer_ != Transfer::kMemory) return Fail(TWCC_SEQERROR);
   auto* record = static_cast<TW_IMAGEMEMXFER*>(data);
-  if (!record->Memory.TheMem) return Fail(TWCC_BADVALUE);
-
-  // The buffer is the application's: a pointer, or a handle whose block
-  // bounds it as well as Length does.
-  const bool isHandle = (record->Memory.Flags & TWMF_HANDLE) != 0;
-  platform::MemLockGuard lock(isHandle ? record->Memory.TheMem : nullptr);
-  if (isHandle && !lock) return Fail(TWCC_BADVALUE);
-  auto* buffer = static_cast<std::uint8_t*>(isHandle ? lock.data() : record->Memory.TheMem);
-  std::size_t capacity = record->Memory.Length;
-  if (isHandle) capacity = std::min(capacity, platform::MemSize(record->Memory.TheMem));
+  const AppStripBuffer target(record->Memory);
+  if (!target) return Fail(TWCC_BADVALUE);
+  std::uint8_t* buffer = target.data();
+  const std::size_t capacity = target.capacity();
 
   const ImageGeometry g = GeometryOf(settings_);
   const std::size_t stride = PaddedRowBytes(g.width, g.bitsPerPixel);

@@ -20,37 +20,15 @@ constexpr char kNameVariable[] = "VORREL_REPLAY_NAME";
 constexpr char kSettingsFile[] = "vorrel_replay.txt";
 constexpr char kTraceVariable[] = "VORREL_SAMPLE_TRACE";
 
-std::string Environment(const char* name) {
-  char value[4096];
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof(value));
-  return length > 0 && length < sizeof(value) ? std::string(value, length) : std::string();
-}
-
-std::string ReadSmallFile(const std::string& path) {
-  std::string text;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    char chunk[1024];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0 && text.size() < 65536) {
-      text.append(chunk, got);
-    }
-    std::fclose(file);
-  }
-  return text;
-}
-
 // The file beside the DLL, overridden by the environment.
 replay::ReplaySettings Settings() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(g_module, path, sizeof(path));
   replay::ReplaySettings settings;
-  if (length > 0 && length < sizeof(path)) {
-    std::string file(path, length);
-    file.erase(file.find_last_of("\\/") + 1);
-    settings = replay::ParseSettingsText(ReadSmallFile(file + kSettingsFile));
-  }
-  if (std::string trace = Environment(kReplayVariable); !trace.empty()) settings.tracePath = trace;
-  if (std::string name = Environment(kNameVariable); !name.empty()) settings.productName = name;
+  if (const std::string folder = sample::ModuleFolder(g_module); !folder.empty())
+    settings = replay::ParseSettingsText(sample::ReadSmallFile(folder + kSettingsFile));
+  if (std::string trace = sample::EnvironmentText(kReplayVariable); !trace.empty())
+    settings.tracePath = trace;
+  if (std::string name = sample::EnvironmentText(kNameVariable); !name.empty())
+    settings.productName = name;
   return settings;
 }
 
@@ -61,16 +39,12 @@ replay::ReplayModule& Module() {
       },
       Settings);
   static const bool traced = [] {
-    const std::string path = Environment(kTraceVariable);
+    const std::string path = sample::EnvironmentText(kTraceVariable);
     module.SetTrace([path](const std::string& line) {
       // What the trace did not cover, or why it could not be read, reaches
       // a debugger too, so a vendor sees it without a trace file.
       if (line.rfind("replay:", 0) == 0) OutputDebugStringA((line + "\n").c_str());
-      if (path.empty()) return;
-      if (std::FILE* file = std::fopen(path.c_str(), "a")) {
-        std::fprintf(file, "%s\n", line.c_str());
-        std::fclose(file);
-      }
+      if (!path.empty()) sample::AppendTraceLine(path, line);
     });
     return true;
   }();

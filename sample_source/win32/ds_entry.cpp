@@ -22,36 +22,12 @@ constexpr char kFaultVariable[] = "VORREL_FAULT_LAB";
 constexpr char kFaultFile[] = "vorrel_fault_lab.txt";
 constexpr char kTraceVariable[] = "VORREL_SAMPLE_TRACE";
 
-std::string Environment(const char* name) {
-  char value[4096];
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof(value));
-  return length > 0 && length < sizeof(value) ? std::string(value, length) : std::string();
-}
-
-std::string ReadSmallFile(const std::string& path) {
-  std::string text;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    char chunk[1024];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0 && text.size() < 65536) {
-      text.append(chunk, got);
-    }
-    std::fclose(file);
-  }
-  return text;
-}
-
 // The file beside the DLL, then the environment: both choose misbehaviours.
 std::string FaultText() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(g_module, path, sizeof(path));
-  std::string text;
-  if (length > 0 && length < sizeof(path)) {
-    std::string file(path, length);
-    file.erase(file.find_last_of("\\/") + 1);
-    text = ReadSmallFile(file + kFaultFile);
-  }
-  return text + "\n" + Environment(kFaultVariable);
+  const std::string folder = sample::ModuleFolder(g_module);
+  const std::string text =
+      folder.empty() ? std::string() : sample::ReadSmallFile(folder + kFaultFile);
+  return text + "\n" + sample::EnvironmentText(kFaultVariable);
 }
 
 #if defined(VORREL_FAULT_LAB_ONLY)
@@ -69,15 +45,9 @@ sample::SourceModule& Module() {
       },
       FaultText, kOffered);
   static const bool traced = [] {
-    const std::string path = Environment(kTraceVariable);
-    if (!path.empty()) {
-      module.SetTrace([path](const std::string& line) {
-        if (std::FILE* file = std::fopen(path.c_str(), "a")) {
-          std::fprintf(file, "%s\n", line.c_str());
-          std::fclose(file);
-        }
-      });
-    }
+    const std::string path = sample::EnvironmentText(kTraceVariable);
+    if (!path.empty())
+      module.SetTrace([path](const std::string& line) { sample::AppendTraceLine(path, line); });
     return true;
   }();
   (void)traced;

@@ -5,6 +5,41 @@
 #include "sample_source/sample_source.h"
 
 namespace sample {
+
+std::string EnvironmentText(const char* name) {
+  char value[4096];
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof(value));
+  return length > 0 && length < sizeof(value) ? std::string(value, length) : std::string();
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char chunk[1024];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0 && text.size() < 65536) {
+      text.append(chunk, got);
+    }
+    std::fclose(file);
+  }
+  return text;
+}
+
+std::string ModuleFolder(HINSTANCE module) {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(module, path, sizeof(path));
+  if (length == 0 || length >= sizeof(path)) return {};
+  std::string folder(path, length);
+  folder.erase(folder.find_last_of("\\/") + 1);
+  return folder;
+}
+
+void AppendTraceLine(const std::string& path, const std::string& line) {
+  if (std::FILE* file = std::fopen(path.c_str(), "a")) {
+    std::fprintf(file, "%s\n", line.c_str());
+    std::fclose(file);
+  }
+}
 namespace {
 
 constexpr char kDialogClass[] = "VorrelSampleScanDialog";

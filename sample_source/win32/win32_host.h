@@ -4,9 +4,20 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "sample_source/source_host.h"
 
 namespace sample {
+
+// What a Source DLL reads of its settings: an environment variable (empty
+// when unset or too long), a small file (its first 64 KiB), the folder the
+// DLL lies in (ending in its separator), and the Source's own trace lines
+// appended to the file the variable names.
+std::string EnvironmentText(const char* name);
+std::string ReadSmallFile(const std::string& path);
+std::string ModuleFolder(HINSTANCE module);
+void AppendTraceLine(const std::string& path, const std::string& line);
 
 class Win32Host : public SourceHost {
  public:
