@@ -103,76 +103,9 @@ TW_IDENTITY ReplayModule::Offered() const {
   return identity;
 }
 
-ReplaySource* ReplayModule::Session(TW_UINT32 applicationId) {
-  auto found = sessions_.find(applicationId);
-  return found == sessions_.end() ? nullptr : found->second.get();
-}
-
-TW_UINT16 ReplayModule::Fail(TW_UINT16 cc) {
-  condition_ = cc;
-  return TWRC_FAILURE;
-}
-
-TW_UINT16 ReplayModule::Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                              TW_MEMREF data) {
-  TW_UINT16 rc;
-  // Nothing may throw into the Source Manager: a trace too big for memory fails the call.
-  try {
-    rc = Dispatch(origin, dg, dat, msg, data);
-  } catch (const std::bad_alloc&) {
-    rc = Fail(TWCC_LOWMEMORY);
-  }
-  if (trace_) {
-    char line[160];
-    std::snprintf(line, sizeof(line), "app %u: %s -> rc %u", origin ? unsigned(origin->Id) : 0u,
-                  TripletText(dg, dat, msg).c_str(), unsigned(rc));
-    trace_(line);
-  }
-  return rc;
-}
-
-TW_UINT16 ReplayModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat,
-                                 TW_UINT16 msg, TW_MEMREF data) {
-  const TW_UINT32 applicationId = origin ? origin->Id : 0;
-  if (dat != DAT_STATUS) answeredHere_ = true;
-  if (dg == DG_CONTROL && dat == DAT_ENTRYPOINT && msg == MSG_SET) {
-    if (!data) return Fail(TWCC_BADVALUE);
-    TW_ENTRYPOINT entryPoint;
-    std::memcpy(&entryPoint, data, sizeof(entryPoint));
-    entryPoint_ = entryPoint;
-    condition_ = TWCC_SUCCESS;
-    return TWRC_SUCCESS;
-  }
-  if (dg == DG_CONTROL && dat == DAT_IDENTITY) {
-    auto* identity = static_cast<TW_IDENTITY*>(data);
-    if (!identity) return Fail(TWCC_BADVALUE);
-    condition_ = TWCC_SUCCESS;
-    if (msg == MSG_GET) {
-      Load();
-      const TW_UINT32 id = identity->Id;
-      *identity = Offered();
-      identity->Id = id;
-      return TWRC_SUCCESS;
-    }
-    if (msg == MSG_OPENDS) return Open(origin, identity);
-    if (msg == MSG_CLOSEDS) {
-      ReplaySource* session = Session(applicationId);
-      if (!session || session->state() != 4) return Fail(TWCC_SEQERROR);
-      sessions_.erase(applicationId);
-      return TWRC_SUCCESS;
-    }
-    return Fail(TWCC_BADPROTOCOL);
-  }
-  ReplaySource* session = Session(applicationId);
-  const bool status = dg == DG_CONTROL && dat == DAT_STATUS && msg == MSG_GET;
-  if (status && data && (!session || answeredHere_)) {
-    static_cast<TW_STATUS*>(data)->ConditionCode = condition_;
-    static_cast<TW_STATUS*>(data)->Reserved = 0;
-    return TWRC_SUCCESS;
-  }
-  if (!session) return Fail(TWCC_SEQERROR);
-  if (!status) answeredHere_ = false;
-  return session->Entry(dg, dat, msg, data);
+TW_IDENTITY ReplayModule::Listed() {
+  Load();
+  return Offered();
 }
 
 TW_UINT16 ReplayModule::Open(const TW_IDENTITY* origin, TW_IDENTITY* requested) {
@@ -183,7 +116,7 @@ TW_UINT16 ReplayModule::Open(const TW_IDENTITY* origin, TW_IDENTITY* requested) 
   TW_IDENTITY identity = Offered();
   identity.Id = requested->Id;
   const TW_IDENTITY application = origin ? *origin : TW_IDENTITY{};
-  std::unique_ptr<sample::SourceHost> host = hostFactory_(entryPoint_ ? &*entryPoint_ : nullptr);
+  std::unique_ptr<sample::SourceHost> host = hostFactory_(entryPoint());
   if (!host) return Fail(TWCC_LOWMEMORY);
   // The Manager opens only a Source it holds closed, so a session left here
   // belongs to an application that abandoned it.

@@ -13,6 +13,7 @@
 
 #include "replay/replay_book.h"
 #include "replay/replay_source.h"
+#include "sample_source/module_routing.h"
 #include "sample_source/source_host.h"
 #include "twain/twain.h"
 
@@ -35,7 +36,7 @@ ReplaySettings ParseSettingsText(std::string_view text);
 TW_IDENTITY ReplayIdentity(const TW_IDENTITY& recorded, const std::string& path,
                            const std::string& name);
 
-class ReplayModule {
+class ReplayModule : public sample::ModuleRouting<ReplaySource> {
  public:
   using HostFactory =
       std::function<std::unique_ptr<sample::SourceHost>(const TW_ENTRYPOINT* entryPoint)>;
@@ -43,17 +44,13 @@ class ReplayModule {
 
   ReplayModule(HostFactory hostFactory, SettingsReader settings);
 
-  TW_UINT16 Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                  TW_MEMREF data);
-  ReplaySource* Session(TW_UINT32 applicationId);
-  // A line per triplet received and its answer, and the replay's own notes.
-  void SetTrace(NoteSink sink) { trace_ = std::move(sink); }
+  // SetTrace: a line per triplet received and its answer, and the replay's own notes.
+
+ protected:
+  TW_IDENTITY Listed() override;
+  TW_UINT16 Open(const TW_IDENTITY* origin, TW_IDENTITY* requested) override;
 
  private:
-  TW_UINT16 Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                     TW_MEMREF data);
-  TW_UINT16 Open(const TW_IDENTITY* origin, TW_IDENTITY* requested);
-  TW_UINT16 Fail(TW_UINT16 cc);
   // Reads the chosen trace, again only when the choice changed or it failed.
   bool Load();
   TW_IDENTITY Offered() const;
@@ -61,15 +58,10 @@ class ReplayModule {
 
   HostFactory hostFactory_;
   SettingsReader settings_;
-  NoteSink trace_;
   ReplaySettings chosen_;
   std::shared_ptr<const ReplayBook> book_;
   std::string loadedPath_;
   std::string loadError_;
-  std::optional<TW_ENTRYPOINT> entryPoint_;
-  std::map<TW_UINT32, std::unique_ptr<ReplaySource>> sessions_;
-  TW_UINT16 condition_ = TWCC_SUCCESS;
-  bool answeredHere_ = true;
 };
 
 }  // namespace replay

@@ -53,77 +53,19 @@ SourceModule::SourceModule(HostFactory hostFactory, FaultText faultText,
   if (offered_.empty()) offered_.push_back(0);
 }
 
-SampleSource* SourceModule::Session(TW_UINT32 applicationId) {
-  auto found = sessions_.find(applicationId);
-  return found == sessions_.end() ? nullptr : found->second.get();
-}
-
-TW_UINT16 SourceModule::Fail(TW_UINT16 cc) {
-  condition_ = cc;
-  return TWRC_FAILURE;
-}
-
-TW_UINT16 SourceModule::Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                              TW_MEMREF data) {
-  const TW_UINT16 rc = Dispatch(origin, dg, dat, msg, data);
-  if (trace_) {
-    char line[160];
-    std::snprintf(line, sizeof(line), "app %u: %s -> rc %u", origin ? unsigned(origin->Id) : 0u,
-                  TripletText(dg, dat, msg).c_str(), unsigned(rc));
-    trace_(line);
-  }
-  return rc;
-}
-
-TW_UINT16 SourceModule::Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat,
-                                 TW_UINT16 msg, TW_MEMREF data) {
-  const TW_UINT32 applicationId = origin ? origin->Id : 0;
-  if (dat != DAT_STATUS) answeredHere_ = true;
+void SourceModule::Received(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) {
   if (dat != DAT_STATUS && !(dg == DG_CONTROL && dat == DAT_IDENTITY && msg == MSG_GET)) {
     listed_ = 0;
   }
-  if (dg == DG_CONTROL && dat == DAT_ENTRYPOINT && msg == MSG_SET) {
-    if (!data) return Fail(TWCC_BADVALUE);
-    TW_ENTRYPOINT entryPoint;
-    std::memcpy(&entryPoint, data, sizeof(entryPoint));
-    entryPoint_ = entryPoint;
-    condition_ = TWCC_SUCCESS;
-    return TWRC_SUCCESS;
-  }
-  if (dg == DG_CONTROL && dat == DAT_IDENTITY) {
-    auto* identity = static_cast<TW_IDENTITY*>(data);
-    if (!identity) return Fail(TWCC_BADVALUE);
-    condition_ = TWCC_SUCCESS;
-    if (msg == MSG_GET) {
-      // Managers fill in Ids of their own choosing (Wine's 0, 1, ...; the 2.x
-      // Manager the one it assigned), so the identities go in turn, one per
-      // MSG_GET. The first one again ends the listing: a Manager stops at a
-      // name it has seen, and its next listing starts afresh.
-      const TW_UINT32 id = identity->Id;
-      *identity = SourceIdentity(offered_[listed_ % offered_.size()]);
-      identity->Id = id;
-      listed_ = listed_ == offered_.size() ? 0 : listed_ + 1;
-      return TWRC_SUCCESS;
-    }
-    if (msg == MSG_OPENDS) return Open(origin, identity);
-    if (msg == MSG_CLOSEDS) {
-      SampleSource* session = Session(applicationId);
-      if (!session || session->state() != 4) return Fail(TWCC_SEQERROR);
-      sessions_.erase(applicationId);
-      return TWRC_SUCCESS;
-    }
-    return Fail(TWCC_BADPROTOCOL);
-  }
-  SampleSource* session = Session(applicationId);
-  const bool status = dg == DG_CONTROL && dat == DAT_STATUS && msg == MSG_GET;
-  if (status && data && (!session || answeredHere_)) {
-    static_cast<TW_STATUS*>(data)->ConditionCode = condition_;
-    static_cast<TW_STATUS*>(data)->Reserved = 0;
-    return TWRC_SUCCESS;
-  }
-  if (!session) return Fail(TWCC_SEQERROR);
-  if (!status) answeredHere_ = false;
-  return session->Entry(dg, dat, msg, data);
+}
+
+// The identities go in turn, one per MSG_GET. The first one again ends the
+// listing: a Manager stops at a name it has seen, and its next listing
+// starts afresh.
+TW_IDENTITY SourceModule::Listed() {
+  const TW_IDENTITY identity = SourceIdentity(offered_[listed_ % offered_.size()]);
+  listed_ = listed_ == offered_.size() ? 0 : listed_ + 1;
+  return identity;
 }
 
 TW_UINT16 SourceModule::Open(const TW_IDENTITY* origin, TW_IDENTITY* requested) {
@@ -133,7 +75,7 @@ TW_UINT16 SourceModule::Open(const TW_IDENTITY* origin, TW_IDENTITY* requested) 
   const TW_IDENTITY application = origin ? *origin : TW_IDENTITY{};
   FaultSelection faults;
   if (index == kFaultLabIndex && faultText_) faults = ParseFaults(faultText_()).selection;
-  std::unique_ptr<SourceHost> host = hostFactory_(entryPoint_ ? &*entryPoint_ : nullptr);
+  std::unique_ptr<SourceHost> host = hostFactory_(entryPoint());
   if (!host) return Fail(TWCC_LOWMEMORY);
   // The Manager opens only a Source it holds closed, so a session left here
   // belongs to an application that abandoned it (a hard reset after a fault).

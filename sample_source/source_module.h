@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sample_source/module_routing.h"
 #include "sample_source/sample_source.h"
 #include "sample_source/source_host.h"
 #include "twain/twain.h"
@@ -25,14 +26,13 @@ constexpr std::size_t kFaultLabIndex = 1;
 // Identity `index` (0 is the default Source); Id is left 0.
 TW_IDENTITY SourceIdentity(std::size_t index);
 
-class SourceModule {
+class SourceModule : public ModuleRouting<SampleSource> {
  public:
   // Makes the host of a new session; `entryPoint` is the Manager's
   // DAT_ENTRYPOINT record, null when none was sent.
   using HostFactory = std::function<std::unique_ptr<SourceHost>(const TW_ENTRYPOINT* entryPoint)>;
   // The Fault Lab's selection text, read when it is opened.
   using FaultText = std::function<std::string()>;
-  using TraceSink = std::function<void(const std::string& line)>;
 
   // `offered`: the indices of the identities this file answers, its
   // default first (each Source ships alone as well, for a Manager that
@@ -40,32 +40,18 @@ class SourceModule {
   SourceModule(HostFactory hostFactory, FaultText faultText,
                std::vector<std::size_t> offered = {0, kFaultLabIndex});
 
-  TW_UINT16 Entry(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                  TW_MEMREF data);
-  // The open Source of an application, or null.
-  SampleSource* Session(TW_UINT32 applicationId);
-  std::size_t SessionCount() const { return sessions_.size(); }
-  // A line per triplet received and its answer.
-  void SetTrace(TraceSink sink) { trace_ = std::move(sink); }
+ protected:
+  TW_IDENTITY Listed() override;
+  TW_UINT16 Open(const TW_IDENTITY* origin, TW_IDENTITY* requested) override;
+  void Received(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) override;
 
  private:
-  TW_UINT16 Dispatch(const TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                     TW_MEMREF data);
-  TW_UINT16 Open(const TW_IDENTITY* origin, TW_IDENTITY* requested);
-  TW_UINT16 Fail(TW_UINT16 cc);
   std::size_t IndexByName(const TW_IDENTITY& identity) const;
 
   HostFactory hostFactory_;
   FaultText faultText_;
   std::vector<std::size_t> offered_;
   std::size_t listed_ = 0;  // MSG_GETs of DAT_IDENTITY answered in this listing
-  TraceSink trace_;
-  std::optional<TW_ENTRYPOINT> entryPoint_;
-  std::map<TW_UINT32, std::unique_ptr<SampleSource>> sessions_;
-  TW_UINT16 condition_ = TWCC_SUCCESS;
-  // Whether the last triplet before a DAT_STATUS was answered here rather
-  // than by a session, so the status reports the right condition.
-  bool answeredHere_ = true;
 };
 
 }  // namespace sample
