@@ -13,26 +13,14 @@
 #include "bench/ratio_reporter.h"
 #include "platform/memory.h"
 #include "replay/replay_module.h"
+#include "sample_source/quiet_host.h"
 #include "sample_source/source_module.h"
 #include "trace/trace_writer.h"
 
 namespace {
 
-class QuietHost : public sample::SourceHost {
- public:
-  bool NotifyManager(TW_IDENTITY&, TW_IDENTITY&, TW_UINT16) override { return true; }
-  void WakeApplication(platform::WindowHandle) override {}
-  void ShowScanDialog(sample::SampleSource&, platform::WindowHandle) override {}
-  void CloseScanDialog() override {}
-  bool TakeDialogMessage(const void*) override { return false; }
-  void PumpMessages() override {}
-  void Misbehave(sample::Misbehaviour, std::uint32_t) override {}
-  std::string TransferDirectory() override { return "/tmp/"; }
-  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle) override { return nullptr; }
-};
-
 std::unique_ptr<sample::SourceHost> MakeHost(const TW_ENTRYPOINT*) {
-  return std::make_unique<QuietHost>();
+  return std::make_unique<sample::QuietHost>("/tmp/");
 }
 
 using Entry = std::function<TW_UINT16(TW_UINT32, TW_UINT16, TW_UINT16, TW_MEMREF)>;

@@ -10,24 +10,8 @@
 
 #include "platform/memory.h"
 #include "replay/replay_source.h"
+#include "sample_source/quiet_host.h"
 #include "trace/trace_reader.h"
-
-namespace {
-
-class QuietHost : public sample::SourceHost {
- public:
-  bool NotifyManager(TW_IDENTITY&, TW_IDENTITY&, TW_UINT16) override { return true; }
-  void WakeApplication(platform::WindowHandle) override {}
-  void ShowScanDialog(sample::SampleSource&, platform::WindowHandle) override {}
-  void CloseScanDialog() override {}
-  bool TakeDialogMessage(const void*) override { return false; }
-  void PumpMessages() override {}
-  void Misbehave(sample::Misbehaviour, std::uint32_t) override {}
-  std::string TransferDirectory() override { return "/tmp/"; }
-  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle) override { return nullptr; }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const TraceReadResult read =
@@ -35,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!read.trace) return 0;
   auto book =
       std::make_shared<const replay::ReplayBook>(replay::ReplayBook::FromTrace(*read.trace));
-  replay::ReplaySource source(book, book->identity(), TW_IDENTITY{}, std::make_unique<QuietHost>(),
-                              nullptr);
+  replay::ReplaySource source(book, book->identity(), TW_IDENTITY{},
+                              std::make_unique<sample::QuietHost>("/tmp/"), nullptr);
   for (TW_UINT16 cap :
        {TW_UINT16{CAP_SUPPORTEDCAPS}, TW_UINT16{ICAP_PIXELTYPE}, TW_UINT16{ICAP_XRESOLUTION}}) {
     for (TW_UINT16 msg : {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT}) {

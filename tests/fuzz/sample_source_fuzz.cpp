@@ -7,33 +7,15 @@
 
 #include "platform/memory.h"
 #include "sample_source/capability_table.h"
+#include "sample_source/quiet_host.h"
 #include "sample_source/sample_source.h"
 #include "sample_source/source_module.h"
-
-namespace {
-
-class QuietHost : public sample::SourceHost {
- public:
-  void Misbehave(sample::Misbehaviour, std::uint32_t) override {}
-
- public:
-  bool NotifyManager(TW_IDENTITY&, TW_IDENTITY&, TW_UINT16) override { return true; }
-  void WakeApplication(platform::WindowHandle) override {}
-  void ShowScanDialog(sample::SampleSource&, platform::WindowHandle) override {}
-  void CloseScanDialog() override {}
-  bool TakeDialogMessage(const void*) override { return false; }
-  void PumpMessages() override {}
-  std::string TransferDirectory() override { return "./"; }
-  platform::MemoryHandle MakeGdiBitmap(platform::MemoryHandle) override { return nullptr; }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   static const std::vector<TW_UINT16> caps = sample::SupportedCapabilities();
   sample::SampleSource source(sample::SourceIdentity(0), TW_IDENTITY{},
-                              std::make_unique<QuietHost>(), {});
+                              std::make_unique<sample::QuietHost>(), {});
   const TW_UINT16 cap = caps[data[0] % caps.size()];
   const TW_UINT16 conType = static_cast<TW_UINT16>(TWON_ARRAY + data[1] % 4);
   platform::MemoryHandle block = platform::MemAlloc(size - 2);
