@@ -4,24 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "child_process.h"
+
 namespace {
-
-std::string TempPath(const char* name) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 struct CheckRun {
   DWORD status = 0xFFFFFFFF;
@@ -34,26 +21,12 @@ CheckRun RunCheck(const char* source, const char* faults) {
   const std::string junitPath = TempPath("vorrel-check.xml");
   std::remove(reportPath.c_str());
   std::remove(junitPath.c_str());
-  SetEnvironmentVariableA("VORREL_FAULT_LAB", faults);
   std::string command = "vorrel.exe --check \"" + std::string(source) + "\" --report \"" +
                         reportPath + "\" --junit \"" + junitPath + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
   CheckRun run;
-  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                      nullptr, &startup, &process);
-  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
-  if (!started) return run;
-  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_TIMEOUT) {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  GetExitCodeProcess(process.hProcess, &run.status);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  run.report = ReadFile(reportPath);
-  run.junit = ReadFile(junitPath);
+  run.status = RunChild(command, 120000, {{"VORREL_FAULT_LAB", faults}});
+  run.report = ReadWholeFile(reportPath);
+  run.junit = ReadWholeFile(junitPath);
   return run;
 }
 

@@ -7,8 +7,9 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
+
+#include "child_process.h"
 
 namespace {
 
@@ -17,40 +18,17 @@ struct ProbeRun {
   std::string log;
 };
 
-std::string TempPath(const char* name) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
-
 // vorrel.exe beside the tests, with the Fault Lab's misbehaviours, on a script.
 ProbeRun RunProbe(const char* faults, const std::string& script, const char* options = "") {
   const std::string scriptPath = TempPath("vorrel-hostile.txt");
   const std::string logPath = TempPath("vorrel-hostile.log");
   std::ofstream(scriptPath, std::ios::binary) << script;
   std::remove(logPath.c_str());
-  SetEnvironmentVariableA("VORREL_FAULT_LAB", faults);
   std::string command =
       "vorrel.exe --script \"" + scriptPath + "\" --log-file \"" + logPath + "\" " + options;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
   ProbeRun run;
-  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                      nullptr, &startup, &process);
-  SetEnvironmentVariableA("VORREL_FAULT_LAB", nullptr);
-  if (!started) return run;
-  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  GetExitCodeProcess(process.hProcess, &run.status);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  std::ifstream file(logPath, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  run.log = text.str();
+  run.status = RunChild(command, 60000, {{"VORREL_FAULT_LAB", faults}});
+  run.log = ReadWholeFile(logPath);
   return run;
 }
 

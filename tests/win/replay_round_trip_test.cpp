@@ -9,8 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
+
+#include "child_process.h"
 
 namespace {
 
@@ -27,35 +28,6 @@ std::string TempFolder(const char* name) {
   const std::string path = std::string(folder) + name + "\\";
   CreateDirectoryA(path.c_str(), nullptr);
   return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// Runs a command line in `folder` with the variables set; its exit status.
-DWORD RunProcess(std::string command, const std::string& folder,
-                 std::initializer_list<std::pair<const char*, std::string>> variables) {
-  for (const auto& [name, value] : variables) SetEnvironmentVariableA(name, value.c_str());
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                      folder.c_str(), &startup, &process);
-  for (const auto& variable : variables) SetEnvironmentVariableA(variable.first, nullptr);
-  if (!started) return 0xFFFFFFFF;
-  if (WaitForSingleObject(process.hProcess, 180000) == WAIT_TIMEOUT) {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  DWORD status = 0xFFFFFFFF;
-  GetExitCodeProcess(process.hProcess, &status);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return status;
 }
 
 constexpr char kScript[] =
@@ -82,10 +54,10 @@ DWORD RunProbe(const std::string& folder, const std::string& source, const std::
                const std::string& replayTrace) {
   std::ofstream(folder + "steps.txt", std::ios::binary) << kScript;
   const std::string tests = TestFolder();
-  return RunProcess(
+  return RunChild(
       "\"" + tests + "vorrel.exe\" --manager \"" + tests + "twain2_dsm_double.dll\" --script \"" +
           folder + "steps.txt\" --log-file \"" + folder + "log.txt\"" + extra,
-      folder, {{"VORREL_DOUBLE_SOURCE", tests + source}, {"VORREL_REPLAY", replayTrace}});
+      180000, {{"VORREL_DOUBLE_SOURCE", tests + source}, {"VORREL_REPLAY", replayTrace}}, folder);
 }
 
 // The report's lines but the identity's Info line, which says "replay".
@@ -106,21 +78,21 @@ TEST(ReplayRoundTripTest, TheProbesReplayedSessionGivesTheSameReportAndImages) {
     std::remove((replayed + file).c_str());
   }
   ASSERT_EQ(RunProbe(recorded, "vorrel_sample.ds", " --trace \"" + trace + "\"", ""), 0u)
-      << ReadFile(recorded + "log.txt");
+      << ReadWholeFile(recorded + "log.txt");
   ASSERT_EQ(RunProbe(replayed, "vorrel_replay.ds", "", trace), 0u)
-      << ReadFile(replayed + "log.txt");
+      << ReadWholeFile(replayed + "log.txt");
 
   std::string recordedInfo, replayedInfo;
-  const std::string report = ReadFile(recorded + "report.txt");
+  const std::string report = ReadWholeFile(recorded + "report.txt");
   ASSERT_NE(report.find("ICAP_PIXELTYPE"), std::string::npos) << report;
-  EXPECT_EQ(WithoutInfo(ReadFile(replayed + "report.txt"), &replayedInfo),
+  EXPECT_EQ(WithoutInfo(ReadWholeFile(replayed + "report.txt"), &replayedInfo),
             WithoutInfo(report, &recordedInfo));
   EXPECT_NE(replayedInfo.find("\"replay session.vtrace\""), std::string::npos) << replayedInfo;
   for (const char* file : {"native.bmp", "file.bmp", "memory.bmp"}) {
     SCOPED_TRACE(file);
-    const std::string image = ReadFile(recorded + file);
+    const std::string image = ReadWholeFile(recorded + file);
     EXPECT_GT(image.size(), 425u * 550u);  // gray at 50 dpi
-    EXPECT_TRUE(image == ReadFile(replayed + file));
+    EXPECT_TRUE(image == ReadWholeFile(replayed + file));
   }
 }
 
@@ -130,27 +102,27 @@ TEST(ReplayRoundTripTest, APlainApplicationGetsTheFlatbedsImageFromTheReplay) {
   std::ofstream(folder + "steps.txt", std::ios::binary)
       << "ui off\nmech native\nstate 7\nstate 1\n";
   const std::string tests = TestFolder();
-  ASSERT_EQ(
-      RunProcess("\"" + tests + "vorrel.exe\" --script \"" + folder + "steps.txt\" --trace \"" +
-                     trace + "\" --log-file \"" + folder + "log.txt\"",
-                 folder, {}),
-      0u)
-      << ReadFile(folder + "log.txt");
+  ASSERT_EQ(RunChild("\"" + tests + "vorrel.exe\" --script \"" + folder + "steps.txt\" --trace \"" +
+                         trace + "\" --log-file \"" + folder + "log.txt\"",
+                     180000, {}, folder),
+            0u)
+      << ReadWholeFile(folder + "log.txt");
   const std::string client = "\"" + tests + "plain_twain_client.exe\" ";
   std::remove((folder + "flatbed.bmp").c_str());
   std::remove((folder + "replay.bmp").c_str());
-  ASSERT_EQ(RunProcess(client + "twain_32.dll \"Sample Flatbed\" \"" + folder + "flatbed.bmp\"",
-                       folder, {}),
+  ASSERT_EQ(RunChild(client + "twain_32.dll \"Sample Flatbed\" \"" + folder + "flatbed.bmp\"",
+                     180000, {}, folder),
             0u);
   ASSERT_EQ(
-      RunProcess(client + "\"" + tests + "twain2_dsm_double.dll\" \"Sample Flatbed\" \"" + folder +
-                     "replay.bmp\"",
-                 folder,
-                 {{"VORREL_DOUBLE_SOURCE", tests + "vorrel_replay.ds"}, {"VORREL_REPLAY", trace}}),
+      RunChild(client + "\"" + tests + "twain2_dsm_double.dll\" \"Sample Flatbed\" \"" + folder +
+                   "replay.bmp\"",
+               180000,
+               {{"VORREL_DOUBLE_SOURCE", tests + "vorrel_replay.ds"}, {"VORREL_REPLAY", trace}},
+               folder),
       0u);
-  const std::string flatbed = ReadFile(folder + "flatbed.bmp");
+  const std::string flatbed = ReadWholeFile(folder + "flatbed.bmp");
   EXPECT_GT(flatbed.size(), 100000u);
-  EXPECT_TRUE(flatbed == ReadFile(folder + "replay.bmp"));
+  EXPECT_TRUE(flatbed == ReadWholeFile(folder + "replay.bmp"));
 }
 
 }  // namespace
