@@ -40,14 +40,23 @@ constexpr const char* kOpenFaultLab = "source \"Sample Fault Lab\"\n";
 
 TEST(HostileSourceTest, AHungGetEndsTheScriptedRunWithStatusThreeAndIsNamed) {
   const DWORD start = GetTickCount();
+  const std::string trace = TempPath("vorrel-hostile.vtrace");
   const ProbeRun run =
-      RunProbe("hang:ICAP_PIXELTYPE:600", std::string("timeout 2\n") + kOpenFaultLab);
+      RunProbe("hang:ICAP_PIXELTYPE:600", std::string("timeout 2\n") + kOpenFaultLab,
+               ("--trace \"" + trace + "\"").c_str());
   EXPECT_EQ(run.status, 3u) << run.log;
   EXPECT_LT(GetTickCount() - start, 20000u) << "the run ends soon after its timeout";
   EXPECT_TRUE(Has(run,
                   "   Source hung: no return from MSG_GET\\(ICAP_PIXELTYPE\\) after [23] s\r\n"
                   "   Exit status 3\r\n$"))
       << run.log;
+  // The trace a customer would send ends in the call that never returned.
+  const std::string text = ReadWholeFile(trace);
+  const std::size_t last = text.rfind("\n#");
+  ASSERT_NE(last, std::string::npos) << text;
+  EXPECT_TRUE(std::regex_search(
+      text.substr(last), std::regex("DAT_CAPABILITY / MSG_GET ICAP_PIXELTYPE( \\.\\.\\.)?$")))
+      << text.substr(last);
 }
 
 TEST(HostileSourceTest, ExceptionsOfEveryKindAreCaughtAndNamed) {
