@@ -123,7 +123,15 @@ std::string CheckJUnitXml(const CheckResult& result) {
   for (const CheckStatus& status : result.checks) {
     cases += "    <testcase classname=\"" + Xml(status.row->group) + "\" name=\"" +
              Xml(status.row->id) + "\">";
-    if (status.outcome == CheckOutcome::kFailed) {
+    if (status.outcome == CheckOutcome::kFailed && status.row->severity == Severity::kNote) {
+      // A note is what TWAIN allows: told, not failed.
+      std::string details;
+      for (const Finding& finding : result.findings) {
+        if (!finding.suppressed && finding.checkId == status.row->id)
+          details += FindingText(finding);
+      }
+      cases += "\n      <system-out>" + Xml(details) + "</system-out>\n    ";
+    } else if (status.outcome == CheckOutcome::kFailed) {
       ++failures;
       std::string details;
       int count = 0;

@@ -850,6 +850,14 @@ constexpr CheckRow kChecks[] = {
      "With CAP_XFERCOUNT 1 one image comes: DAT_PENDINGXFERS counts 1 (or -1) before it, 0 after "
      "MSG_ENDXFER, and MSG_RESET answers 0",
      100, TransferPending},
+    {"transfer.enable-checkstatus", "transfer", Severity::kNote,
+     "MSG_ENABLEDS with ShowUI FALSE answers TWRC_SUCCESS; TWRC_CHECKSTATUS (the Source enabled "
+     "itself other than asked, which TWAIN allows) is noted",
+     100, TransferEnableCheckStatus},
+    {"transfer.pending-unknown", "transfer", Severity::kNote,
+     "With CAP_XFERCOUNT 1, DAT_PENDINGXFERS counts 1 before the image; -1 (unknown, which TWAIN "
+     "allows) is noted",
+     100, TransferPendingUnknown},
     {"stress.openclose", "stress", Severity::kError,
      "The Source closes and opens again 20 times (a setting) without a failure, and the blocks "
      "the probe holds and the process's private bytes do not grow beyond a small bound",

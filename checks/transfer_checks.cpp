@@ -178,6 +178,7 @@ void TransferOne(CheckContext& context, TransferRun& run) {
   const bool hidden = TWAIN_UIHidden() != 0;
   TWAIN_SetUIHidden(true);
   const bool enabled = TWAIN_SourceEnable(nullptr);
+  run.enableRc = static_cast<TW_UINT16>(TWAIN_GetResultCode());
   TWAIN_SetUIHidden(hidden);
   if (!enabled) {
     run.refused = "MSG_ENABLEDS with ShowUI FALSE: " + LastResult(false);
@@ -421,5 +422,25 @@ void TransferPending(CheckContext& context) {
       context.call = RunCall(run, "DAT_PENDINGXFERS MSG_RESET");
       context.Find(-1, "Count 0", "Count " + std::to_string(run.resetCount));
     }
+  }
+}
+
+void TransferEnableCheckStatus(CheckContext& context) {
+  MakeTransfers(context);
+  for (const TransferRun& run : context.transfers) {
+    if (run.enableRc != TWRC_CHECKSTATUS) continue;
+    context.call = RunCall(run, "MSG_ENABLEDS");
+    context.Find(-1, "TWRC_SUCCESS with ShowUI FALSE",
+                 "TWRC_CHECKSTATUS: the Source enabled itself other than asked");
+  }
+}
+
+void TransferPendingUnknown(CheckContext& context) {
+  MakeTransfers(context);
+  constexpr int kUnknown = 0xFFFF;
+  for (const TransferRun& run : context.transfers) {
+    if (run.endCounts.empty() || run.endCounts[0] != kUnknown) continue;
+    context.call = RunCall(run, "DAT_PENDINGXFERS MSG_GET");
+    context.Find(-1, "Count 1 with CAP_XFERCOUNT 1", "Count -1 (unknown)");
   }
 }

@@ -24,8 +24,9 @@ struct StripSeen {
 
 struct TransferRun {
   TW_UINT16 mechanism = 0;
-  std::string refused;  // a step that failed before any image: what came
-  TW_UINT16 event = 0;  // what the Source announced after MSG_ENABLEDS
+  std::string refused;                // a step that failed before any image: what came
+  TW_UINT16 event = 0;                // what the Source announced after MSG_ENABLEDS
+  TW_UINT16 enableRc = TWRC_SUCCESS;  // MSG_ENABLEDS's own answer
   bool infoRead = false;
   TW_IMAGEINFO info{};
   bool transferred = false;  // the step got an image, a file or strips
@@ -62,6 +63,9 @@ void TransferNative(CheckContext& context);
 void TransferMemory(CheckContext& context);
 void TransferFile(CheckContext& context);
 void TransferPending(CheckContext& context);
+// What TWAIN allows but a Source developer wants to know: notes.
+void TransferEnableCheckStatus(CheckContext& context);
+void TransferPendingUnknown(CheckContext& context);
 
 // How long MSG_XFERREADY may take after MSG_ENABLEDS.
 constexpr std::uint32_t kXferReadyMs = 10000;

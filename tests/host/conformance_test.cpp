@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 
+#include "checks/check_report.h"
 #include "imaging/dib.h"
 #include "platform/host/host_platform.h"
 #include "platform/message_queue.h"
@@ -370,6 +371,44 @@ TEST(ConformanceTest, WhatIsWrittenBeforeACheckNamesItAsNotReturned) {
   EXPECT_EQ(written.findings[1].came, "did not return (the process ended in it)");
   EXPECT_EQ(written.score, 100 - 2 * kErrorPenalty);
   EXPECT_EQ(written.errors, 2);
+}
+
+// What TWAIN allows is a note: named, free of penalty, and no CI failure.
+TEST(ConformanceTest, AllowedOddAnswersAreNotedWithoutPenalty) {
+  const struct {
+    const char* check;
+    std::function<void(SourceDouble&)> oddly;
+  } cases[] = {
+      {"transfer.enable-checkstatus",
+       [](SourceDouble& t) {
+         t.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               t.Enable(call, data);
+               return TW_UINT16{TWRC_CHECKSTATUS};
+             });
+       }},
+      {"transfer.pending-unknown",
+       [](SourceDouble& t) {
+         t.Alter<TW_PENDINGXFERS>(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET,
+                                  [](TW_PENDINGXFERS& pending) { pending.Count = -1; });
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.check);
+    SourceDouble source;
+    c.oddly(source);
+    const CheckResult result = source.Run();
+    ASSERT_FALSE(result.findings.empty());
+    for (const Finding& f : result.findings) {
+      EXPECT_EQ(f.checkId, c.check) << Findings(result);
+      EXPECT_EQ(f.severity, Severity::kNote);
+    }
+    EXPECT_EQ(result.score, 100);
+    EXPECT_EQ(result.errors, 0);
+    const std::string junit = CheckJUnitXml(result);
+    EXPECT_NE(junit.find("failures=\"0\""), std::string::npos) << junit;
+    EXPECT_NE(junit.find("<system-out>"), std::string::npos) << junit;
+  }
 }
 
 // The Source's dialog is shown only when a person asked for it.
