@@ -13,6 +13,7 @@
 #include "checks/transfer_checks.h"
 #include "pages/log.h"
 #include "platform/memory.h"
+#include "platform/message_queue.h"
 #include "session/call_seam.h"
 #include "session/record_guard.h"
 #include "session/source_guard.h"
@@ -402,6 +403,20 @@ void StatusSeqError(CheckContext& context) {
 void ReadList(CheckContext& context);
 
 // A standard capability the Source does not list stands for an unknown one.
+// A thread message of the probe's own is waiting while the Source answers a
+// triplet; a Source that runs the application's message loop inside the
+// call takes it.
+void StatusNoPump(CheckContext& context) {
+  constexpr std::uint32_t kMarker = platform::kAppMessage + 0x3F1;
+  while (platform::TakeQueueMessage(kMarker)) {
+  }
+  if (!platform::PostQueueMessage(nullptr, kMarker, 0, 0)) return;
+  Answer answer = Ask(context, MSG_GET, CAP_SUPPORTEDCAPS);
+  if (!platform::TakeQueueMessage(kMarker))
+    context.Find(CAP_SUPPORTEDCAPS, "the application's queue left alone during the call",
+                 "the Source dispatched the messages waiting in it");
+}
+
 void StatusCapUnsupported(CheckContext& context) {
   ReadList(context);
   constexpr TW_UINT16 kCandidates[] = {ICAP_LAMPSTATE, ICAP_AUTOBRIGHT, CAP_DEVICEONLINE,
@@ -798,6 +813,10 @@ constexpr CheckRow kChecks[] = {
     {"status.capunsupported", "status", Severity::kError,
      "A capability the Source does not list answers TWCC_CAPUNSUPPORTED (TWCC_BADCAP before 2.0)",
      100, StatusCapUnsupported},
+    {"status.no-pump", "status", Severity::kWarning,
+     "A triplet returns without dispatching the application's waiting messages: a Source hands "
+     "its events back through MSG_PROCESSEVENT",
+     100, StatusNoPump},
     {"mandatory.supportedcaps", "mandatory", Severity::kError,
      "CAP_SUPPORTEDCAPS answers MSG_GET with an array of TWTY_UINT16", 100, MandatorySupportedCaps},
     {"mandatory.get", "mandatory", Severity::kError,

@@ -26,6 +26,9 @@ constexpr std::uint32_t kAppMessage = 0x8000;
 
 // Takes the next message for any window of this thread; false when the queue is empty.
 bool PeekRemoveMessage(Message& out);
+// Takes the first message of this id waiting for the thread; false when
+// none waits (something took it).
+bool TakeQueueMessage(std::uint32_t message);
 // Waits up to the time for a message to arrive; false when none is waiting
 // (a test's queue never fills while it waits).
 bool WaitForMessage(std::uint32_t milliseconds);

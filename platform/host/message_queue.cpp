@@ -50,6 +50,16 @@ bool PeekRemoveMessage(Message& out) {
   return true;
 }
 
+bool TakeQueueMessage(std::uint32_t message) {
+  std::deque<Message>& queue = Record().queue;
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    if (it->message != message) continue;
+    queue.erase(it);
+    return true;
+  }
+  return false;
+}
+
 bool WaitForMessage(std::uint32_t) {
   return !Record().queue.empty();
 }

@@ -21,6 +21,11 @@ bool PeekRemoveMessage(Message& out) {
   return PeekMessageA(reinterpret_cast<MSG*>(&out), nullptr, 0, 0, PM_REMOVE) != 0;
 }
 
+bool TakeQueueMessage(std::uint32_t message) {
+  MSG msg;
+  return PeekMessageA(&msg, reinterpret_cast<HWND>(-1), message, message, PM_REMOVE) != 0;
+}
+
 bool WaitForMessage(std::uint32_t milliseconds) {
   return MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT) == WAIT_OBJECT_0;
 }

@@ -166,6 +166,14 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
        }},
       {"status.capunsupported", ICAP_LAMPSTATE, "MSG_GET(ICAP_LAMPSTATE)",
        [](SourceDouble& t) { t.Refuse(ICAP_LAMPSTATE, MSG_GET, TWRC_FAILURE, TWCC_BUMMER); }},
+      {"status.no-pump", CAP_SUPPORTEDCAPS, "MSG_GET(CAP_SUPPORTEDCAPS)",
+       [](SourceDouble& t) {  // runs the application's message loop inside the call
+         t.dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET).Run([&t](const fake::Call& call, TW_MEMREF data) {
+           for (platform::Message m; platform::PeekRemoveMessage(m);) {
+           }
+           return t.Pass(call, data);
+         });
+       }},
       {"mandatory.supportedcaps", CAP_SUPPORTEDCAPS, "MSG_GET(CAP_SUPPORTEDCAPS)",
        [](SourceDouble& t) {
          t.dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET)
