@@ -94,6 +94,12 @@ struct SourceDouble {
   TW_UINT16 lastCondition = TWCC_SUCCESS;
 };
 
+// Blocks a double loses on purpose, freed when the test is done with them.
+std::vector<platform::MemoryHandle>& LostBlocks() {
+  static std::vector<platform::MemoryHandle> blocks;
+  return blocks;
+}
+
 std::string Findings(const CheckResult& result) {
   std::string text;
   for (const Finding& f : result.findings)
@@ -287,8 +293,9 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
        }},
       {"stress.enable", -1, "MSG_ENABLEDS and MSG_DISABLEDS",
        [](SourceDouble& t) {  // a block of the process's heap lost with each enable
-         t.Alter<TW_USERINTERFACE>(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS,
-                                   [](TW_USERINTERFACE&) { platform::MemAlloc(16); });
+         t.Alter<TW_USERINTERFACE>(
+             DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS,
+             [](TW_USERINTERFACE&) { LostBlocks().push_back(platform::MemAlloc(16)); });
        }},
       {"stress.enable", -1, "MSG_ENABLEDS and MSG_DISABLEDS",
        [](SourceDouble& t) {
@@ -348,6 +355,8 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
     EXPECT_TRUE(result.stopped.empty()) << result.stopped;
     EXPECT_NE(result.checks.back().outcome, CheckOutcome::kNotRun);
   }
+  for (platform::MemoryHandle block : LostBlocks()) platform::MemFree(block);
+  LostBlocks().clear();
 }
 
 // A hang ends the process inside a check; what was written before it began
