@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/memory.h"
+#include "session/call_seam.h"
 #include "session/triplet_calls.h"
 #include "session/twain_session.h"
 
@@ -74,6 +75,7 @@ bool CopyCurrentItem(const TW_CAPABILITY& record, int itemType, void* buffer) {
   if (!lock) return false;
   const auto* data = static_cast<const std::uint8_t*>(lock.data());
   const std::size_t blockSize = platform::MemSize(record.hContainer);
+  ObserveContainerRead(record.hContainer, data, blockSize);
   std::uint64_t offset = 0;
   if (!CurrentItemOffset(data, blockSize, record.ConType, itemSize, offset)) return false;
   // Every shape's item lies past its item type: a block that holds the item

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/memory.h"
+#include "session/call_seam.h"
 #include "session/triplet_calls.h"
 #include "vocab/item_types.h"
 
@@ -266,6 +267,8 @@ double RangeField(const ContainerHandle* h, std::size_t offset) {
   return SlotOr(h, offset, -1.0);
 }
 
+ContainerHandle* AttachBlock(int format, TW_HANDLE block);
+
 template <typename Fill>
 ContainerHandle* Create(int format, std::size_t bytes, int itemType, Fill fill) {
   TW_HANDLE block = bytes ? platform::MemAlloc(bytes) : nullptr;
@@ -276,7 +279,7 @@ ContainerHandle* Create(int format, std::size_t bytes, int itemType, Fill fill) 
     std::memcpy(data + kItemTypeAt, &type, sizeof(type));
     fill(data);
   }
-  return CONTAINER_Attach(format, block);
+  return AttachBlock(format, block);
 }
 
 void Put32(std::uint8_t* data, std::size_t offset, std::uint32_t value) {
@@ -397,9 +400,7 @@ void DeleteHandle(ContainerHandle* h) {
   }
 }
 
-}  // namespace
-
-ContainerHandle* CONTAINER_Attach(int format, TW_HANDLE block) {
+ContainerHandle* AttachBlock(int format, TW_HANDLE block) {
   // The handle object comes first, so running out of memory leaves no lock.
   ContainerHandle* h = NewHandle();
   void* data = h ? platform::MemLock(block) : nullptr;
@@ -420,6 +421,15 @@ ContainerHandle* CONTAINER_Attach(int format, TW_HANDLE block) {
   }
   platform::MemFree(block);
   return nullptr;
+}
+
+}  // namespace
+
+ContainerHandle* CONTAINER_Attach(int format, TW_HANDLE block) {
+  ContainerHandle* h = AttachBlock(format, block);
+  // A Source's answer: an observer of the calls reads it here.
+  if (h) ObserveContainerRead(block, h->data, h->size);
+  return h;
 }
 
 ContainerHandle* CONTAINER_CreateOneValue(int itemType, double value) {

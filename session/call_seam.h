@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -50,14 +51,24 @@ std::string CallSiteText(const CallSite& site);
 class CallObserver {
  public:
   virtual ~CallObserver() = default;
+  // False for an observer that needs only what calls answered: the seam then
+  // spares every call the first of its two observer calls.
+  bool watchesBefore = true;
   virtual void BeforeCall(const CallSite& site, TW_MEMREF data) = 0;
   virtual void AfterCall(const CallSite& site, TW_MEMREF data, TW_UINT16 rc) = 0;
+  // A container block the library has just locked, and its size: an
+  // observer that reads the Source's answers reads them here rather than
+  // locking the block a second time.
+  virtual void ContainerRead(TW_HANDLE /*block*/, const void* /*data*/, std::size_t /*size*/) {}
 };
 // One observer at a time; null for none.
 void SetCallObserver(CallObserver* observer);
 extern CallObserver* g_callObserver;
 // Hands the observer the call (out of line: there is rarely one).
 void ObserveCall(std::uint64_t packedSite, TW_MEMREF data, bool returned, TW_UINT16 rc);
+inline void ObserveContainerRead(TW_HANDLE block, const void* data, std::size_t size) {
+  if (g_callObserver) g_callObserver->ContainerRead(block, data, size);
+}
 
 // Sends one triplet through the Manager's entry with the lines around it.
 // Inlined: a capability scan sends a thousand triplets, and what the seam
@@ -80,7 +91,7 @@ void ObserveCall(std::uint64_t packedSite, TW_MEMREF data, bool returned, TW_UIN
     calls.serial.store(calls.serial.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   calls.what.store(site, std::memory_order_relaxed);
   calls.depth.store(depth + 1, std::memory_order_release);
-  if (g_callObserver) ObserveCall(site, data, false, 0);
+  if (g_callObserver && g_callObserver->watchesBefore) ObserveCall(site, data, false, 0);
   // An outermost call returns to the probe's own control words, kept once;
   // a nested one to whatever the Source around it had set.
   const platform::FloatControl floatControl =

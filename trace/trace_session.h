@@ -5,9 +5,11 @@
 // already gave: what a replay needs of the calls made before it.
 #pragma once
 
-#include <map>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <utility>
+#include <unordered_map>
+#include <vector>
 
 #include "session/call_seam.h"
 #include "trace/trace_recorder.h"
@@ -30,6 +32,7 @@ class TraceSession : public CallObserver {
 
   void BeforeCall(const CallSite& site, TW_MEMREF data) override;
   void AfterCall(const CallSite& site, TW_MEMREF data, TW_UINT16 rc) override;
+  void ContainerRead(TW_HANDLE block, const void* data, std::size_t size) override;
 
   // The last successful answer of the open Source to each capability
   // question (MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_QUERYSUPPORT),
@@ -39,7 +42,20 @@ class TraceSession : public CallObserver {
  private:
   void Learn(const CallSite& site, TW_MEMREF data, TW_UINT16 rc);
 
+  // Kept lean, since it is learnt on every capability call of the run: the
+  // records around it are made only when a recording asks.
+  struct Known {
+    TW_UINT16 conType = 0;
+    std::uint32_t moves = 0;  // the SETs and RESETs before it was answered
+    std::vector<std::uint8_t> container;
+  };
   std::unique_ptr<TraceOutput> output_;
   std::unique_ptr<TraceRecorder> recorder_;
-  std::map<std::pair<TW_UINT16, TW_UINT16>, TraceCall> answers_;  // by (cap, msg)
+  std::unordered_map<std::uint32_t, Known> answers_;  // by cap << 16 | msg
+  std::uint32_t moves_ = 0;
+  // The answer just given, learnt when the library reads its block (before
+  // the next call returns); an answer nobody reads is not learnt.
+  TW_HANDLE pendingBlock_ = nullptr;
+  std::uint32_t pendingKey_ = 0;
+  TW_UINT16 pendingConType_ = 0;
 };
