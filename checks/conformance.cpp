@@ -1,6 +1,7 @@
 #include "checks/conformance.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +14,6 @@
 #include "checks/transfer_checks.h"
 #include "pages/log.h"
 #include "platform/memory.h"
-#include "platform/message_queue.h"
 #include "session/call_seam.h"
 #include "session/record_guard.h"
 #include "session/source_guard.h"
@@ -135,11 +135,36 @@ Answer Send(CheckContext& context, TW_UINT16 msg, TW_UINT16 cap, TW_UINT16 conTy
   return answer;
 }
 
+// An item's bytes: inline up to a frame's 16, which every numeric item
+// fits, since the pass copies hundreds of items; strings on the heap.
+class ItemBytes {
+ public:
+  ItemBytes() = default;
+  ItemBytes(const std::uint8_t* from, std::size_t size) : size_(size) {
+    if (size <= kInline) {
+      std::memcpy(inline_.data(), from, size);
+    } else {
+      heap_.assign(from, from + size);
+    }
+  }
+  const std::uint8_t* data() const { return size_ <= kInline ? inline_.data() : heap_.data(); }
+  std::size_t size() const { return size_; }
+  bool operator==(const ItemBytes& other) const {
+    return size_ == other.size_ && std::memcmp(data(), other.data(), size_) == 0;
+  }
+
+ private:
+  static constexpr std::size_t kInline = 16;
+  std::array<std::uint8_t, kInline> inline_{};
+  std::vector<std::uint8_t> heap_;
+  std::size_t size_ = 0;
+};
+
 // One item: its number (types up to TWTY_FIX32) and its bytes.
 struct Item {
   int type = -1;
   double number = 0;
-  std::vector<std::uint8_t> bytes;
+  ItemBytes bytes;
 };
 
 bool Numeric(int type) {
@@ -154,7 +179,7 @@ std::optional<Item> ItemAt(const ContainerHandle* h, int n) {
   const auto* begin = static_cast<const std::uint8_t*>(h->data);
   if (item < begin || item + size > begin + h->size) return std::nullopt;
   return Item{type, Numeric(type) ? ReadItemNumber(item, type) : 0.0,
-              std::vector<std::uint8_t>(item, item + size)};
+              ItemBytes(item, static_cast<std::size_t>(size))};
 }
 
 std::optional<Item> NumberItem(int type, double value) {
@@ -247,6 +272,7 @@ bool Offers(const ContainerHandle* h, const Item& item) {
 // range's minimum, maximum and current value, a one-value's value.
 std::vector<Item> OfferedValues(const ContainerHandle* h) {
   std::vector<Item> values;
+  values.reserve(static_cast<std::size_t>(std::clamp(CONTAINER_ItemCount(h), 3, kMaxSetItems)));
   auto add = [&values](std::optional<Item> item) {
     if (!item) return;
     for (const Item& known : values) {
@@ -403,20 +429,6 @@ void StatusSeqError(CheckContext& context) {
 void ReadList(CheckContext& context);
 
 // A standard capability the Source does not list stands for an unknown one.
-// A thread message of the probe's own is waiting while the Source answers a
-// triplet; a Source that runs the application's message loop inside the
-// call takes it.
-void StatusNoPump(CheckContext& context) {
-  constexpr std::uint32_t kMarker = platform::kAppMessage + 0x3F1;
-  while (platform::TakeQueueMessage(kMarker)) {
-  }
-  if (!platform::PostQueueMessage(nullptr, kMarker, 0, 0)) return;
-  Answer answer = Ask(context, MSG_GET, CAP_SUPPORTEDCAPS);
-  if (!platform::TakeQueueMessage(kMarker))
-    context.Find(CAP_SUPPORTEDCAPS, "the application's queue left alone during the call",
-                 "the Source dispatched the messages waiting in it");
-}
-
 void StatusCapUnsupported(CheckContext& context) {
   ReadList(context);
   constexpr TW_UINT16 kCandidates[] = {ICAP_LAMPSTATE, ICAP_AUTOBRIGHT, CAP_DEVICEONLINE,
@@ -813,10 +825,6 @@ constexpr CheckRow kChecks[] = {
     {"status.capunsupported", "status", Severity::kError,
      "A capability the Source does not list answers TWCC_CAPUNSUPPORTED (TWCC_BADCAP before 2.0)",
      100, StatusCapUnsupported},
-    {"status.no-pump", "status", Severity::kWarning,
-     "A triplet returns without dispatching the application's waiting messages: a Source hands "
-     "its events back through MSG_PROCESSEVENT",
-     100, StatusNoPump},
     {"mandatory.supportedcaps", "mandatory", Severity::kError,
      "CAP_SUPPORTEDCAPS answers MSG_GET with an array of TWTY_UINT16", 100, MandatorySupportedCaps},
     {"mandatory.get", "mandatory", Severity::kError,
@@ -869,6 +877,10 @@ constexpr CheckRow kChecks[] = {
      "With CAP_XFERCOUNT 1 one image comes: DAT_PENDINGXFERS counts 1 (or -1) before it, 0 after "
      "MSG_ENDXFER, and MSG_RESET answers 0",
      100, TransferPending},
+    {"transfer.no-pump", "transfer", Severity::kWarning,
+     "MSG_ENABLEDS with ShowUI FALSE returns without dispatching the application's waiting "
+     "messages: a Source hands its events back through MSG_PROCESSEVENT",
+     100, TransferNoPump},
     {"transfer.enable-checkstatus", "transfer", Severity::kNote,
      "MSG_ENABLEDS with ShowUI FALSE answers TWRC_SUCCESS; TWRC_CHECKSTATUS (the Source enabled "
      "itself other than asked, which TWAIN allows) is noted",

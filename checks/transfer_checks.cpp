@@ -14,6 +14,7 @@
 #include "pages/log.h"
 #include "platform/gdi_bitmap.h"
 #include "platform/memory.h"
+#include "platform/message_queue.h"
 #include "session/call_seam.h"
 #include "session/event_routing.h"
 #include "session/triplet_calls.h"
@@ -23,6 +24,8 @@
 #include "vocab/value_text.h"
 
 namespace {
+
+constexpr std::uint32_t kQueueMarker = platform::kAppMessage + 0x3F1;
 
 std::string LastResult(bool ok) {
   return ResultTextOf(TWAIN_GetResultCode(),
@@ -80,6 +83,9 @@ class TransferWatcher : public CallObserver {
     if (previous_) previous_->BeforeCall(site, data);
     if (site.toSource && site.dat == DAT_IMAGEMEMXFER && data)
       bufferBytes_ = static_cast<const TW_IMAGEMEMXFER*>(data)->Memory.Length;
+  }
+  void ContainerRead(TW_HANDLE block, const void* data, std::size_t size) override {
+    if (previous_) previous_->ContainerRead(block, data, size);
   }
   void AfterCall(const CallSite& site, TW_MEMREF data, TW_UINT16 rc) override {
     if (previous_) previous_->AfterCall(site, data, rc);
@@ -177,8 +183,13 @@ void TransferOne(CheckContext& context, TransferRun& run) {
   context.call = TripletText(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS);
   const bool hidden = TWAIN_UIHidden() != 0;
   TWAIN_SetUIHidden(true);
+  // A thread message of the probe's own waits in the queue during the call;
+  // a Source that runs a message loop inside MSG_ENABLEDS takes it. Here,
+  // where the run waits on the queue anyway, the two queue calls cost little.
+  const bool marked = platform::PostQueueMessage(nullptr, kQueueMarker, 0, 0);
   const bool enabled = TWAIN_SourceEnable(nullptr);
   run.enableRc = static_cast<TW_UINT16>(TWAIN_GetResultCode());
+  run.pumped = marked && !platform::TakeQueueMessage(kQueueMarker);
   TWAIN_SetUIHidden(hidden);
   if (!enabled) {
     run.refused = "MSG_ENABLEDS with ShowUI FALSE: " + LastResult(false);
@@ -423,6 +434,19 @@ void TransferPending(CheckContext& context) {
       context.Find(-1, "Count 0", "Count " + std::to_string(run.resetCount));
     }
   }
+}
+
+// One habit of the Source, found once however many mechanisms show it.
+void TransferNoPump(CheckContext& context) {
+  MakeTransfers(context);
+  std::string mechanisms;
+  for (const TransferRun& run : context.transfers) {
+    if (run.pumped) mechanisms += (mechanisms.empty() ? "" : ", ") + MechanismName(run.mechanism);
+  }
+  if (mechanisms.empty()) return;
+  context.call = "MSG_ENABLEDS (" + mechanisms + ")";
+  context.Find(-1, "the application's queue left alone during the call",
+               "the Source dispatched the messages waiting in it");
 }
 
 void TransferEnableCheckStatus(CheckContext& context) {

@@ -27,6 +27,7 @@ struct TransferRun {
   std::string refused;                // a step that failed before any image: what came
   TW_UINT16 event = 0;                // what the Source announced after MSG_ENABLEDS
   TW_UINT16 enableRc = TWRC_SUCCESS;  // MSG_ENABLEDS's own answer
+  bool pumped = false;                // MSG_ENABLEDS dispatched the application's queue
   bool infoRead = false;
   TW_IMAGEINFO info{};
   bool transferred = false;  // the step got an image, a file or strips
@@ -63,6 +64,7 @@ void TransferNative(CheckContext& context);
 void TransferMemory(CheckContext& context);
 void TransferFile(CheckContext& context);
 void TransferPending(CheckContext& context);
+void TransferNoPump(CheckContext& context);
 // What TWAIN allows but a Source developer wants to know: notes.
 void TransferEnableCheckStatus(CheckContext& context);
 void TransferPendingUnknown(CheckContext& context);

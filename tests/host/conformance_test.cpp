@@ -172,14 +172,6 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
        }},
       {"status.capunsupported", ICAP_LAMPSTATE, "MSG_GET(ICAP_LAMPSTATE)",
        [](SourceDouble& t) { t.Refuse(ICAP_LAMPSTATE, MSG_GET, TWRC_FAILURE, TWCC_BUMMER); }},
-      {"status.no-pump", CAP_SUPPORTEDCAPS, "MSG_GET(CAP_SUPPORTEDCAPS)",
-       [](SourceDouble& t) {  // runs the application's message loop inside the call
-         t.dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET).Run([&t](const fake::Call& call, TW_MEMREF data) {
-           for (platform::Message m; platform::PeekRemoveMessage(m);) {
-           }
-           return t.Pass(call, data);
-         });
-       }},
       {"mandatory.supportedcaps", CAP_SUPPORTEDCAPS, "MSG_GET(CAP_SUPPORTEDCAPS)",
        [](SourceDouble& t) {
          t.dsm.OnCap(CAP_SUPPORTEDCAPS, MSG_GET)
@@ -241,6 +233,15 @@ TEST(ConformanceTest, EachBrokenRuleGivesTheFindingThatNamesIt) {
       {"transfer.ready", -1, "MSG_PROCESSEVENT",
        [](SourceDouble& t) {  // enabled, and nothing ever reaches the queue
          t.Forward(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS);
+       }},
+      {"transfer.no-pump", -1, "MSG_ENABLEDS (TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY)",
+       [](SourceDouble& t) {  // runs the application's message loop inside the call
+         t.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+             .Run([&t](const fake::Call& call, TW_MEMREF data) {
+               for (platform::Message m; platform::PeekRemoveMessage(m);) {
+               }
+               return t.Enable(call, data);
+             });
        }},
       {"transfer.imageinfo", -1, "DAT_IMAGEINFO MSG_GET (TWSX_NATIVE)",
        [](SourceDouble& t) {
