@@ -16,6 +16,7 @@
 #include "bench/win/window_bench.h"
 #include "checks/conformance.h"
 #include "probe/probe_window.h"
+#include "probe/trace_control.h"
 #include "session/call_seam.h"
 #include "trace/trace_reader.h"
 #include "trace/trace_recorder.h"
@@ -40,9 +41,10 @@ std::vector<TraceCall> RecordPass(std::size_t& others) {
   StringTraceOutput output;
   TraceRecorder recorder(output, true);
   recorder.Start(TraceMachine{});
+  CallObserver* const running = g_callObserver;
   SetCallObserver(&recorder);
   RunChecks(kCapabilityGroups, {});
-  SetCallObserver(nullptr);
+  SetCallObserver(running);
   const TraceReadResult read = ReadTraceText(output.text);
   std::vector<TraceCall> calls;
   others = 0;
@@ -89,6 +91,8 @@ void SendBare(const std::vector<TraceCall>& calls) {
 
 int main() {
   StartBenchProcess();
+  // As at the probe's start: the run's trace session observes every call.
+  BeginTraceSession();
   auto window = std::make_unique<ProbeWindow>();
   if (!window->Open(SW_SHOWNORMAL) || TWAIN_State() != 4) {
     std::printf("check_bench: the Sample Flatbed did not open (state %d)\n", TWAIN_State());
@@ -124,5 +128,6 @@ int main() {
               wholePass / 1e6, whole.score, whole.findings.size());
   window.reset();
   TWAIN_Shutdown();
+  EndTraceSession();
   return 0;
 }

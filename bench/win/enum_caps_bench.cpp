@@ -21,9 +21,10 @@
 #include "pages/log.h"
 #include "platform/message_box.h"
 #include "probe/probe_window.h"
+#include "probe/trace_control.h"
 #include "session/call_seam.h"
 #include "session/twain_session.h"
-#include "trace/trace_recorder.h"
+#include "trace/trace_session.h"
 #include "vocab/twain_names.h"
 
 namespace {
@@ -117,6 +118,9 @@ class MemoryList : public CapabilityListView {
 
 int main() {
   StartBenchProcess();
+  // As at the probe's start: the run's trace session observes every call.
+  BeginTraceSession();
+  CallObserver* const running = g_callObserver;
 
   const double start = Now();
   auto window = std::make_unique<ProbeWindow>();
@@ -151,18 +155,17 @@ int main() {
   GetTempPathA(MAX_PATH, tracePath);
   std::strcat(tracePath, "vorrel_enum_bench_trace.txt");
   // One recording for every round, as a recording runs through a session.
-  auto output = std::make_unique<FileTraceOutput>(tracePath);
-  auto recorder = std::make_unique<TraceRecorder>(*output, true);
-  recorder->Start(TraceMachine{});
+  auto recording = std::make_unique<TraceSession>();
+  recording->Start(std::make_unique<FileTraceOutput>(tracePath), true, TraceMachine{});
   const auto timeRecorded = [&](bool inWindow) {
     const double t = Now();
-    SetCallObserver(recorder.get());
+    SetCallObserver(recording.get());
     if (inWindow) {
       window->EnumerateCapabilities();
     } else {
       EnumCaps(list, window->hwnd());
     }
-    SetCallObserver(nullptr);
+    SetCallObserver(running);
     double& best = inWindow ? recordedWindow : recorded;
     best = std::min(best, Now() - t);
   };
@@ -191,8 +194,7 @@ int main() {
       timeScans();
     }
   }
-  recorder.reset();
-  output.reset();
+  recording.reset();
   DeleteFileA(tracePath);
   std::printf("\nEnumerating the Sample Flatbed's capabilities, best of %d rounds (window: %d)\n",
               kScanRounds, kWindowRounds);
@@ -216,5 +218,6 @@ int main() {
   std::printf("  start-up to state 4 with the list filled: %.0f ms\n", startup / 1e6);
   window.reset();
   TWAIN_Shutdown();
+  EndTraceSession();
   return 0;
 }
