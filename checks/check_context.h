@@ -26,6 +26,10 @@ struct CheckContext {
   // One transfer per listed mechanism, made by the first transfer check.
   std::vector<TransferRun> transfers;
   bool transfersMade = false;
+  bool uiControllableRead = false;
+  bool needsDialog = false;  // CAP_UICONTROLLABLE FALSE
+  // Set by a check that found nothing because it does not apply: why.
+  std::string notApplicable;
   // The current values before the capability checks, freed after the pass.
   std::vector<std::pair<TW_UINT16, ContainerHandle*>> snapshot;
   bool snapshotTaken = false;

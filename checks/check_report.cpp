@@ -107,7 +107,9 @@ std::string CheckReportText(const CheckResult& result) {
     const std::string line = "  " + std::string(status.row->id) + ": " + status.row->rule + "\n";
     if (status.outcome == CheckOutcome::kPassed) passed += line;
     if (status.outcome == CheckOutcome::kNotRun) notRun += line;
-    if (status.outcome == CheckOutcome::kNotApplicable)
+    if (status.outcome == CheckOutcome::kNotApplicable && !status.why.empty())
+      notRun += "  " + std::string(status.row->id) + ": " + status.why + "\n";
+    else if (status.outcome == CheckOutcome::kNotApplicable)
       notRun += "  " + std::string(status.row->id) + ": from TWAIN " +
                 std::to_string(status.row->fromVersion / 100) + "." +
                 std::to_string(status.row->fromVersion % 100) + " only\n";

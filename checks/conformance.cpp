@@ -1040,7 +1040,7 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
   CheckObserver quiet;
   if (!observer) observer = &quiet;
   CheckResult result;
-  for (const CheckRow& row : kChecks) result.checks.push_back({&row, CheckOutcome::kNotRun});
+  for (const CheckRow& row : kChecks) result.checks.push_back({&row, CheckOutcome::kNotRun, {}});
   if (TWAIN_State() != 4) {
     result.stopped = "no Source is open (state " + std::to_string(TWAIN_State()) + ")";
     return result;
@@ -1073,8 +1073,14 @@ CheckResult RunChecks(const std::vector<std::string>& groups,
               TakeSnapshot(context);
             const std::size_t before = result.findings.size();
             status.outcome = CheckOutcome::kPassed;
+            context.notApplicable.clear();
             status.row->run(context);
-            if (result.findings.size() > before) status.outcome = CheckOutcome::kFailed;
+            if (result.findings.size() > before) {
+              status.outcome = CheckOutcome::kFailed;
+            } else if (!context.notApplicable.empty()) {
+              status.outcome = CheckOutcome::kNotApplicable;
+              status.why = context.notApplicable;
+            }
             observer->CheckDone(result, static_cast<std::size_t>(&status - result.checks.data()));
           }
         },

@@ -54,6 +54,7 @@ enum class CheckOutcome { kPassed, kFailed, kNotRun, kNotApplicable };
 struct CheckStatus {
   const CheckRow* row = nullptr;
   CheckOutcome outcome = CheckOutcome::kNotRun;
+  std::string why;  // not applicable for a reason other than the TWAIN version
 };
 
 struct CheckResult {

@@ -101,6 +101,7 @@ void StressOpenClose(CheckContext& context) {
 }
 
 void StressEnableDisable(CheckContext& context) {
+  if (NeedsItsDialog(context)) return;
   const int cycles = TheCheckSettings().stressCycles;
   if (!EnableDisable(context, 1)) return;
   const Held before;

@@ -249,8 +249,26 @@ void ReturnToState4() {
   }
 }
 
-void MakeTransfers(CheckContext& context) {
-  if (context.transfersMade) return;
+bool NeedsItsDialog(CheckContext& context) {
+  if (!context.uiControllableRead) {
+    context.uiControllableRead = true;
+    context.cap = CAP_UICONTROLLABLE;
+    context.call = "MSG_GETCURRENT(CAP_UICONTROLLABLE)";
+    TW_BOOL controllable = TW_TRUE;
+    context.needsDialog =
+        TWAIN_GetCurrentValue(CAP_UICONTROLLABLE, TWTY_BOOL, &controllable) && !controllable;
+    context.cap = -1;
+  }
+  if (context.needsDialog)
+    context.notApplicable =
+        "not applicable: CAP_UICONTROLLABLE is FALSE, the Source transfers only with its own "
+        "dialog shown";
+  return context.needsDialog;
+}
+
+bool MakeTransfers(CheckContext& context) {
+  if (NeedsItsDialog(context)) return false;
+  if (context.transfersMade) return true;
   context.transfersMade = true;
   const std::vector<TW_UINT16> mechanisms = ListedMechanisms();
   ContainerHandle* mechanism = TWAIN_GetCurrent(ICAP_XFERMECH);
@@ -268,10 +286,11 @@ void MakeTransfers(CheckContext& context) {
   if (count) TWAIN_SetCap(CAP_XFERCOUNT, count);
   CONTAINER_Free(mechanism);
   CONTAINER_Free(count);
+  return true;
 }
 
 void TransferReady(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   if (context.transfers.empty()) {
     context.call = "MSG_GET(ICAP_XFERMECH)";
     context.Find(ICAP_XFERMECH, "TWSX_NATIVE, TWSX_FILE or TWSX_MEMORY offered", "none");
@@ -290,7 +309,7 @@ void TransferReady(CheckContext& context) {
 }
 
 void TransferImageInfo(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   for (const TransferRun& run : context.transfers) {
     if (run.event != MSG_XFERREADY) continue;
     context.call = RunCall(run, "DAT_IMAGEINFO MSG_GET");
@@ -314,7 +333,7 @@ void TransferImageInfo(CheckContext& context) {
 }
 
 void TransferNative(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   for (const TransferRun& run : context.transfers) {
     if (run.mechanism != TWSX_NATIVE || run.event != MSG_XFERREADY) continue;
     context.call = RunCall(run, "DAT_IMAGENATIVEXFER MSG_GET");
@@ -329,7 +348,7 @@ void TransferNative(CheckContext& context) {
 }
 
 void TransferMemory(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   for (const TransferRun& run : context.transfers) {
     if (run.mechanism != TWSX_MEMORY || run.event != MSG_XFERREADY) continue;
     context.call = RunCall(run, "DAT_SETUPMEMXFER MSG_GET");
@@ -385,7 +404,7 @@ void TransferMemory(CheckContext& context) {
 }
 
 void TransferFile(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   for (const TransferRun& run : context.transfers) {
     if (run.mechanism != TWSX_FILE || run.event != MSG_XFERREADY) continue;
     context.call = RunCall(run, "DAT_IMAGEFILEXFER MSG_GET");
@@ -410,7 +429,7 @@ void TransferFile(CheckContext& context) {
 }
 
 void TransferPending(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   constexpr int kUnknown = 0xFFFF;
   for (const TransferRun& run : context.transfers) {
     if (run.event != MSG_XFERREADY || !run.transferred) continue;
@@ -438,7 +457,7 @@ void TransferPending(CheckContext& context) {
 
 // One habit of the Source, found once however many mechanisms show it.
 void TransferNoPump(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   std::string mechanisms;
   for (const TransferRun& run : context.transfers) {
     if (run.pumped) mechanisms += (mechanisms.empty() ? "" : ", ") + MechanismName(run.mechanism);
@@ -450,7 +469,7 @@ void TransferNoPump(CheckContext& context) {
 }
 
 void TransferEnableCheckStatus(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   for (const TransferRun& run : context.transfers) {
     if (run.enableRc != TWRC_CHECKSTATUS) continue;
     context.call = RunCall(run, "MSG_ENABLEDS");
@@ -460,7 +479,7 @@ void TransferEnableCheckStatus(CheckContext& context) {
 }
 
 void TransferPendingUnknown(CheckContext& context) {
-  MakeTransfers(context);
+  if (!MakeTransfers(context)) return;
   constexpr int kUnknown = 0xFFFF;
   for (const TransferRun& run : context.transfers) {
     if (run.endCounts.empty() || run.endCounts[0] != kUnknown) continue;

@@ -51,8 +51,13 @@ struct TransferRun {
   int stateAfter = 0;  // the state the run ended in
 };
 
-// Runs the transfers once per pass (the first transfer check asks).
-void MakeTransfers(CheckContext& context);
+// A Source whose CAP_UICONTROLLABLE is FALSE transfers only through its own
+// dialog, which waits for a person: the checks that enable it hidden do not
+// apply, and say so in context.notApplicable.
+bool NeedsItsDialog(CheckContext& context);
+// Runs the transfers once per pass (the first transfer check asks); false
+// when they do not apply.
+bool MakeTransfers(CheckContext& context);
 // Back to state 4 from wherever a transfer stopped.
 void ReturnToState4();
 // After a fault: the seam gets its previous observer back.

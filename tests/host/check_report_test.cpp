@@ -26,7 +26,7 @@ TEST(CheckReportTest, SuppressionLinesNameACheckAndMaybeACapability) {
 CheckResult TwoFindings() {
   CheckResult result;
   result.source = "Flatbed <1>";
-  for (const CheckRow& row : CheckTable()) result.checks.push_back({&row, CheckOutcome::kPassed});
+  for (const CheckRow& row : CheckTable()) result.checks.push_back({&row, CheckOutcome::kPassed, {}});
   result.checks.back().outcome = CheckOutcome::kNotRun;
   result.findings = {{"caps.reset", Severity::kError, ICAP_UNITS, "MSG_RESET(ICAP_UNITS)",
                       "TWRC_SUCCESS", "TWRC_FAILURE, TWCC_BUMMER"},

@@ -442,6 +442,35 @@ TEST(ConformanceTest, TheUserInterfaceIsCheckedOnlyWhenAsked) {
   EXPECT_EQ(source.sample.host.dialogsClosed, 1);
 }
 
+// A Source that says it transfers only through its own dialog is not
+// failed for never announcing an image with its dialog hidden.
+TEST(ConformanceTest, ASourceThatNeedsItsDialogHasTheHiddenTransferChecksNotApplied) {
+  SourceDouble source;
+  TheCheckSettings().stressCycles = 2;
+  source.dsm.OnCap(CAP_UICONTROLLABLE, MSG_GETCURRENT)
+      .ReplyContainer(TWON_ONEVALUE, OneValue(TWTY_BOOL, 0));
+  source.dsm.On(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)
+      .Run([&source](const fake::Call& call, TW_MEMREF data) {
+        source.Pass(call, data);  // its dialog waits for a person: no event
+        return TW_UINT16{TWRC_CHECKSTATUS};
+      });
+  TWAIN_SetUIHidden(true);
+  ASSERT_TRUE(TWAIN_SourceOpenDefault());
+  const CheckResult result = RunChecks({"transfer", "stress"}, {});
+  EXPECT_TRUE(result.findings.empty()) << Findings(result);
+  for (const CheckStatus& status : result.checks) {
+    const std::string id = status.row->id;
+    if (id.starts_with("transfer.") || id == "stress.enable") {
+      EXPECT_EQ(status.outcome, CheckOutcome::kNotApplicable) << id;
+    }
+  }
+  EXPECT_EQ(OutcomeOf(result, "stress.openclose"), CheckOutcome::kPassed);
+  EXPECT_NE(
+      CheckReportText(result).find("stress.enable: not applicable: CAP_UICONTROLLABLE is FALSE"),
+      std::string::npos)
+      << CheckReportText(result);
+}
+
 // MSG_RESETALL, which only 2.x Sources owe: a Source that resets every
 // capability passes, one that answers success and resets nothing does not.
 TEST(ConformanceTest, ResetAllOfA2xSourceMakesEveryDefaultCurrent) {
