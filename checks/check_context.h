@@ -23,6 +23,8 @@ struct CheckContext {
   TW_UINT16 capMessage = 0;
   std::vector<TW_UINT16> listed;
   bool listRead = false;
+  // What MSG_QUERYSUPPORT claimed for each capability asked, -1 for no answer.
+  std::vector<std::pair<TW_UINT16, int>> claimed;
   // One transfer per listed mechanism, made by the first transfer check.
   std::vector<TransferRun> transfers;
   bool transfersMade = false;

@@ -311,11 +311,24 @@ ContainerHandle* OneValueOf(const Item& item) {
 bool ReadOnly(TW_UINT16 cap) {
   constexpr TW_UINT16 kReadOnly[] = {
       CAP_SUPPORTEDCAPS,   CAP_UICONTROLLABLE,     CAP_DEVICEONLINE,       ICAP_PHYSICALWIDTH,
-      ICAP_PHYSICALHEIGHT, ICAP_XNATIVERESOLUTION, ICAP_YNATIVERESOLUTION, CAP_SUPPORTEDCAPSEXT};
+      ICAP_PHYSICALHEIGHT, ICAP_XNATIVERESOLUTION, ICAP_YNATIVERESOLUTION, CAP_SUPPORTEDCAPSEXT,
+      CAP_ENABLEDSUIONLY,  CAP_CUSTOMDSDATA,       CAP_PAPERDETECTABLE,    CAP_FEEDERLOADED,
+      CAP_CAMERAPREVIEWUI, CAP_BATTERYMINUTES,     CAP_BATTERYPERCENTAGE,  CAP_POWERSUPPLY,
+      CAP_SERIALNUMBER,    CAP_REACQUIREALLOWED,   ICAP_MINIMUMWIDTH,      ICAP_MINIMUMHEIGHT};
   return std::find(std::begin(kReadOnly), std::end(kReadOnly), cap) != std::end(kReadOnly);
 }
-bool RefusedAsReadOnly(TW_UINT16 cap, const Answer& set) {
-  return ReadOnly(cap) || set.cc == TWCC_CAPBADOPERATION;
+
+// The operations MSG_QUERYSUPPORT claims for the capability (asked once a
+// pass), or -1 when the Source does not answer it.
+int Claimed(CheckContext& context, TW_UINT16 cap);
+
+// A refusal the Source owes no apology for: the capability is read-only, the
+// Source says so, or its own MSG_QUERYSUPPORT does not claim the operation.
+bool RefusedAsUnsupported(CheckContext& context, TW_UINT16 cap, int operation,
+                          const Answer& answer) {
+  if (ReadOnly(cap) || answer.cc == TWCC_CAPBADOPERATION) return true;
+  const int claimed = Claimed(context, cap);
+  return claimed >= 0 && !(claimed & operation);
 }
 
 // ---- identity ----
@@ -564,6 +577,9 @@ void CapsWithin(CheckContext& context) {
       context.Find(cap, "a current value inside MSG_GET's answer",
                    "CurrentIndex beyond NumItems or no item");
     for (TW_UINT16 msg : {TW_UINT16{MSG_GETCURRENT}, TW_UINT16{MSG_GETDEFAULT}}) {
+      // A one-value MSG_GET states the current value, not the values allowed:
+      // a Source that remembers its user's settings has another default.
+      if (msg == MSG_GETDEFAULT && CONTAINER_Format(get.h) == TWON_ONEVALUE) continue;
       Answer one = Ask(context, msg, cap);
       if (!one.ok()) continue;
       auto value = Selected(one.h, msg == MSG_GETCURRENT);
@@ -584,12 +600,25 @@ struct Support {
   int works = 0;  // found
   bool answered = false;
 };
+int Claimed(CheckContext& context, TW_UINT16 cap) {
+  if (context.result.version < 108) return -1;  // no MSG_QUERYSUPPORT before 1.8
+  for (const auto& [known, flags] : context.claimed) {
+    if (known == cap) return flags;
+  }
+  Answer query = Send(context, MSG_QUERYSUPPORT, cap, TWON_ONEVALUE);
+  const int flags = query.ok() && CONTAINER_Format(query.h) == TWON_ONEVALUE
+                        ? CONTAINER_IntValue(query.h, 0)
+                        : -1;
+  context.claimed.emplace_back(cap, flags);
+  return flags;
+}
+
 Support QuerySupport(CheckContext& context, TW_UINT16 cap) {
   Support support;
-  Answer query = Send(context, MSG_QUERYSUPPORT, cap, TWON_ONEVALUE);
-  if (!query.ok() || CONTAINER_Format(query.h) != TWON_ONEVALUE) return support;
+  const int claimed = Claimed(context, cap);
+  if (claimed < 0) return support;
   support.answered = true;
-  support.flags = CONTAINER_IntValue(query.h, 0);
+  support.flags = claimed;
   if (Succeeds(context, MSG_GET, cap)) support.works |= kQcGet;
   if (Succeeds(context, MSG_GETDEFAULT, cap)) support.works |= kQcGetDefault;
   Answer current = Ask(context, MSG_GETCURRENT, cap);
@@ -615,16 +644,19 @@ void QuerySupportCheck(CheckContext& context, bool claimedButFailing) {
     const Support support = QuerySupport(context, cap);
     if (!support.answered) continue;
     Calling(context, MSG_QUERYSUPPORT, cap);
+    // One finding a capability, naming every operation that disagrees.
+    std::string operations;
     for (const auto& operation : kOperations) {
       const bool claimed = support.flags & operation.flag;
       const bool works = support.works & operation.flag;
-      if (claimedButFailing && claimed && !works)
-        context.Find(cap, std::string(operation.message) + " succeeds, as claimed",
-                     std::string(operation.message) + " fails");
-      if (!claimedButFailing && !claimed && works)
-        context.Find(cap, std::string(operation.message) + " claimed, since it succeeds",
-                     "not claimed");
+      if (claimed != works && claimed == claimedButFailing)
+        operations += (operations.empty() ? "" : ", ") + std::string(operation.message);
     }
+    if (operations.empty()) continue;
+    if (claimedButFailing)
+      context.Find(cap, "every operation claimed succeeds", "failing: " + operations);
+    else
+      context.Find(cap, "every operation that succeeds claimed", "not claimed: " + operations);
   }
 }
 void CapsQuerySupport(CheckContext& context) {
@@ -653,12 +685,14 @@ void SetReadBack(CheckContext& context, TW_UINT16 cap) {
     one.Hold(OneValueOf(value));
     Answer set = Set(context, cap, one.h);
     if (!Taken(set)) {
-      if (RefusedAsReadOnly(cap, set)) break;
+      if (RefusedAsUnsupported(context, cap, kQcSet, set)) break;
       context.Find(cap, "MSG_SET of " + ItemString(cap, value) + ", which MSG_GET offers, succeeds",
                    set.Text());
       continue;
     }
     changed = true;
+    // TWRC_CHECKSTATUS: the Source took the nearest value it could, as TWAIN allows.
+    if (set.rc == TWRC_CHECKSTATUS) continue;
     Answer back = Ask(context, MSG_GETCURRENT, cap);
     auto now = back.ok() ? Selected(back.h, true) : std::nullopt;
     if (!now || !SameItem(*now, value))
@@ -683,7 +717,8 @@ void CapsReset(CheckContext& context) {
     auto expected = Selected(fallback.h, false);
     Answer reset = Send(context, MSG_RESET, cap, TWON_DONTCARE16);
     if (reset.rc != TWRC_SUCCESS) {
-      if (!RefusedAsReadOnly(cap, reset)) context.Find(cap, "TWRC_SUCCESS", reset.Text());
+      if (!RefusedAsUnsupported(context, cap, kQcReset, reset))
+        context.Find(cap, "TWRC_SUCCESS", reset.Text());
       continue;
     }
     Answer now = Ask(context, MSG_GETCURRENT, cap);

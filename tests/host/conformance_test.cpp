@@ -429,6 +429,45 @@ TEST(ConformanceTest, AllowedOddAnswersAreNotedWithoutPenalty) {
   }
 }
 
+// What TWAIN allows is no finding of the check it could be taken for.
+TEST(ConformanceTest, WhatTwainAllowsIsNotTakenForABrokenRule) {
+  const struct {
+    const char* check;
+    const char* allowed;
+    std::function<void(SourceDouble&)> allow;
+  } cases[] = {
+      {"caps.within", "a one-value MSG_GET (the current value) beside another default",
+       [](SourceDouble& t) {
+         t.dsm.OnCap(ICAP_UNITS, MSG_GET)
+             .ReplyContainer(TWON_ONEVALUE, OneValue(TWTY_UINT16, TWUN_INCHES));
+         t.dsm.OnCap(ICAP_UNITS, MSG_GETDEFAULT)
+             .ReplyContainer(TWON_ONEVALUE, OneValue(TWTY_UINT16, TWUN_CENTIMETERS));
+       }},
+      {"caps.set-readback", "TWRC_CHECKSTATUS and the nearest value kept",
+       [](SourceDouble& t) { t.dsm.OnCap(ICAP_UNITS, MSG_SET).Return(TWRC_CHECKSTATUS); }},
+      {"caps.set-readback", "MSG_SET refused where MSG_QUERYSUPPORT does not claim it",
+       [](SourceDouble& t) {
+         t.dsm.OnCap(ICAP_PIXELTYPE, MSG_QUERYSUPPORT)
+             .ReplyContainer(TWON_ONEVALUE, OneValue(TWTY_INT32, 0x1D));
+         t.Refuse(ICAP_PIXELTYPE, MSG_SET, TWRC_FAILURE, TWCC_BADPROTOCOL);
+       }},
+      {"caps.reset", "MSG_RESET refused where MSG_QUERYSUPPORT does not claim it",
+       [](SourceDouble& t) {
+         t.dsm.OnCap(ICAP_UNITS, MSG_QUERYSUPPORT)
+             .ReplyContainer(TWON_ONEVALUE, OneValue(TWTY_INT32, 0x0F));
+         t.Refuse(ICAP_UNITS, MSG_RESET, TWRC_FAILURE, TWCC_BADPROTOCOL);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.allowed);
+    SourceDouble source;
+    c.allow(source);
+    const CheckResult result = source.Run();
+    EXPECT_EQ(OutcomeOf(result, c.check), CheckOutcome::kPassed) << Findings(result);
+    EXPECT_EQ(OutcomeOf(result, "caps.querysupport"), CheckOutcome::kPassed) << Findings(result);
+  }
+}
+
 // The Source's dialog is shown only when a person asked for it.
 TEST(ConformanceTest, TheUserInterfaceIsCheckedOnlyWhenAsked) {
   SourceDouble source;
