@@ -369,13 +369,15 @@ void TransferMemory(CheckContext& context) {
       context.Find(-1, "strips until TWRC_XFERDONE", run.refused);
       continue;
     }
-    // One finding per kind of fault, at its first strip.
-    bool outside = false, misplaced = false;
+    // One finding per kind of fault, at its first strip. Rows and YOffset
+    // place uncompressed strips only: a compressed one may leave them unset.
+    bool outside = false, misplaced = false, allRaw = true;
     std::uint64_t rows = 0;
     for (std::size_t i = 0; i < run.strips.size(); ++i) {
       const StripSeen& strip = run.strips[i];
       const std::string which = "strip " + std::to_string(i + 1) + ": ";
       const bool raw = strip.compression == TWCP_NONE;
+      allRaw = allRaw && raw;
       const std::uint64_t claimed =
           raw ? std::uint64_t{strip.rows} * strip.bytesPerRow : strip.bytesWritten;
       if (!outside && (strip.bytesWritten > strip.bufferBytes || claimed > strip.bufferBytes)) {
@@ -387,6 +389,7 @@ void TransferMemory(CheckContext& context) {
                          std::to_string(strip.bytesPerRow) + " bytes, BytesWritten " +
                          std::to_string(strip.bytesWritten));
       }
+      if (!raw) continue;
       if (!misplaced && strip.rows != 0 && strip.yOffset != rows) {
         misplaced = true;
         context.Find(-1, "YOffset " + std::to_string(rows) + ", where the last strip ended",
@@ -395,7 +398,7 @@ void TransferMemory(CheckContext& context) {
       }
       rows += strip.rows;
     }
-    if (run.infoRead && run.info.ImageLength >= 0 &&
+    if (allRaw && run.infoRead && run.info.ImageLength >= 0 &&
         rows != static_cast<std::uint64_t>(run.info.ImageLength))
       context.Find(
           -1, "strips adding up to ImageLength " + std::to_string(run.info.ImageLength),

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 
+#include "checks/check_context.h"
 #include "checks/check_report.h"
 #include "imaging/dib.h"
 #include "platform/host/host_platform.h"
@@ -466,6 +467,39 @@ TEST(ConformanceTest, WhatTwainAllowsIsNotTakenForABrokenRule) {
     EXPECT_EQ(OutcomeOf(result, c.check), CheckOutcome::kPassed) << Findings(result);
     EXPECT_EQ(OutcomeOf(result, "caps.querysupport"), CheckOutcome::kPassed) << Findings(result);
   }
+}
+
+// Rows and YOffset place uncompressed strips; a compressed strip may leave
+// them unset (TWON_DONTCARE32), and only its buffer is held against it.
+TEST(ConformanceTest, CompressedStripsAreHeldOnlyToTheirBuffer) {
+  CheckResult result;
+  CheckContext context{result};
+  for (const CheckRow& row : CheckTable()) {
+    if (row.id == std::string("transfer.memory")) context.row = &row;
+  }
+  context.transfersMade = context.uiControllableRead = true;
+  TransferRun& run = context.transfers.emplace_back();
+  run.mechanism = TWSX_MEMORY;
+  run.event = MSG_XFERREADY;
+  run.setupRead = run.transferred = run.infoRead = true;
+  run.setup = {1024, 4096, 2048};
+  run.info.ImageLength = 100;
+  for (TW_UINT16 rc : {TW_UINT16{TWRC_SUCCESS}, TW_UINT16{TWRC_XFERDONE}})
+    run.strips.push_back({rc, 2048, TWCP_JPEG, TWON_DONTCARE32, TWON_DONTCARE32, 0, 2000});
+  TransferMemory(context);
+  EXPECT_TRUE(result.findings.empty()) << Findings(result);
+
+  for (StripSeen& strip : run.strips) {  // the same, uncompressed: both strips at row 0
+    strip.compression = TWCP_NONE;
+    strip.bytesPerRow = 20;
+    strip.rows = 50;
+  }
+  TransferMemory(context);
+  ASSERT_EQ(result.findings.size(), 1u) << Findings(result);
+  EXPECT_NE(result.findings[0].came.find("overlaps"), std::string::npos);
+  run.strips.back().bytesWritten = 2049;
+  TransferMemory(context);
+  EXPECT_NE(Findings(result).find("BytesWritten 2049"), std::string::npos) << Findings(result);
 }
 
 // The Source's dialog is shown only when a person asked for it.
